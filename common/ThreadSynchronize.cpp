@@ -1,0 +1,169 @@
+#include "common/ThreadSynchronize.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <QtGlobal>
+
+#include "common/SyncEvents.h"
+
+namespace velk {
+
+namespace {
+
+const QEvent::Type kCallEvent = static_cast<QEvent::Type>(QEvent::User + 0x0FFF);
+
+struct CallOrder {
+    const ThreadMethod* method;
+    std::int32_t param;
+    std::thread::id caller;
+    ManualResetEvent done;
+};
+
+void RunGuarded(const CallOrder& order) {
+    try {
+        (*order.method)(order.param);
+    } catch (const std::exception& e) {
+        qWarning("Call on the main thread failed: %s", e.what());
+    } catch (...) {
+        qWarning("Call on the main thread failed");
+    }
+}
+
+class CallService final : public QObject, public EventWaker {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() != kCallEvent) return QObject::event(e);
+        Drain();
+        return true;
+    }
+
+    void Wake() override {
+        std::lock_guard lock(mutex_);
+        cv_.notify_all();
+    }
+
+    void Enqueue(CallOrder* order) {
+        {
+            std::lock_guard lock(mutex_);
+            if (closed_) {
+                order->done.Set();
+                return;
+            }
+            queue_.push_back(order);
+            cv_.notify_all();
+        }
+        QCoreApplication::postEvent(this, new QEvent(kCallEvent));
+    }
+
+    void Close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        for (CallOrder* order : queue_) order->done.Set();
+        queue_.clear();
+    }
+
+    bool WaitFor(ManualResetEvent& event, std::thread::id worker, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        event.AttachWaker(this);
+        bool result = false;
+        for (;;) {
+            CallOrder* order = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                auto ready = [&] {
+                    if (event.IsSet()) return true;
+                    for (CallOrder* o : queue_)
+                        if (o->caller == worker) return true;
+                    return false;
+                };
+                if (!cv_.wait_until(lock, deadline, ready)) break;
+                if (event.IsSet()) {
+                    result = true;
+                    break;
+                }
+                for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+                    if ((*it)->caller == worker) {
+                        order = *it;
+                        queue_.erase(it);
+                        break;
+                    }
+                }
+            }
+            if (order) {
+                RunGuarded(*order);
+                order->done.Set();
+            }
+        }
+        event.AttachWaker(nullptr);
+        return result;
+    }
+
+private:
+    void Drain() {
+        // A call that runs a nested event loop must not have the next call run inside it.
+        if (running_) return;
+        running_ = true;
+        for (;;) {
+            CallOrder* order = nullptr;
+            {
+                std::lock_guard lock(mutex_);
+                if (queue_.empty()) break;
+                order = queue_.front();
+                queue_.pop_front();
+            }
+            RunGuarded(*order);
+            order->done.Set();
+        }
+        running_ = false;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<CallOrder*> queue_;
+    bool closed_ = false;
+    bool running_ = false; // main thread only
+};
+
+CallService* g_service = nullptr;
+std::thread::id g_mainThread;
+
+} // namespace
+
+void CreateThreadCallWindow() {
+    if (g_service) return;
+    g_mainThread = std::this_thread::get_id();
+    g_service = new CallService;
+}
+
+void DestroyThreadCallWindow() {
+    if (!g_service) return;
+    g_service->Close();
+    // The object itself stays: a worker may still be between its check and its enqueue.
+}
+
+bool IsMainThread() { return g_service && std::this_thread::get_id() == g_mainThread; }
+
+int CallInMainThread(std::int32_t Param, const ThreadMethod& Method) {
+    if (!g_service || std::this_thread::get_id() == g_mainThread) {
+        CallOrder order{&Method, Param, std::this_thread::get_id(), {}};
+        RunGuarded(order);
+        return 0;
+    }
+    CallOrder order{&Method, Param, std::this_thread::get_id(), {}};
+    g_service->Enqueue(&order);
+    order.done.Wait();
+    return 0;
+}
+
+bool WaitPumping(ManualResetEvent& event, std::thread::id worker, std::chrono::milliseconds timeout) {
+    if (!g_service || !IsMainThread()) return event.Wait(timeout);
+    return g_service->WaitFor(event, worker, timeout);
+}
+
+} // namespace velk

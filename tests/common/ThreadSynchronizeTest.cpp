@@ -1,0 +1,121 @@
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "common/SyncEvents.h"
+#include "common/ThreadSynchronize.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Runs the main thread's event loop until `done` is set (bounded, so a fault fails the test
+// instead of hanging it).
+bool SpinUntil(velk::ManualResetEvent& done, std::chrono::milliseconds limit = 20s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done.IsSet() && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done.IsSet();
+}
+
+TEST(MainThreadCalls, RunAtOnceWhenMadeOnTheMainThread) {
+    int seen = 0;
+    EXPECT_EQ(velk::CallInMainThread(7, [&](std::int32_t p) { seen = p; }), 0);
+    EXPECT_EQ(seen, 7);
+}
+
+TEST(MainThreadCalls, WorkersCallsRunOnTheMainThreadInOrderOneAtATime) {
+    const auto mainId = std::this_thread::get_id();
+    std::vector<int> order;
+    std::atomic<int> inside{0};
+    bool overlapped = false, wrongThread = false;
+    velk::ManualResetEvent finished;
+    std::thread worker([&] {
+        for (int i = 0; i < 50; ++i)
+            velk::CallInMainThread(i, [&](std::int32_t p) {
+                if (inside.fetch_add(1) != 0) overlapped = true;
+                if (std::this_thread::get_id() != mainId) wrongThread = true;
+                order.push_back(p);
+                // A nested loop inside a call must not start the next call.
+                QEventLoop nested;
+                QTimer::singleShot(1, &nested, &QEventLoop::quit);
+                nested.exec();
+                inside.fetch_sub(1);
+            });
+        finished.Set();
+    });
+    ASSERT_TRUE(SpinUntil(finished));
+    worker.join();
+    ASSERT_EQ(order.size(), 50u);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    EXPECT_FALSE(overlapped);
+    EXPECT_FALSE(wrongThread);
+}
+
+TEST(MainThreadCalls, RunWhileAModalDialogIsOpen) {
+    QDialog dialog;
+    bool ranDuringDialog = false;
+    std::thread worker;
+    QTimer::singleShot(0, &dialog, [&] {
+        worker = std::thread([&] {
+            velk::CallInMainThread(0, [&](std::int32_t) { ranDuringDialog = dialog.isVisible(); });
+            velk::CallInMainThread(0, [&](std::int32_t) { dialog.reject(); });
+        });
+    });
+    QTimer::singleShot(20000, &dialog, &QDialog::reject); // bound a faulty run
+    dialog.exec();
+    worker.join();
+    EXPECT_TRUE(ranDuringDialog);
+}
+
+TEST(MainThreadCalls, MainThreadWaitsForAWorkerWhileRunningItsCalls) {
+    velk::ManualResetEvent workerEnded;
+    int calls = 0;
+    std::thread worker([&] {
+        for (int i = 0; i < 3; ++i) velk::CallInMainThread(0, [&](std::int32_t) { ++calls; });
+        workerEnded.Set();
+    });
+    // Without running the worker's calls this wait would never see the worker end.
+    EXPECT_TRUE(velk::WaitPumping(workerEnded, worker.get_id(), 20s));
+    worker.join();
+    EXPECT_EQ(calls, 3);
+}
+
+TEST(MainThreadCalls, WaitPumpingTimesOutAndLeavesOtherWorkersQueued) {
+    velk::ManualResetEvent never, otherDone;
+    bool otherRan = false;
+    std::thread other([&] {
+        velk::CallInMainThread(0, [&](std::int32_t) { otherRan = true; });
+        otherDone.Set();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(velk::WaitPumping(never, std::this_thread::get_id(), 100ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+    EXPECT_FALSE(otherRan); // another worker's call waits for the event loop
+    ASSERT_TRUE(SpinUntil(otherDone));
+    other.join();
+    EXPECT_TRUE(otherRan);
+}
+
+TEST(Events, AutoResetConsumesOneSignalManualResetStaysSet) {
+    velk::AutoResetEvent tick;
+    EXPECT_FALSE(tick.Wait(1ms));
+    tick.Set();
+    tick.Set();
+    EXPECT_TRUE(tick.Wait(1ms));
+    EXPECT_FALSE(tick.Wait(1ms)); // two sets before a wait collapse into one
+    velk::ManualResetEvent ack;
+    ack.Set();
+    EXPECT_TRUE(ack.Wait(1ms));
+    EXPECT_TRUE(ack.Wait(1ms));
+    ack.Reset();
+    EXPECT_FALSE(ack.Wait(1ms));
+}
+
+} // namespace
