@@ -1,0 +1,132 @@
+#include "app/IniStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include "common/NumberFormat.h"
+
+namespace velk {
+
+namespace {
+
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// A value is one line of the file: line breaks inside it would split it, so they become blanks.
+QString OneLine(QString text) {
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+} // namespace
+
+TIniStore::TIniStore(QString path) : path_(std::move(path)) {
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
+    QTextStream in(&file);
+    in.setEncoding(QStringConverter::Utf8);
+    Section* current = nullptr;
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#')))
+            continue;
+        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
+            const QString name = trimmed.mid(1, trimmed.size() - 2).trimmed();
+            current = nullptr;
+            for (auto& s : sections_)
+                if (SameName(s.name, name)) current = &s;
+            if (!current) {
+                sections_.push_back({name, {}});
+                current = &sections_.back();
+            }
+            continue;
+        }
+        const auto eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0 || !current) continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1);
+        bool replaced = false;
+        for (auto& e : current->entries)
+            if (SameName(e.key, key)) {
+                e.value = value;
+                replaced = true;
+            }
+        if (!replaced) current->entries.push_back({key, value});
+    }
+}
+
+const TIniStore::Entry* TIniStore::Find(const QString& section, const QString& key) const {
+    for (const auto& s : sections_) {
+        if (!SameName(s.name, section)) continue;
+        for (const auto& e : s.entries)
+            if (SameName(e.key, key)) return &e;
+    }
+    return nullptr;
+}
+
+QString TIniStore::ReadString(const QString& section, const QString& key, const QString& def) const {
+    const Entry* e = Find(section, key);
+    return e ? e->value : def;
+}
+
+void TIniStore::WriteString(const QString& section, const QString& key, const QString& value) {
+    Section* target = nullptr;
+    for (auto& s : sections_)
+        if (SameName(s.name, section)) target = &s;
+    if (!target) {
+        sections_.push_back({section, {}});
+        target = &sections_.back();
+    }
+    // A written key moves to the end of its section, so a store written key by key holds
+    // its keys in the order they were written.
+    std::erase_if(target->entries, [&](const Entry& e) { return SameName(e.key, key); });
+    target->entries.push_back({key, OneLine(value)});
+}
+
+int TIniStore::ReadInteger(const QString& section, const QString& key, int def) const {
+    return ParseInteger(ReadString(section, key, QString())).value_or(def);
+}
+
+bool TIniStore::ReadBool(const QString& section, const QString& key, bool def) const {
+    const auto value = ParseInteger(ReadString(section, key, QString()));
+    return value ? *value != 0 : def;
+}
+
+void TIniStore::WriteInteger(const QString& section, const QString& key, int value) {
+    WriteString(section, key, QString::number(value));
+}
+
+void TIniStore::WriteBool(const QString& section, const QString& key, bool value) {
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TIniStore::Save() const {
+    const QFileInfo info(path_);
+    if (!QDir().mkpath(info.absolutePath()))
+        throw EIniStoreError(QStringLiteral("Cannot create the folder %1").arg(info.absolutePath()));
+    // QSaveFile writes a temporary file beside the target and renames it only on commit.
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, file.errorString()));
+    QByteArray text;
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        if (i > 0) text += '\n';
+        text += '[' + sections_[i].name.toUtf8() + "]\n";
+        for (const auto& e : sections_[i].entries) text += e.key.toUtf8() + '=' + e.value.toUtf8() + '\n';
+    }
+    if (file.write(text) != text.size() || !file.commit())
+        throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, file.errorString()));
+}
+
+QString DefaultSettingsPath() {
+    QString dir = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (dir.isEmpty() || !QDir::isAbsolutePath(dir)) dir = QDir::homePath() + QStringLiteral("/.config");
+    return dir + QStringLiteral("/ZURazirod.ini");
+}
+
+} // namespace velk

@@ -1,0 +1,53 @@
+#include "app/SignalCloser.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+
+namespace velk {
+
+namespace {
+
+// Self-pipe: the handler may only write a byte; the event loop does the closing.
+int g_pipe[2] = {-1, -1};
+struct sigaction g_previous[3];
+const int kSignals[3] = {SIGTERM, SIGINT, SIGHUP};
+
+void OnSignalRaised(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_pipe[1], &byte, 1);
+}
+
+} // namespace
+
+SignalCloser::SignalCloser(QWidget* window) : window_(window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) return;
+    notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &SignalCloser::OnSignal);
+    struct sigaction action {};
+    action.sa_handler = OnSignalRaised;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &action, &g_previous[i]);
+}
+
+SignalCloser::~SignalCloser() {
+    if (g_pipe[0] < 0) return;
+    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
+    delete notifier_;
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+}
+
+void SignalCloser::OnSignal() {
+    char bytes[16];
+    while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    if (window_) window_->close();
+}
+
+} // namespace velk

@@ -1,0 +1,65 @@
+// Runs the real velk-monitor program and ends it with SIGTERM, as a logout would.
+
+#include <csignal>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include "tests/TestSupport.h"
+
+namespace {
+
+// Starts the monitor with its settings in `configDir` and terminates it; true when it ended
+// by itself with exit code 0.
+bool RunAndTerminate(const QString& configDir) {
+    QProcess monitor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    monitor.setProcessEnvironment(env);
+    // SIGTERM stays ignored until the monitor installs its own handler, so a signal sent
+    // while it is still starting cannot kill it unsaved.
+    monitor.setChildProcessModifier([] { ::signal(SIGTERM, SIG_IGN); });
+    monitor.start(velk::test::BinDir() + QStringLiteral("/velk-monitor"), {});
+    if (!monitor.waitForStarted(20000)) return false;
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        ::kill(static_cast<pid_t>(monitor.processId()), SIGTERM);
+        if (monitor.waitForFinished(200)) break;
+    }
+    if (monitor.state() != QProcess::NotRunning) {
+        monitor.kill();
+        monitor.waitForFinished(5000);
+        return false;
+    }
+    return monitor.exitStatus() == QProcess::NormalExit && monitor.exitCode() == 0;
+}
+
+TEST(MonitorProcess, SigtermClosesTheWindowAndSavesTheSettings) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    ASSERT_TRUE(RunAndTerminate(config.path()));
+    QFile ini(config.filePath(QStringLiteral("ZURazirod.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray first = ini.readAll();
+    EXPECT_TRUE(first.startsWith("[VelkM_main]\nVersionIDSoft=V1.00\nRefreshRate=10000\n")) << first.constData();
+    EXPECT_TRUE(first.contains("SMTPServer=localhost\n"));
+    ini.close();
+
+    // A second run reads the store back and writes the same values again.
+    QByteArray edited = first;
+    edited.replace("RefreshRate=10000", "RefreshRate=2500");
+    edited.replace("alarmtempmin1=-1E5", "alarmtempmin1=-1.8E2");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(edited);
+    ini.close();
+    ASSERT_TRUE(RunAndTerminate(config.path()));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), edited);
+}
+
+} // namespace

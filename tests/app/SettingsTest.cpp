@@ -1,0 +1,136 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/IniStore.h"
+#include "app/globalParameters.h"
+#include "common/NumberFormat.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+using velk::GlobalParameters;
+
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        GlobalParameters() = velk::TGlobalParameters{};
+        separator_ = velk::DecimalSeparator();
+        velk::SetDecimalSeparator(QChar('.'));
+    }
+    void TearDown() override {
+        GlobalParameters() = velk::TGlobalParameters{};
+        velk::SetDecimalSeparator(separator_);
+    }
+    QString Path() const { return dir_.filePath(QStringLiteral("ZURazirod.ini")); }
+    void WriteFile(const QByteArray& text) const {
+        QFile f(Path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray ReadFile() const {
+        QFile f(Path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir_;
+    QChar separator_;
+};
+
+TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
+    velk::LoadSettings(Path());
+    const auto& p = GlobalParameters();
+    EXPECT_EQ(p.RefreshRate, 10000);
+    EXPECT_FALSE(p.SendAnEmailOnAlarm);
+    for (const velk::TAlarmLimits* a : {&p.AlarmTemp[1], &p.AlarmTemp[2], &p.AlarmVacuum}) {
+        EXPECT_FALSE(a->Enabled);
+        EXPECT_EQ(a->Min, -100000.0);
+        EXPECT_EQ(a->Max, 100000.0);
+    }
+    EXPECT_EQ(QString("%1.%2.%3.%4").arg(p.IP1).arg(p.IP2).arg(p.IP3).arg(p.IP4), "127.0.0.2");
+    EXPECT_FALSE(QFile::exists(Path())); // reading alone writes nothing
+}
+
+TEST_F(Settings, SavesEveryKeyInOrderAndRoundsRealsToTwoDigits) {
+    auto& p = GlobalParameters();
+    p.AlarmTemp[1].Min = -184;
+    p.AlarmTemp[1].Enabled = true;
+    p.AlarmVacuum.Max = 0.00002;
+    p.RefreshRate = 5000;
+    p.EMailAddress = QStringLiteral("Lab <lab@example.org>");
+    velk::SaveSettings(Path());
+    EXPECT_EQ(ReadFile(), QByteArray("[VelkM_main]\n"
+                                     "VersionIDSoft=V1.00\n"
+                                     "RefreshRate=5000\n"
+                                     "IP1=127\nIP2=0\nIP3=0\nIP4=2\n"
+                                     "\n[VelkM_alarm]\n"
+                                     "alarmtemp1=1\nalarmtempmin1=-1.8E2\nalarmtempmax1=1E5\n"
+                                     "alarmtemp2=0\nalarmtempmin2=-1E5\nalarmtempmax2=1E5\n"
+                                     "alarmvacuum=0\nalarmvacuummin=-1E5\nalarmvacuummax=2E-5\n"
+                                     "SendAnEmailOnAlarm=0\n"
+                                     "EMailAddress=Lab <lab@example.org>\n"
+                                     "SMTPServer=localhost\n"));
+    GlobalParameters() = velk::TGlobalParameters{};
+    velk::LoadSettings(Path());
+    EXPECT_EQ(p.AlarmTemp[1].Min, -180.0); // the store keeps two significant digits
+    EXPECT_TRUE(p.AlarmTemp[1].Enabled);
+    EXPECT_EQ(p.AlarmVacuum.Max, 2e-5);
+    EXPECT_EQ(p.RefreshRate, 5000);
+    EXPECT_EQ(p.EMailAddress, "Lab <lab@example.org>");
+}
+
+TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
+    WriteFile("[velkm_MAIN]\nrefreshrate=abc\nIP4=-x\n"
+              "[VELKM_ALARM]\nalarmtemp1=2\nALARMTEMPMIN1=-1.8E2\nalarmtempmax1=\n"
+              "alarmvacuummax=abc\nalarmvacuum=yes\nsmtpserver=mail.lab\n");
+    velk::LoadSettings(Path());
+    const auto& p = GlobalParameters();
+    EXPECT_EQ(p.RefreshRate, 10000);
+    EXPECT_EQ(p.IP4, 2);
+    EXPECT_TRUE(p.AlarmTemp[1].Enabled); // any non-zero integer is true
+    EXPECT_EQ(p.AlarmTemp[1].Min, -180.0);
+    EXPECT_EQ(p.AlarmTemp[1].Max, 100000.0);
+    EXPECT_EQ(p.AlarmVacuum.Max, 100000.0);
+    EXPECT_FALSE(p.AlarmVacuum.Enabled);
+    EXPECT_EQ(p.SMTPServer, "mail.lab");
+}
+
+TEST_F(Settings, RealsFollowTheProgramsDecimalSeparator) {
+    velk::SetDecimalSeparator(QChar(','));
+    GlobalParameters().AlarmTemp[2].Max = 0.5;
+    velk::SaveSettings(Path());
+    EXPECT_TRUE(ReadFile().contains("alarmtempmax2=0,5\n"));
+    GlobalParameters() = velk::TGlobalParameters{};
+    velk::LoadSettings(Path());
+    EXPECT_EQ(GlobalParameters().AlarmTemp[2].Max, 0.5);
+}
+
+TEST_F(Settings, SavingKeepsForeignKeysAndNeverLeavesAPartialFile) {
+    WriteFile("[Other]\nkeep=me\n[VelkM_main]\nRefreshRate=1\nlegacy=x\n");
+    velk::SaveSettings(Path());
+    const QByteArray text = ReadFile();
+    EXPECT_TRUE(text.startsWith("[Other]\nkeep=me\n"));
+    EXPECT_TRUE(text.contains("[VelkM_main]\nlegacy=x\nVersionIDSoft=V1.00\nRefreshRate=10000\n"));
+    // Only the store itself is left in the folder: the temporary file was renamed over it.
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"ZURazirod.ini"});
+
+    // A value with a line break cannot split into a second key.
+    GlobalParameters().SMTPServer = QStringLiteral("host\nRefreshRate=1");
+    velk::SaveSettings(Path());
+    GlobalParameters() = velk::TGlobalParameters{};
+    velk::LoadSettings(Path());
+    EXPECT_EQ(GlobalParameters().RefreshRate, 10000);
+}
+
+TEST_F(Settings, AStoreThatCannotBeWrittenRaisesAndKeepsTheOldFile) {
+    WriteFile("[VelkM_main]\nRefreshRate=4000\n");
+    // A folder where the temporary file should go makes the save fail before the rename.
+    const QString blocked = dir_.filePath(QStringLiteral("blocked"));
+    ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/ZURazirod.ini")));
+    EXPECT_THROW(velk::SaveSettings(blocked + QStringLiteral("/ZURazirod.ini")), velk::EIniStoreError);
+    EXPECT_EQ(ReadFile(), QByteArray("[VelkM_main]\nRefreshRate=4000\n"));
+}
+
+} // namespace
