@@ -24,5 +24,5 @@ if [ "${VELK_SKIP_SANITIZERS:-0}" != 1 ]; then
 
   echo "== ThreadSanitizer"
   "$root/scripts/build.sh" build-tsan -DSANITIZER=thread -DVELK_BUILD_BENCH=OFF -DVELK_TSAN_ONLY=ON
-  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build-tsan -L threads
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" run_ctest build-tsan -L threads
 fi
