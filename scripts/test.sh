@@ -19,10 +19,10 @@ run_ctest build
 
 if [ "${VELK_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-  "$root/scripts/build.sh" build-asan -DSANITIZER=address -DVELK_BUILD_BENCH=OFF
+  "$root/scripts/build.sh" build-asan -DSANITIZER=address -DVELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan -LE nosan
 
   echo "== ThreadSanitizer"
-  "$root/scripts/build.sh" build-tsan -DSANITIZER=thread -DVELK_BUILD_BENCH=OFF -DVELK_TSAN_ONLY=ON
+  "$root/scripts/build.sh" build-tsan -DSANITIZER=thread -DVELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DVELK_TSAN_ONLY=ON
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" run_ctest build-tsan -L threads
 fi
