@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -57,6 +58,7 @@ TPowersock::WaitEnd TPowersock::WaitFor(const std::function<void(Wait&)>& arm) {
     Wait wait;
     QTimer timer;
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait before TimeOut
     QObject::connect(&timer, &QTimer::timeout, &wait.loop, [&wait] {
         wait.timedOut = true;
         wait.canceled = true;
@@ -152,6 +154,9 @@ void TPowersock::OpenConnection(const QHostAddress& address) {
     // Closing is abortive: a dead server must not keep the socket lingering.
     const linger abortive{1, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    // Command lines are small and each waits for its reply: no coalescing delay.
+    const int noDelay = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
 
     int error = 0;
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), length) != 0) {
