@@ -32,6 +32,8 @@ public:
     using Exception::Exception;
 };
 
+// Its waits run on the caller's stack: the object must outlive every call in progress, so
+// an owner that may be closed from inside a wait deletes it later, never directly.
 class TPowersock : public QObject {
     Q_OBJECT
 public:

@@ -338,6 +338,32 @@ TEST(SmtpDialogue, SilentServerTimesOutOnGreetingAndOnQuit) {
     EXPECT_FALSE(smtp.Connected());
 }
 
+TEST(SmtpDialogue, AbortEndsTheWaitsInProgress) {
+    ScriptedSmtpServer server(
+        {ScriptedSmtpServer::kSilent, {{"QUIT", ScriptedSmtpServer::kSilent}}});
+    velk::TNMSMTP smtp;
+    Configure(smtp, server.Port(), 3000);
+    QTimer aborter; // ends the greeting wait and then the QUIT wait
+    QObject::connect(&aborter, &QTimer::timeout, [&smtp] { smtp.Abort(); });
+    aborter.start(100);
+    const auto start = Clock::now();
+    EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), "Socket readln aborted");
+    EXPECT_LT(Seconds(Clock::now() - start), 4.0); // two full time-outs would be 6 s
+    EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(SmtpDialogue, SettingsOutOfRangeAreRefused) {
+    velk::TNMSMTP smtp;
+    EXPECT_EQ(FailureOf([&] { smtp.SetPort(0); }), "Invalid port 0: must be 1 to 65535");
+    EXPECT_EQ(FailureOf([&] { smtp.SetPort(65536); }), "Invalid port 65536: must be 1 to 65535");
+    EXPECT_EQ(FailureOf([&] { smtp.SetTimeOut(-1); }),
+              "Invalid time-out -1 ms: must not be negative");
+    EXPECT_EQ(smtp.Port(), 25);
+    EXPECT_EQ(smtp.TimeOut(), 2000);
+    EXPECT_EQ(smtp.Host(), "localhost");
+    EXPECT_EQ(smtp.Charset(), "us-ascii");
+}
+
 TEST(SmtpDialogue, WaitsKeepServingTheMainThreadAndRefuseNestedUse) {
     ScriptedSmtpServer server(
         {ScriptedSmtpServer::kSilent, {{"QUIT", ScriptedSmtpServer::kSilent}}});
