@@ -27,14 +27,6 @@ TEST(MailText, ReplyCodesReadTheLeadingDigitsOnly) {
         EXPECT_EQ(velk::ReplyCodeOf(c.line), c.code) << c.line;
 }
 
-TEST(MailText, ContinuationLinesAreDashedOrIndented) {
-    EXPECT_TRUE(velk::IsContinuationLine("220-first\r\n"));
-    EXPECT_TRUE(velk::IsContinuationLine(" folded\r\n"));
-    EXPECT_FALSE(velk::IsContinuationLine("220 last\r\n"));
-    EXPECT_FALSE(velk::IsContinuationLine("22-\r\n"));
-    EXPECT_FALSE(velk::IsContinuationLine(""));
-}
-
 TEST(MailText, RecipientEntriesGiveTheirMailbox) {
     const struct {
         const char* entry;
@@ -86,20 +78,6 @@ TEST(MailText, EightBitBodyIsNotLabelledUsAscii) {
     EXPECT_EQ(header.last(), "Content-Type: text/plain; charset=utf-8");
     EXPECT_TRUE(velk::HasEightBitBytes(QStringLiteral("-150 °C").toUtf8()));
     EXPECT_FALSE(velk::HasEightBitBytes("plain 7-bit text\r\n"));
-}
-
-TEST(MailText, ContentTypeFollowsTheSubType) {
-    const struct {
-        velk::TSubType subType;
-        const char* type;
-    } cases[] = {{velk::TSubType::mtPlain, "text/plain"},
-                 {velk::TSubType::mtEnriched, "text/enriched"},
-                 {velk::TSubType::mtSgml, "text/sgml"},
-                 {velk::TSubType::mtTabSeperated, "text/tab-separated-values"},
-                 {velk::TSubType::mtHtml, "text/html"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(velk::ContentTypePrefix(c.subType),
-                  QStringLiteral("Content-Type: %1; charset=").arg(c.type));
 }
 
 TEST(MailText, HeaderSetByNameReplacesAddsOrRemoves) {

@@ -306,6 +306,7 @@ TEST(SmtpDialogue, ClosedPortUnknownHostAndNullAddressFailToConnect) {
         const char* host;
         const char* message;
     } cases[] = {{"no-such-host.invalid", "Host Lookup Failed"},
+                 {"", "Host Lookup Failed"},
                  {"0.0.0.0", "Null Remote Address"}};
     for (const auto& c : cases) {
         smtp.SetHost(QString::fromLatin1(c.host));
