@@ -1,0 +1,44 @@
+#pragma once
+// The texts of the SMTP dialogue, apart from the socket: reply codes, recipient addresses,
+// the header lines and the dot-stuffed body of a message.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "mail/PostMessage.h"
+
+namespace velk {
+
+// Value of the line's leading decimal digits (at most 10); 0 when it starts with no digit.
+// Values beyond 32767 read as 32767 so that they stay refusals.
+qint16 ReplyCodeOf(const QByteArray& line);
+
+// True for a line that announces more lines of the same reply: it begins with a blank or
+// has '-' as its fourth character.
+bool IsContinuationLine(const QByteArray& line);
+
+// The mailbox of a recipient entry: between the first '<' and the next '>'; else between
+// the first ':' and the next ':' (or the end); else the whole entry.
+QString ExtractAddress(const QString& entry);
+
+// Replaces the line "name: ..." (name compared without regard to case) by "name: value",
+// or adds it; an empty value removes such a line.
+void SetHeaderByName(QStringList& header, const QString& name, const QString& value);
+
+// "Content-Type: text/...; charset=" for the sub-type.
+QString ContentTypePrefix(TSubType subType);
+
+// The header lines of `message`, in the order the server receives them. A body that is
+// not plain 7-bit text is declared as UTF-8 even when `charset` says "us-ascii".
+QStringList BuildHeader(const TPostMessage& message, TSubType subType, const QString& charset,
+                        bool eightBitBody);
+
+// The body as sent after DATA: every line in UTF-8 followed by CR LF, a leading '.' doubled.
+// Line breaks inside an entry start new lines, so no entry can end the data early.
+QByteArray BuildBody(const QStringList& lines);
+
+// True when the text holds bytes outside 7-bit ASCII.
+bool HasEightBitBytes(const QByteArray& text);
+
+} // namespace velk

@@ -1,0 +1,119 @@
+#include "mail/NMsmtp.h"
+
+#include <exception>
+
+#include <QHostInfo>
+
+#include "mail/MailText.h"
+
+namespace velk {
+
+// Sets the busy flag for one call and clears it on every exit, unless an outer call had set
+// it already.
+class TNMSMTP::BusyMark {
+public:
+    explicit BusyMark(bool& busy) : busy_(busy), owner_(!busy) { busy_ = true; }
+    ~BusyMark() {
+        if (owner_) busy_ = false;
+    }
+    BusyMark(const BusyMark&) = delete;
+    BusyMark& operator=(const BusyMark&) = delete;
+
+private:
+    bool& busy_;
+    bool owner_;
+};
+
+TNMSMTP::TNMSMTP(QObject* owner) : TPowersock(owner), userId_(QHostInfo::localHostName()) {}
+
+void TNMSMTP::Command(const QByteArray& command, int limit) {
+    if (Transaction(command) > limit) throw Exception(ReplyText());
+}
+
+void TNMSMTP::Connect() {
+    BusyMark mark(busy_);
+    TPowersock::Connect();
+    try {
+        ReadReply();
+        if (ReplyNumber() > 399) throw Exception(ReplyText());
+        if (Transaction("HELO " + userId_.toUtf8()) > 299)
+            throw Exception(QStringLiteral("Authentication failed"));
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        // The first failure is the one to report; QUIT failing as well tells nothing new.
+        try {
+            Disconnect();
+        } catch (...) {
+        }
+        std::rethrow_exception(failure);
+    }
+}
+
+void TNMSMTP::Disconnect() {
+    try {
+        Transaction("QUIT");
+    } catch (...) {
+        TPowersock::Disconnect();
+        throw;
+    }
+    TPowersock::Disconnect();
+    if (ReplyNumber() > 339) throw Exception(ReplyText());
+}
+
+void TNMSMTP::Abort() {
+    TPowersock::Abort();
+}
+
+void TNMSMTP::BuildMessage() {
+    body_ = BuildBody(postMessage_.Body);
+    finalHeader_ = BuildHeader(postMessage_, subType_, charset_, HasEightBitBytes(body_));
+}
+
+void TNMSMTP::SendMail() {
+    if (busy_) return;
+    BusyMark mark(busy_);
+    BuildMessage();
+    if (!Connected()) throw Exception(QStringLiteral("Not Connected"));
+    const TPostMessage& m = postMessage_;
+    if (m.FromAddress.isEmpty() ||
+        (m.ToAddress.isEmpty() && m.ToCarbonCopy.isEmpty() && m.ToBlindCarbonCopy.isEmpty()))
+        throw Exception(QStringLiteral("Incomplete Header"));
+    for (const QString& line : finalHeader_)
+        if (line.contains(QLatin1Char('\r')) || line.contains(QLatin1Char('\n')))
+            throw Exception(QStringLiteral("Line break in header line: ") + line.simplified());
+
+    Command("RSET", 399);
+    Command("MAIL FROM:<" + m.FromAddress.toUtf8() + ">", 399);
+    for (const QStringList* list : {&m.ToAddress, &m.ToCarbonCopy, &m.ToBlindCarbonCopy}) {
+        for (const QString& entry : *list) {
+            const QString address = ExtractAddress(entry);
+            if (address.isEmpty()) continue;
+            // A refused recipient is skipped; the others still get the mail.
+            if (Transaction("RCPT TO:<" + address.toUtf8() + ">") > 300 && OnRecipientNotFound)
+                OnRecipientNotFound(entry);
+        }
+    }
+    Command("DATA", 399);
+
+    QByteArray header;
+    for (const QString& line : finalHeader_)
+        header += line.toUtf8() + "\r\n";
+    header += "\r\n\r\n";
+    WriteBytes(header);
+    WriteBytes(body_);
+
+    Command(".", 399);
+    // Only a reply proves the server took the mail; a connection closed instead lost it.
+    if (ReplyLine().isEmpty())
+        throw Exception(
+            QStringLiteral("Connection closed by the server before the mail was accepted"));
+
+    if (clearParams_) {
+        postMessage_.ToAddress.clear();
+        postMessage_.ToCarbonCopy.clear();
+        postMessage_.ToBlindCarbonCopy.clear();
+        postMessage_.Attachments.clear();
+    }
+}
+
+} // namespace velk

@@ -1,0 +1,66 @@
+#pragma once
+// SMTP client that sends one plain-text message per call: connect with greeting and HELO,
+// send the message described by PostMessage, disconnect with QUIT.
+
+#include <functional>
+
+#include <QString>
+
+#include "mail/PostMessage.h"
+#include "mail/Psock.h"
+
+namespace velk {
+
+class TNMSMTP : public TPowersock {
+    Q_OBJECT
+public:
+    explicit TNMSMTP(QObject* owner = nullptr);
+
+    TPostMessage& PostMessage() { return postMessage_; }
+    const TPostMessage& PostMessage() const { return postMessage_; }
+    // Header lines of the message last built by SendMail.
+    const TExStringList& FinalHeader() const { return finalHeader_; }
+
+    // The HELO argument; the machine's host name unless set.
+    QString UserID() const { return userId_; }
+    void SetUserID(const QString& userId) { userId_ = userId; }
+    UUMethods EncodeType() const { return encodeType_; }
+    void SetEncodeType(UUMethods encodeType) { encodeType_ = encodeType; }
+    // Whether a sent mail empties the recipient lists and attachments.
+    bool ClearParams() const { return clearParams_; }
+    void SetClearParams(bool clear) { clearParams_ = clear; }
+    TSubType SubType() const { return subType_; }
+    void SetSubType(TSubType subType) { subType_ = subType; }
+    QString Charset() const { return charset_; }
+    void SetCharset(const QString& charset) { charset_ = charset; }
+    // True while a Connect or SendMail of this client is running.
+    bool Busy() const { return busy_; }
+
+    // Told the entry of each recipient the server refuses.
+    std::function<void(const QString&)> OnRecipientNotFound;
+
+    void Connect() override;
+    void Disconnect() override;
+    void Abort() override;
+    // Sends the message; returns at once without sending while the client is busy.
+    void SendMail();
+
+private:
+    class BusyMark;
+
+    void BuildMessage();
+    // A transaction whose reply code above `limit` raises the reply line.
+    void Command(const QByteArray& command, int limit);
+
+    TPostMessage postMessage_;
+    TExStringList finalHeader_;
+    QByteArray body_;
+    QString userId_;
+    UUMethods encodeType_ = UUMethods::uuMime;
+    bool clearParams_ = true;
+    TSubType subType_ = TSubType::mtPlain;
+    QString charset_ = QStringLiteral("us-ascii");
+    bool busy_ = false;
+};
+
+} // namespace velk

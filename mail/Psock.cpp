@@ -1,0 +1,301 @@
+#include "mail/Psock.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QHostInfo>
+#include <QTimer>
+
+#include "mail/MailText.h"
+#include "mail/SocketErrors.h"
+
+namespace velk {
+
+namespace {
+
+constexpr qsizetype kBufferSize = 65536;
+
+} // namespace
+
+struct TPowersock::Wait {
+    QEventLoop loop;
+    bool ready = false;
+    bool timedOut = false;
+    bool canceled = false;
+
+    void Finish() { loop.quit(); }
+};
+
+TPowersock::TPowersock(QObject* owner) : QObject(owner) {}
+
+TPowersock::~TPowersock() {
+    Abort();
+    CloseSocket();
+}
+
+void TPowersock::SetPort(int port) {
+    if (port < 1 || port > 65535)
+        throw Exception(QStringLiteral("Invalid port %1: must be 1 to 65535").arg(port));
+    port_ = port;
+}
+
+void TPowersock::SetTimeOut(int milliseconds) {
+    if (milliseconds < 0)
+        throw Exception(
+            QStringLiteral("Invalid time-out %1 ms: must not be negative").arg(milliseconds));
+    timeOut_ = milliseconds;
+}
+
+TPowersock::WaitEnd TPowersock::WaitFor(const std::function<void(Wait&)>& arm) {
+    Wait wait;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait before TimeOut
+    QObject::connect(&timer, &QTimer::timeout, &wait.loop, [&wait] {
+        wait.timedOut = true;
+        wait.canceled = true;
+        wait.Finish();
+    });
+    arm(wait);
+    if (!wait.ready) {
+        if (timeOut_ > 0) timer.start(timeOut_);
+        waits_.push_back(&wait);
+        wait.loop.exec();
+        waits_.erase(std::find(waits_.begin(), waits_.end(), &wait));
+    }
+    if (wait.timedOut) return WaitEnd::TimedOut;
+    if (wait.canceled) return WaitEnd::Canceled;
+    return WaitEnd::Ready;
+}
+
+TPowersock::WaitEnd TPowersock::WaitSocket(QSocketNotifier::Type type) {
+    QSocketNotifier notifier(fd_, type);
+    return WaitFor([&notifier](Wait& wait) {
+        QObject::connect(&notifier, &QSocketNotifier::activated, &wait.loop, [&wait] {
+            if (wait.canceled) return;
+            wait.ready = true;
+            wait.Finish();
+        });
+    });
+}
+
+void TPowersock::Abort() {
+    for (Wait* wait : waits_) {
+        wait->canceled = true;
+        wait->Finish();
+    }
+}
+
+QHostAddress TPowersock::ResolveHost() {
+    QHostAddress address;
+    if (!address.setAddress(host_)) {
+        QHostInfo result;
+        bool failed = true;
+        int lookupId = -1;
+        QObject context;
+        const WaitEnd end = WaitFor([&](Wait& wait) {
+            lookupId = QHostInfo::lookupHost(host_, &context, [&](const QHostInfo& info) {
+                result = info;
+                failed = info.error() != QHostInfo::NoError;
+                wait.ready = true;
+                wait.Finish();
+            });
+        });
+        if (end != WaitEnd::Ready) {
+            QHostInfo::abortHostLookup(lookupId);
+            throw ESockError(end == WaitEnd::TimedOut ? QStringLiteral("Host Lookup Timed Out")
+                                                      : QStringLiteral("Host Lookup Canceled"));
+        }
+        if (failed) throw ESockError(QStringLiteral("Host Lookup Failed"), 11001);
+        // The client speaks IPv4 first, as the server's dotted address would be.
+        const QList<QHostAddress> found = result.addresses();
+        const auto v4 = std::find_if(found.begin(), found.end(), [](const QHostAddress& a) {
+            return a.protocol() == QAbstractSocket::IPv4Protocol;
+        });
+        if (v4 != found.end())
+            address = *v4;
+        else if (!found.isEmpty())
+            address = found.first();
+    }
+    if (address.isNull() || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6)
+        throw ESockError(QStringLiteral("Null Remote Address"));
+    return address;
+}
+
+void TPowersock::OpenConnection(const QHostAddress& address) {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(static_cast<quint16>(port_));
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof(sockaddr_in);
+    } else {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(static_cast<quint16>(port_));
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(in6->sin6_addr.s6_addr, bytes.c, sizeof bytes.c);
+        in6->sin6_scope_id = static_cast<uint32_t>(address.scopeId().toUInt());
+        length = sizeof(sockaddr_in6);
+    }
+
+    fd_ = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) RaiseSocketError(errno);
+    // Closing is abortive: a dead server must not keep the socket lingering.
+    const linger abortive{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    // Command lines are small and each waits for its reply: no coalescing delay.
+    const int noDelay = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+
+    int error = 0;
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), length) != 0) {
+        error = errno;
+        if (error == EINPROGRESS || error == EINTR) {
+            const WaitEnd end = WaitSocket(QSocketNotifier::Write);
+            if (end != WaitEnd::Ready) {
+                CloseSocket();
+                throw ESockError(end == WaitEnd::TimedOut ? QStringLiteral("Connection Timed out")
+                                                          : QStringLiteral("Connection Canceled"));
+            }
+            socklen_t size = sizeof error;
+            if (fd_ < 0 || ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+                error = ENOTCONN;
+        }
+    }
+    if (error != 0) {
+        CloseSocket();
+        lastError_ = SocketErrorFromErrno(error);
+        throw ESockError(QStringLiteral("Connection Failed"), lastError_);
+    }
+}
+
+void TPowersock::Connect() {
+    // A connection being set up (a nested call during its wait) counts as one already there.
+    if (Connected() || connecting_) throw ESockError(QStringLiteral("Already connected"));
+    connecting_ = true;
+    try {
+        OpenConnection(ResolveHost());
+    } catch (...) {
+        connecting_ = false;
+        throw;
+    }
+    connecting_ = false;
+}
+
+void TPowersock::CloseSocket() {
+    received_.clear();
+    if (fd_ < 0) return;
+    // Waits still running on this socket end as canceled, never on a reused descriptor.
+    Abort();
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void TPowersock::Disconnect() {
+    CloseSocket();
+}
+
+void TPowersock::RaiseSocketError(int errnoValue) {
+    lastError_ = SocketErrorFromErrno(errnoValue);
+    // The connection is unusable after a socket failure.
+    CloseSocket();
+    throw ESockError(SocketErrorMessage(lastError_), lastError_);
+}
+
+void TPowersock::WriteBytes(const QByteArray& data) {
+    qsizetype sent = 0;
+    while (sent < data.size()) {
+        if (fd_ < 0) {
+            lastError_ = SocketErrorFromErrno(ENOTCONN);
+            throw ESockError(SocketErrorMessage(lastError_), lastError_);
+        }
+        const auto block = static_cast<size_t>(std::min(kBufferSize, data.size() - sent));
+        const ssize_t n = ::send(fd_, data.constData() + sent, block, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += n;
+            continue;
+        }
+        const int error = errno;
+        if (n < 0 && error == EINTR) continue;
+        if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK)) {
+            if (WaitSocket(QSocketNotifier::Write) != WaitEnd::Ready)
+                throw EAbortError(QStringLiteral("Socket send aborted"));
+            continue;
+        }
+        RaiseSocketError(n < 0 ? error : EPIPE);
+    }
+}
+
+void TPowersock::WriteLine(const QByteArray& text) {
+    // A line break inside a command would let its argument smuggle in a command of its own.
+    if (text.contains('\r') || text.contains('\n'))
+        throw Exception(QStringLiteral("Line break in command: ") +
+                        QString::fromUtf8(text.simplified()));
+    WriteBytes(text + "\r\n");
+}
+
+QByteArray TPowersock::ReadLine() {
+    char buffer[4096];
+    for (;;) {
+        const qsizetype end = received_.indexOf('\n');
+        if (end >= 0 || received_.size() >= kBufferSize) {
+            const qsizetype length = end >= 0 ? end + 1 : kBufferSize;
+            QByteArray line = received_.left(length);
+            received_.remove(0, length);
+            return line;
+        }
+        if (fd_ < 0) return {};
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n > 0) {
+            received_.append(buffer, n);
+            continue;
+        }
+        if (n == 0) {
+            // The server closed the connection: an empty line, and no connection any more.
+            CloseSocket();
+            return {};
+        }
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error == EAGAIN || error == EWOULDBLOCK) {
+            if (WaitSocket(QSocketNotifier::Read) != WaitEnd::Ready)
+                throw EAbortError(QStringLiteral("Socket readln aborted"));
+            continue;
+        }
+        RaiseSocketError(error);
+    }
+}
+
+void TPowersock::ReadReply() {
+    QByteArray line = ReadLine();
+    while (IsContinuationLine(line))
+        line = ReadLine();
+    replyLine_ = line;
+    replyNumber_ = ReplyCodeOf(line);
+}
+
+qint16 TPowersock::Transaction(const QByteArray& command) {
+    WriteLine(command);
+    ReadReply();
+    return replyNumber_;
+}
+
+QString TPowersock::ReplyText() const {
+    QByteArray text = replyLine_;
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    return QString::fromUtf8(text);
+}
+
+} // namespace velk
