@@ -67,8 +67,6 @@ bool HasCaptionLabel(std::uint8_t kind) {
     }
 }
 
-int TextWidth(const QString& text) { return QFontMetrics(DialogFont()).horizontalAdvance(text); }
-
 int RoundToInt(double value) {
     const double r = std::nearbyint(value);
     if (std::isnan(r)) return 0;
@@ -107,6 +105,13 @@ QStringList MemoLines(const QPlainTextEdit* memo) {
 QString ShortenMiddle(const QString& text, int n) {
     if (text.size() <= n) return text;
     return text.left(n / 2) + QStringLiteral("...") + text.right(n / 2);
+}
+
+int CaptionTextWidth(const QString& text) {
+    const QFontMetrics metrics(DialogFont());
+    // The advance alone can leave the last glyph's overhang outside the label.
+    return std::max(metrics.horizontalAdvance(text),
+                    metrics.boundingRect(QRect(0, 0, 4000, 100), Qt::AlignLeft, text).width());
 }
 
 int FieldRowHeight(std::uint8_t kind) {
@@ -150,7 +155,7 @@ void TDlgBoxStdr::BuildCaptions() {
         auto makeCaption = [&](int top) {
             f.caption = new QLabel(item.Caption, this);
             f.caption->setObjectName(QStringLiteral("Caption%1").arg(f.record + 1));
-            f.caption->setGeometry(LeftMargin, top, TextWidth(item.Caption), labelHeight_);
+            f.caption->setGeometry(LeftMargin, top, CaptionTextWidth(item.Caption), labelHeight_);
         };
         if (HasCaptionLabel(f.kind)) {
             makeCaption(y + (rowHeight - labelHeight_) / 2);
@@ -273,7 +278,7 @@ void TDlgBoxStdr::BuildInputs() {
             check->setLayoutDirection(Qt::RightToLeft);
             check->setText(item.Caption + QChar(0x200E));
             check->setChecked(item.BoolValue);
-            check->setGeometry(LeftMargin, y + 3, TextWidth(item.Caption) + CheckBoxExtra,
+            check->setGeometry(LeftMargin, y + 3, CaptionTextWidth(item.Caption) + CheckBoxExtra,
                                CheckBoxHeight);
             check->setObjectName(name);
             column_ = std::max(column_, check->width());

@@ -24,6 +24,9 @@ namespace velk {
 // n/2 characters.
 QString ShortenMiddle(const QString& text, int n);
 
+// Width in pixels that `text` needs in the dialog font to be drawn whole.
+int CaptionTextWidth(const QString& text);
+
 // Row height in pixels of a field kind (rows are 5 pixels apart).
 int FieldRowHeight(std::uint8_t kind);
 

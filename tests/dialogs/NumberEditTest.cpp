@@ -1,0 +1,167 @@
+// The two number edits driven through real key and focus events on the offscreen platform.
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+#include "dialogs/Editnbre.h"
+#include "dialogs/NumberEdit.h"
+#include "tests/TestSupport.h"
+
+namespace velk {
+namespace {
+
+using test::MessageRecorder;
+
+// A window with the edit under test followed by a plain edit the focus can move to.
+struct NumberEditWindow {
+    QWidget window;
+    TNumberEdit* edit = new TNumberEdit(&window);
+    QLineEdit* next = new QLineEdit(&window);
+
+    NumberEditWindow(TTypeValue type, double min, double max) {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(edit);
+        layout->addWidget(next);
+        edit->SetTypeValue(type);
+        edit->SetMinValue(min);
+        edit->SetMaxValue(max);
+    }
+};
+
+TEST(NumberEditWidget, LeavingTheFieldEvaluatesOrKeepsTheFocusWithAMessage) {
+    const struct {
+        TTypeValue type;
+        double min, max;
+        QString typed;
+        QString message; // empty: accepted
+        QString textAfter;
+    } cases[] = {
+        {TTypeValue::Int, 0, 0, "7/2", "7/2 Invalid integer number !", "7/2"},
+        {TTypeValue::Int, 0, 0, "6/2", "", "3"},
+        {TTypeValue::Int, 0, 100, "300", "Figure too high :100", "300"},
+        {TTypeValue::Int, 0, 100, "100", "", "100"},
+        {TTypeValue::Float, 1, 3600, "0.5", "Figure too small :1", "0.5"},
+        {TTypeValue::Float, 1, 3600, "5/2", "", "2.5"},
+        {TTypeValue::Float, 7, 7, "-1e9", "Invalid input !", "-1e9"},
+        {TTypeValue::Float, 7, 7, "-1000000", "", "-1000000"}, // equal bounds: no range
+        {TTypeValue::Int, 0, 100, "", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        MessageRecorder recorder;
+        NumberEditWindow w(c.type, c.min, c.max);
+        ASSERT_TRUE(test::ShowActive(&w.window));
+        w.edit->setFocus();
+        QTest::keyClicks(w.edit, c.typed);
+        test::PressTab();
+        EXPECT_EQ(w.edit->text(), c.textAfter);
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(recorder.messages.isEmpty()) << recorder.messages.join('|').toStdString();
+            EXPECT_TRUE(w.next->hasFocus());
+        } else {
+            EXPECT_EQ(recorder.messages, QStringList{c.message});
+            EXPECT_TRUE(w.edit->hasFocus());
+        }
+    }
+}
+
+TEST(NumberEditWidget, TheWindowLosingActivationIsNotLeavingTheField) {
+    MessageRecorder recorder;
+    NumberEditWindow w(TTypeValue::Int, 0, 100);
+    ASSERT_TRUE(test::ShowActive(&w.window));
+    w.edit->setFocus();
+    QTest::keyClicks(w.edit, "300");
+    QWidget other;
+    ASSERT_TRUE(test::ShowActive(&other));
+    EXPECT_TRUE(recorder.messages.isEmpty());
+    ASSERT_TRUE(test::ShowActive(&w.window));
+    EXPECT_TRUE(w.edit->hasFocus());
+}
+
+TEST(NumberEditWidget, TheRealMessageBoxIsModalAndGivesTheFocusBack) {
+    NumberEditWindow w(TTypeValue::Int, 0, 255);
+    ASSERT_TRUE(test::ShowActive(&w.window));
+    w.edit->setFocus();
+    QTest::keyClicks(w.edit, "256");
+    QString shown;
+    test::WhenModal([&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    test::PressTab();
+    EXPECT_EQ(shown, "Figure too high :255");
+    QTRY_VERIFY_WITH_TIMEOUT(w.edit->hasFocus(), 5000);
+    EXPECT_EQ(w.edit->text(), "256");
+    // Corrected, the field lets the focus go.
+    w.edit->selectAll();
+    QTest::keyClicks(w.edit, "25");
+    test::PressTab();
+    EXPECT_TRUE(w.next->hasFocus());
+}
+
+TEST(NbreEditWidget, RefusedKeystrokesPutTheLastAcceptedTextBack) {
+    MessageRecorder recorder;
+    QWidget window;
+    auto* edit = new NbreEdit(&window);
+    edit->SetTypeData(2);
+    edit->SetValMin(-10);
+    edit->SetValMax(10);
+    int changes = 0;
+    edit->SetOnChange([&](QObject* sender) {
+        EXPECT_EQ(sender, edit);
+        ++changes;
+    });
+    ASSERT_TRUE(test::ShowActive(&window));
+    edit->setFocus();
+
+    const struct {
+        char key;
+        QString text;
+        QString message;
+    } steps[] = {
+        {'-', "-", ""},   {'1', "-1", ""},   {'.', "-1.", ""}, {'x', "-1.", "Invalid input !"},
+        {'5', "-1.5", ""}, {'\b', "-1.", ""}, {'\b', "-1", ""},  {'1', "-1", "Too low number !"},
+    };
+    for (const auto& s : steps) {
+        recorder.messages.clear();
+        if (s.key == '\b')
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClick(edit, s.key);
+        EXPECT_EQ(edit->Text(), s.text) << "after " << s.key;
+        EXPECT_EQ(recorder.messages.join('|'), s.message) << "after " << s.key;
+    }
+    EXPECT_GE(changes, 8);
+}
+
+TEST(NbreEditWidget, IntegerFieldRefusesALeadingMinusAndValuesBeyondTheBounds) {
+    MessageRecorder recorder;
+    QWidget window;
+    auto* edit = new NbreEdit(&window);
+    edit->SetTypeData(1);
+    edit->SetValMin(-100);
+    edit->SetValMax(100);
+    ASSERT_TRUE(test::ShowActive(&window));
+    edit->setFocus();
+    QTest::keyClick(edit, '-');
+    EXPECT_EQ(edit->Text(), "");
+    EXPECT_EQ(recorder.messages, QStringList{"Invalid input !"});
+
+    recorder.messages.clear();
+    edit->SetText("-5"); // the program's own text is taken as it is
+    EXPECT_TRUE(recorder.messages.isEmpty());
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClicks(edit, "00");
+    EXPECT_EQ(edit->Text(), "-50");
+    EXPECT_EQ(recorder.messages, QStringList{"Too low number !"});
+}
+
+} // namespace
+} // namespace velk
