@@ -1,5 +1,7 @@
 #include "dialogs/DlgConnectIP.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -12,6 +14,7 @@ namespace velk {
 
 namespace {
 constexpr int FieldLefts[4] = {53, 93, 133, 173};
+constexpr int LabelGap = 4;
 } // namespace
 
 TDlgConnectionIP::TDlgConnectionIP(QWidget* owner) : QDialog(owner) {
@@ -20,8 +23,11 @@ TDlgConnectionIP::TDlgConnectionIP(QWidget* owner) : QDialog(owner) {
 
     LabelIPAddr = new QLabel(QStringLiteral("IP addr :"), this);
     LabelIPAddr->setObjectName(QStringLiteral("LabelIPAddr"));
-    LabelIPAddr->move(8, 16);
     LabelIPAddr->adjustSize();
+    // Designed at left 8; in DejaVu Sans the caption is wider than the designed font's and
+    // would run under the first field, so it moves left just enough to stay whole.
+    LabelIPAddr->move(std::max(2, std::min(8, FieldLefts[0] - LabelGap - LabelIPAddr->width())),
+                      16);
 
     ButtonOk = new QPushButton(QStringLiteral("Ok"), this);
     ButtonOk->setObjectName(QStringLiteral("ButtonOk"));
@@ -55,7 +61,8 @@ TDlgConnectionIP::TDlgConnectionIP(QWidget* owner) : QDialog(owner) {
 
 void TDlgConnectionIP::SetAddress(int a1, int a2, int a3, int a4) {
     const int values[4] = {a1, a2, a3, a4};
-    for (int i = 0; i < 4; ++i) NumberEditIP[i]->setText(QString::number(values[i]));
+    for (int i = 0; i < 4; ++i)
+        NumberEditIP[i]->setText(QString::number(values[i]));
 }
 
 void TDlgConnectionIP::GetAddress(int& a1, int& a2, int& a3, int& a4) const {
@@ -68,7 +75,9 @@ void TDlgConnectionIP::GetAddress(int& a1, int& a2, int& a3, int& a4) const {
     }
 }
 
-void TDlgConnectionIP::reject() { done(2); }
+void TDlgConnectionIP::reject() {
+    done(2);
+}
 
 void TDlgConnectionIP::ButtonOkClick() {
     // Ok reached from the keyboard without leaving the field: check it as leaving would.

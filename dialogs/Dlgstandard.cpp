@@ -19,6 +19,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 #include "common/NumberFormat.h"
 #include "dialogs/DialogFont.h"
@@ -33,11 +35,11 @@ namespace {
 constexpr int FirstRowTop = 15;
 constexpr int RowGap = 5;
 constexpr int LeftMargin = 15;
-constexpr int InputGap = 30;      // from the caption column to the inputs
-constexpr int ExtentMargin = 15;  // added to an input's right end for the extent
-constexpr int PixelsPerChar = 8;  // of Width
+constexpr int InputGap = 30;     // from the caption column to the inputs
+constexpr int ExtentMargin = 15; // added to an input's right end for the extent
+constexpr int PixelsPerChar = 8; // of Width
 constexpr int ChoicePixelsPerChar = 7;
-constexpr int MaskedEditWidth = 63;
+constexpr int DesignedMaskedEditWidth = 63;
 constexpr int BrowseButtonSize = 23;
 constexpr int FileListWidth = 180;
 constexpr int FileListHeight = 97;
@@ -62,8 +64,10 @@ bool HasCaptionLabel(std::uint8_t kind) {
     case KindInt:
     case KindTime:
     case KindAngle:
-    case KindChoice: return true;
-    default: return false;
+    case KindChoice:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -93,6 +97,45 @@ QStringList QtNameFilters(const QString& filter) {
     return out;
 }
 
+// A check box whose caption starts at its left edge with the box at its right end, so the
+// caption lines up with the other captions of the dialog.
+class CaptionLeftCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const int boxWidth = style()->pixelMetric(QStyle::PM_IndicatorWidth, &option, this);
+        const int boxHeight = style()->pixelMetric(QStyle::PM_IndicatorHeight, &option, this);
+        QStyleOptionButton box = option;
+        box.rect = QRect(width() - boxWidth - 1, (height() - boxHeight) / 2, boxWidth, boxHeight);
+        painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, box);
+        const QRect textArea(0, 0, box.rect.left(), height());
+        painter.drawItemText(textArea, Qt::AlignLeft | Qt::AlignVCenter, option.palette,
+                             isEnabled(), text(), QPalette::WindowText);
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = fontMetrics()
+                             .boundingRect(textArea, Qt::AlignLeft | Qt::AlignVCenter, text())
+                             .adjusted(-1, 0, 1, 0);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+    }
+
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+// The masked texts in DejaVu Sans are wider than the designed 63 pixels allow for.
+int MaskedEditWidth(std::uint8_t kind) {
+    const QString widest =
+        kind == KindTime ? QStringLiteral("00h00m00s") : QStringLiteral("-00\u00B000'00''");
+    return std::max(DesignedMaskedEditWidth, CaptionTextWidth(widest) + 12);
+}
+
 QStringList MemoLines(const QPlainTextEdit* memo) {
     QString text = memo->toPlainText();
     if (text.isEmpty()) return {};
@@ -118,8 +161,7 @@ int FieldRowHeight(std::uint8_t kind) {
     return kind < RowHeights.size() ? RowHeights[kind] : 0;
 }
 
-TDlgBoxStdr::TDlgBoxStdr(QWidget* owner, TabInfoItemMenu& table)
-    : QDialog(owner), table_(table) {
+TDlgBoxStdr::TDlgBoxStdr(QWidget* owner, TabInfoItemMenu& table) : QDialog(owner), table_(table) {
     setFont(DialogFont());
     setWindowTitle(QStringLiteral("DlgBoxStdr"));
     labelHeight_ = QFontMetrics(DialogFont()).height();
@@ -239,7 +281,7 @@ void TDlgBoxStdr::BuildInputs() {
             if (item.HasValue)
                 edit->setText(time ? TimeToMaskText(item.FloatValue)
                                    : AngleToMaskText(item.FloatValue));
-            width = MaskedEditWidth;
+            width = MaskedEditWidth(f.kind);
             input = edit;
             break;
         }
@@ -248,7 +290,8 @@ void TDlgBoxStdr::BuildInputs() {
             combo->setEditable(true);
             combo->addItems(item.Items);
             qsizetype longest = ChoiceMinWidthChars;
-            for (const QString& s : item.Items) longest = std::max(longest, s.size());
+            for (const QString& s : item.Items)
+                longest = std::max(longest, s.size());
             // Never narrower than the longest choice with the drop-down arrow beside it.
             combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
             width = std::max(static_cast<int>(longest) * ChoicePixelsPerChar,
@@ -266,17 +309,12 @@ void TDlgBoxStdr::BuildInputs() {
             spin->setRange(RoundToInt(item.MinValue), RoundToInt(item.MaxValue));
             spin->setSingleStep(item.Increment);
             if (item.HasValue) spin->setValue(item.IntValue);
-            spin->findChild<QLineEdit*>()->setMaxLength(
-                TypingLimit(item.Width, spin->text()));
+            spin->findChild<QLineEdit*>()->setMaxLength(TypingLimit(item.Width, spin->text()));
             input = spin;
             break;
         }
         case KindCheck: {
-            auto* check = new QCheckBox(this);
-            // The box goes to the right of the text; the trailing mark keeps the caption's own
-            // punctuation (a final colon) in reading order.
-            check->setLayoutDirection(Qt::RightToLeft);
-            check->setText(item.Caption + QChar(0x200E));
+            auto* check = new CaptionLeftCheckBox(item.Caption, this);
             check->setChecked(item.BoolValue);
             check->setGeometry(LeftMargin, y + 3, CaptionTextWidth(item.Caption) + CheckBoxExtra,
                                CheckBoxHeight);
@@ -298,7 +336,8 @@ void TDlgBoxStdr::BuildInputs() {
             button->setGeometry(LeftMargin, y, buttonWidth, PushButtonHeight);
             if (item.OnClick) {
                 auto handler = item.OnClick;
-                connect(button, &QPushButton::clicked, this, [handler, button] { handler(button); });
+                connect(button, &QPushButton::clicked, this,
+                        [handler, button] { handler(button); });
             }
             extent_ = std::max(extent_, buttonWidth + column_ + ExtentMargin);
             f.input = button;
@@ -307,7 +346,8 @@ void TDlgBoxStdr::BuildInputs() {
         case KindMemo:
             extent_ = std::max({extent_, MemoWidth, f.caption->width()});
             break;
-        default: break;
+        default:
+            break;
         }
         if (input) {
             input->setObjectName(name);
@@ -359,7 +399,9 @@ void TDlgBoxStdr::FinishLayout() {
     (fields_.empty() || !fields_.front().input ? buttonOk_ : fields_.front().input)->setFocus();
 }
 
-void TDlgBoxStdr::reject() { done(ModalCancel); }
+void TDlgBoxStdr::reject() {
+    done(ModalCancel);
+}
 
 QFileDialog* TDlgBoxStdr::FolderPicker() {
     if (!folderPicker_) {
@@ -457,22 +499,34 @@ void TDlgBoxStdr::ButtonOkClick() {
         const Field& f = fields_[i];
         TInfoItemMenu& item = table_[static_cast<std::size_t>(f.record)];
         switch (f.kind) {
-        case KindSpinInt: item.IntValue = static_cast<QSpinBox*>(f.input)->value(); break;
-        case KindCheck: item.BoolValue = static_cast<QCheckBox*>(f.input)->isChecked(); break;
+        case KindSpinInt:
+            item.IntValue = static_cast<QSpinBox*>(f.input)->value();
+            break;
+        case KindCheck:
+            item.BoolValue = static_cast<QCheckBox*>(f.input)->isChecked();
+            break;
         case KindText:
             item.StrValue = static_cast<QLineEdit*>(f.input)->text().left(MaxStrValueLength);
             break;
         case KindFloat:
         case KindTime:
-        case KindAngle: item.FloatValue = values[i].floatValue; break;
-        case KindInt: item.IntValue = values[i].intValue; break;
+        case KindAngle:
+            item.FloatValue = values[i].floatValue;
+            break;
+        case KindInt:
+            item.IntValue = values[i].intValue;
+            break;
         case KindChoice: {
             const int index = item.Items.indexOf(static_cast<QComboBox*>(f.input)->currentText());
             item.IntValue = std::max(index, 0);
             break;
         }
-        case KindFolder: item.StrValue = f.path.left(MaxStrValueLength); break;
-        case KindFiles: item.ListValue = std::make_shared<QStringList>(f.files); break;
+        case KindFolder:
+            item.StrValue = f.path.left(MaxStrValueLength);
+            break;
+        case KindFiles:
+            item.ListValue = std::make_shared<QStringList>(f.files);
+            break;
         case KindMemo: {
             const QStringList lines = MemoLines(static_cast<QPlainTextEdit*>(f.input));
             if (item.ListValue)
@@ -481,7 +535,8 @@ void TDlgBoxStdr::ButtonOkClick() {
                 item.ListValue = std::make_shared<QStringList>(lines);
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
     done(ModalOk);

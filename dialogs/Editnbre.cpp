@@ -10,7 +10,8 @@ namespace velk {
 
 std::optional<int> ParseIntegerOrHex(const QString& text) {
     qsizetype i = 0;
-    while (i < text.size() && text.at(i) == QLatin1Char(' ')) ++i;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
     QString rest = text.mid(i);
     bool negative = false;
     if (rest.startsWith(QLatin1Char('-')) || rest.startsWith(QLatin1Char('+'))) {
@@ -24,8 +25,8 @@ std::optional<int> ParseIntegerOrHex(const QString& text) {
         prefix = 2;
     if (prefix == 0) {
         // Decimal: only digits may follow the sign.
-        if (rest.isEmpty() || rest.front() == QLatin1Char('+') || rest.front() == QLatin1Char('-') ||
-            rest.back() == QLatin1Char(' '))
+        if (rest.isEmpty() || rest.front() == QLatin1Char('+') ||
+            rest.front() == QLatin1Char('-') || rest.back() == QLatin1Char(' '))
             return std::nullopt;
         return ParseInteger((negative ? QStringLiteral("-") : QString()) + rest);
     }

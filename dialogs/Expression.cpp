@@ -55,14 +55,21 @@ private:
     static double Apply(double a, QChar op, double b) {
         double r = 0.0;
         switch (op.unicode()) {
-        case '+': r = a + b; break;
-        case '-': r = a - b; break;
-        case '*': r = a * b; break;
+        case '+':
+            r = a + b;
+            break;
+        case '-':
+            r = a - b;
+            break;
+        case '*':
+            r = a * b;
+            break;
         case '/':
             if (b == 0.0) throw EFormuleError();
             r = a / b;
             break;
-        default: throw EFormuleError();
+        default:
+            throw EFormuleError();
         }
         if (!std::isfinite(r)) throw EFormuleError();
         return r;
@@ -92,7 +99,8 @@ double EvaluateExpression(const QString& text) {
             if (!groupStarts.empty()) {
                 const int start = groupStarts.back();
                 groupStarts.pop_back();
-                while (stack.Size() - start > 1) stack.Reduce();
+                while (stack.Size() - start > 1)
+                    stack.Reduce();
             }
             --p;
         } else if (c == QLatin1Char(')')) {
@@ -104,7 +112,8 @@ double EvaluateExpression(const QString& text) {
             --p;
         } else {
             qsizetype first = p;
-            while (first > 0 && IsNumberChar(text.at(first - 1))) --first;
+            while (first > 0 && IsNumberChar(text.at(first - 1)))
+                --first;
             if (first == p) throw EFormuleError();
             const auto value = ParseReal(text.mid(first, p - first), QLatin1Char('.'));
             if (!value) throw EFormuleError();
@@ -112,7 +121,8 @@ double EvaluateExpression(const QString& text) {
             p = first;
         }
     }
-    while (stack.Size() >= 2) stack.Reduce();
+    while (stack.Size() >= 2)
+        stack.Reduce();
     if (stack.Size() == 0 || !stack.Top().isNumber) throw EFormuleError();
     return stack.Top().number;
 }

@@ -28,7 +28,9 @@ Sexagesimal Split(double magnitude, long long maxSeconds) {
             static_cast<int>(static_cast<long long>(total) % 60)};
 }
 
-QString TwoDigits(long long n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString TwoDigits(long long n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
 // Reads a run of digit positions where unfilled ones ('_' or blank) count as nothing.
 std::optional<int> Digits(const QString& field) {

@@ -14,7 +14,9 @@ MessageRecorder::MessageRecorder() {
         [this](QWidget*, const QString& text, TMessageKind) { messages << text; });
 }
 
-MessageRecorder::~MessageRecorder() { SetMessageReporter(previous_); }
+MessageRecorder::~MessageRecorder() {
+    SetMessageReporter(previous_);
+}
 
 bool ShowActive(QWidget* window) {
     window->show();
@@ -42,6 +44,8 @@ QString SaveShot(QWidget* window, const QString& name) {
     return window->grab().save(path) ? path : QString();
 }
 
-void PressTab() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }
+void PressTab() {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+}
 
 } // namespace velk::test

@@ -29,7 +29,9 @@ namespace {
 
 using test::MessageRecorder;
 
-int Measured(const QString& text) { return CaptionTextWidth(text); }
+int Measured(const QString& text) {
+    return CaptionTextWidth(text);
+}
 
 TInfoItemMenu FloatItem(const QString& caption, int width, double min, double max, double value) {
     TInfoItemMenu item;
@@ -124,7 +126,8 @@ TEST(DlgBoxStdrLayout, OneFloatFieldGivesTheDesignedGeometry) {
 
 TEST(DlgBoxStdrLayout, ReadsAtMostTwentyFourFieldsAndStopsAtAnEmptyCaption) {
     TabInfoItemMenu full{};
-    for (int i = 0; i < InfoItemCount; ++i) full[i] = TextItem(QString("Field %1:").arg(i + 1), 5, "");
+    for (int i = 0; i < InfoItemCount; ++i)
+        full[i] = TextItem(QString("Field %1:").arg(i + 1), 5, "");
     TDlgBoxStdr dlg(nullptr, full);
     EXPECT_NE(dlg.FieldControl(24), nullptr);
     EXPECT_EQ(dlg.FieldControl(25), nullptr);
@@ -147,26 +150,36 @@ TEST(DlgBoxStdrLayout, AWideCheckBoxMovesTheLaterInputsRight) {
     table[1] = table[0];
     table[0] = TextItem("Name:", 10, "before");
     TDlgBoxStdr dlg(nullptr, table);
-    const int captions = std::max({Measured("Name:"), Measured("EMail address:"),
-                                   Measured("SMTP server:")});
+    const int captions =
+        std::max({Measured("Name:"), Measured("EMail address:"), Measured("SMTP server:")});
     const int check = Measured("Send an EMail for each alarm:") + 35;
     ASSERT_GT(check, captions);
     EXPECT_EQ(Control<QLineEdit>(dlg, 1)->x(), captions + 30);
     EXPECT_EQ(Control<QCheckBox>(dlg, 2)->geometry(), QRect(15, 15 + 26 + 3, check, 17));
     EXPECT_EQ(Control<QLineEdit>(dlg, 3)->x(), check + 30);
-    EXPECT_EQ(Control<QLineEdit>(dlg, 4)->geometry(), QRect(check + 30, 15 + 26 + 22 + 26, 240, 21));
+    EXPECT_EQ(Control<QLineEdit>(dlg, 4)->geometry(),
+              QRect(check + 30, 15 + 26 + 22 + 26, 240, 21));
     // The whole check box, text and box, is visible.
     EXPECT_GE(Control<QCheckBox>(dlg, 2)->width(), Control<QCheckBox>(dlg, 2)->sizeHint().width());
     EXPECT_EQ(dlg.width(), 10 + 240 + check + 15 + 20);
+    // Clicking the caption ticks the box, as clicking the box does.
+    auto* box = Control<QCheckBox>(dlg, 2);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(3, 8));
+    EXPECT_TRUE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 8, 8));
+    EXPECT_FALSE(box->isChecked());
 }
 
 TEST(DlgBoxStdrLayout, TabOrderFollowsTheTableThenOkAndCancel) {
     TabInfoItemMenu table = AlarmTable();
     TDlgBoxStdr dlg(nullptr, table);
     ASSERT_TRUE(test::ShowActive(&dlg));
-    QWidget* expected[] = {dlg.FieldControl(1), dlg.FieldControl(2), dlg.FieldControl(3),
+    QWidget* expected[] = {dlg.FieldControl(1),
+                           dlg.FieldControl(2),
+                           dlg.FieldControl(3),
                            dlg.findChild<QPushButton*>("ButtonOk"),
-                           dlg.findChild<QPushButton*>("ButtonCancel"), dlg.FieldControl(1)};
+                           dlg.findChild<QPushButton*>("ButtonCancel"),
+                           dlg.FieldControl(1)};
     EXPECT_EQ(QApplication::focusWidget(), expected[0]);
     for (int i = 1; i < 6; ++i) {
         test::PressTab();
@@ -271,8 +284,7 @@ TEST(DlgBoxStdrValues, ShowsTheInitialValuesOfEveryKind) {
     EXPECT_FALSE(Control<QCheckBox>(dlg, 3)->isChecked());
     EXPECT_EQ(Control<QLineEdit>(dlg, 4)->text(), "2.5");
     EXPECT_EQ(Control<QLineEdit>(dlg, 5)->text(), "3");
-    EXPECT_EQ(dlg.findChild<QLabel*>("Path6")->text(),
-              ShortenMiddle(f.dir.path() + "/", 20));
+    EXPECT_EQ(dlg.findChild<QLabel*>("Path6")->text(), ShortenMiddle(f.dir.path() + "/", 20));
     EXPECT_EQ(Control<QPlainTextEdit>(dlg, 9)->toPlainText(), "one");
     EXPECT_EQ(Control<QLineEdit>(dlg, 10)->text(), "01h30m00s");
     EXPECT_EQ(Control<QLineEdit>(dlg, 11)->text(), QString::fromUtf8("-12°15'00''"));

@@ -17,7 +17,8 @@ namespace {
 
 QString Repeat(const QString& head, const QString& tail, int times) {
     QString s = head;
-    for (int i = 0; i < times; ++i) s += tail;
+    for (int i = 0; i < times; ++i)
+        s += tail;
     return s;
 }
 
@@ -26,11 +27,14 @@ TEST(EvaluateExpression, CarriesOutOperationsLeftToRightWithBracketsFirst) {
         QString text;
         double value;
     } cases[] = {
-        {"2+3*4", 20},        {"10-2-3", 5},       {"8/2/2", 2},       {"2*(3+4)", 14},
-        {"(1+2)*(3+4)", 21},  {"-5", -5},          {"+5", 5},          {"(-5)", -5},
-        {"2+(3*4)", 14},      {".5+1", 1.5},       {"5.", 5},          {"1.25*4", 5},
-        {"2*(1+2+3)", 12},    {"(1+2+3)*2", 12},   {"3*(-5)", -15},
-        {Repeat("1", "+1", 49), 50}, // 99 tokens fit
+        {"2+3*4", 20},       {"10-2-3", 5},
+        {"8/2/2", 2},        {"2*(3+4)", 14},
+        {"(1+2)*(3+4)", 21}, {"-5", -5},
+        {"+5", 5},           {"(-5)", -5},
+        {"2+(3*4)", 14},     {".5+1", 1.5},
+        {"5.", 5},           {"1.25*4", 5},
+        {"2*(1+2+3)", 12},   {"(1+2+3)*2", 12},
+        {"3*(-5)", -15},     {Repeat("1", "+1", 49), 50}, // 99 tokens fit
     };
     for (const auto& c : cases) {
         try {
@@ -44,8 +48,25 @@ TEST(EvaluateExpression, CarriesOutOperationsLeftToRightWithBracketsFirst) {
 TEST(EvaluateExpression, RefusesEveryFaultWithOneMessage) {
     const QString big = Repeat("1", "0", 200);
     const QString cases[] = {
-        "-5+3", "3*-2", "(5)", "1 + 2", "1,5", "1e3", "1/0", "0/0", "1..2", ".", "", "()",
-        "*", "2*", "+", "abc", "(1+)", Repeat("1", "0", 400), big + "*" + big,
+        "-5+3",
+        "3*-2",
+        "(5)",
+        "1 + 2",
+        "1,5",
+        "1e3",
+        "1/0",
+        "0/0",
+        "1..2",
+        ".",
+        "",
+        "()",
+        "*",
+        "2*",
+        "+",
+        "abc",
+        "(1+)",
+        Repeat("1", "0", 400),
+        big + "*" + big,
         Repeat("1", "+1", 50), // 101 tokens
         Repeat("1", "+1", 5000),
     };
@@ -107,13 +128,13 @@ TEST(NbreCheck, RefusesWhatTheTypeOrTheBoundsForbid) {
         double min, max;
         std::optional<QString> message;
     } cases[] = {
-        {"", 2, -10, 10, ok},        {"-", 2, -10, 10, ok},       {"-1.", 2, -10, 10, ok},
-        {"99.", 2, -10, 10, ok},     {"-1.5", 2, -10, 10, ok},    {"-1x", 2, -10, 10, invalid},
-        {"-11", 2, -10, 10, low},    {"11", 2, -10, 10, high},    {"1,5", 2, -10, 10, invalid},
-        {"1e1", 2, -10, 10, ok},     {"1", 2, 0, 0, high},        {"0", 2, 0, 0, ok},
-        {"", 1, 0, 100, ok},         {"-", 1, -10, 10, invalid},  {"-5", 1, -10, 10, ok},
-        {"$10", 1, 0, 100, ok},      {"0x65", 1, 0, 100, high},   {"1.5", 1, 0, 100, invalid},
-        {"101", 1, 0, 100, high},    {"-1", 1, 0, 100, low},      {"abc", 0, 0, 0, ok},
+        {"", 2, -10, 10, ok},     {"-", 2, -10, 10, ok},      {"-1.", 2, -10, 10, ok},
+        {"99.", 2, -10, 10, ok},  {"-1.5", 2, -10, 10, ok},   {"-1x", 2, -10, 10, invalid},
+        {"-11", 2, -10, 10, low}, {"11", 2, -10, 10, high},   {"1,5", 2, -10, 10, invalid},
+        {"1e1", 2, -10, 10, ok},  {"1", 2, 0, 0, high},       {"0", 2, 0, 0, ok},
+        {"", 1, 0, 100, ok},      {"-", 1, -10, 10, invalid}, {"-5", 1, -10, 10, ok},
+        {"$10", 1, 0, 100, ok},   {"0x65", 1, 0, 100, high},  {"1.5", 1, 0, 100, invalid},
+        {"101", 1, 0, 100, high}, {"-1", 1, 0, 100, low},     {"abc", 0, 0, 0, ok},
         {"abc", 7, 0, 0, ok},
     };
     for (const auto& c : cases)
@@ -126,11 +147,23 @@ TEST(NbreCheck, ReadsDecimalAndHexadecimalIntegers) {
         QString text;
         std::optional<int> value;
     } cases[] = {
-        {"12", 12},          {"  -7", -7},           {"+3", 3},         {"$1F", 31},
-        {"x1f", 31},         {"0x10", 16},           {"-$10", -16},     {"$FFFFFFFF", -1},
-        {"2147483647", 2147483647},                  {"2147483648", std::nullopt},
-        {"-", std::nullopt}, {"", std::nullopt},     {"1 ", std::nullopt}, {"$", std::nullopt},
-        {"$G", std::nullopt}, {"$123456789", std::nullopt}, {"--1", std::nullopt},
+        {"12", 12},
+        {"  -7", -7},
+        {"+3", 3},
+        {"$1F", 31},
+        {"x1f", 31},
+        {"0x10", 16},
+        {"-$10", -16},
+        {"$FFFFFFFF", -1},
+        {"2147483647", 2147483647},
+        {"2147483648", std::nullopt},
+        {"-", std::nullopt},
+        {"", std::nullopt},
+        {"1 ", std::nullopt},
+        {"$", std::nullopt},
+        {"$G", std::nullopt},
+        {"$123456789", std::nullopt},
+        {"--1", std::nullopt},
         {"1-", std::nullopt},
     };
     for (const auto& c : cases)
