@@ -53,6 +53,10 @@ constexpr int FrameLeft = 5;
 constexpr int MinClientWidth = 190;
 constexpr int PathShownLength = 20;
 constexpr int ChoiceMinWidthChars = 1;
+constexpr int FieldDigits = 7;
+// A number edit's text is written in its own expression language, whatever the program-wide
+// separator is at the time: with the locale's comma the field would refuse its own text.
+const QChar NumberEditPoint(QLatin1Char('.'));
 
 constexpr std::array<int, 12> RowHeights = {22, 21, 17, 21, 21, 52, 125, 28, 170, 21, 21, 21};
 
@@ -266,8 +270,9 @@ void TDlgBoxStdr::BuildInputs() {
             edit->SetMinValue(item.MinValue);
             QString text;
             if (item.HasValue)
-                text = f.kind == KindFloat ? FormatGeneral(item.FloatValue, 7)
-                                           : QString::number(item.IntValue);
+                text = f.kind == KindFloat
+                           ? FormatGeneral(item.FloatValue, FieldDigits, NumberEditPoint)
+                           : QString::number(item.IntValue);
             edit->setMaxLength(TypingLimit(item.Width, text));
             edit->setText(text);
             input = edit;
@@ -468,7 +473,7 @@ void TDlgBoxStdr::ButtonOkClick() {
         std::optional<QString> failure;
         if (f.kind == KindFloat) {
             const QString text = static_cast<QLineEdit*>(f.input)->text();
-            if (const auto v = ParseReal(text))
+            if (const auto v = ParseReal(text, NumberEditPoint))
                 values[i].floatValue = *v;
             else
                 failure = NotARealText(text);

@@ -65,10 +65,13 @@ TNumberEntryCheck CheckNumberEntry(const QString& text, TTypeValue type, double 
 TNumberEdit::TNumberEdit(QWidget* parent) : QLineEdit(parent) {}
 
 bool TNumberEdit::CheckEntry() {
-    if (text().isEmpty()) return true;
+    // A text the user has not edited since the program or the last evaluation put it there is
+    // a plain number already; evaluating it again would refuse what the field itself shows,
+    // such as "1E-5", which is no expression.
+    if (text().isEmpty() || !isModified()) return true;
     const TNumberEntryCheck check = CheckNumberEntry(text(), typeValue_, minValue_, maxValue_);
     if (check.Accepted) {
-        if (check.Text != text()) setText(check.Text);
+        setText(check.Text);
         return true;
     }
     ReportMessage(this, check.Message, TMessageKind::Plain);

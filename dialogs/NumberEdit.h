@@ -40,7 +40,8 @@ public:
     TTypeValue TypeValue() const { return typeValue_; }
     void SetTypeValue(TTypeValue value) { typeValue_ = value; }
 
-    // What leaving the field does: a non-empty text is evaluated and replaced by its result;
+    // What leaving the field does: a non-empty text the user has edited is evaluated and
+    // replaced by its result;
     // on a fault the message is reported, the text stays as typed, the focus comes back here
     // and false is returned. Dialogs call it for the field that holds the focus when they
     // are confirmed from the keyboard, since that field's focus never left it.

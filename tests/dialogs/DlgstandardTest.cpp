@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
+#include "common/NumberFormat.h"
 #include "dialogs/DialogFont.h"
 #include "dialogs/Dlgstandard.h"
 #include "dialogs/MaskText.h"
@@ -381,6 +382,28 @@ TEST(DlgBoxStdrValues, EnterInAFieldChecksItBeforeAccepting) {
             EXPECT_TRUE(edit->hasFocus());
         }
     }
+}
+
+TEST(DlgBoxStdrValues, ShownNumbersPassUntouchedWhateverTheProgramSeparator) {
+    // A vacuum alarm in scientific notation and a comma locale: leaving the fields unedited
+    // must neither refuse them nor change them.
+    MessageRecorder recorder;
+    SetDecimalSeparator(QLatin1Char(','));
+    TabInfoItemMenu table = AlarmTable();
+    table[1].FloatValue = 1e-5;
+    table[2].FloatValue = 2.5;
+    TDlgBoxStdr dlg(nullptr, table);
+    EXPECT_EQ(Control<TNumberEdit>(dlg, 2)->text(), "1E-5");
+    EXPECT_EQ(Control<TNumberEdit>(dlg, 3)->text(), "2.5");
+    ASSERT_TRUE(test::ShowActive(&dlg));
+    for (int i = 0; i < 3; ++i)
+        test::PressTab();
+    ASSERT_EQ(QApplication::focusWidget(), dlg.findChild<QPushButton*>("ButtonOk"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(recorder.messages.isEmpty()) << recorder.messages.join('|').toStdString();
+    EXPECT_EQ(dlg.result(), 1);
+    EXPECT_EQ(table[1].FloatValue, 1e-5);
+    EXPECT_EQ(table[2].FloatValue, 2.5);
 }
 
 TEST(DlgBoxStdrValues, ARefusedOkWritesNothing) {

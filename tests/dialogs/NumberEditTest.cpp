@@ -70,6 +70,23 @@ TEST(NumberEditWidget, LeavingTheFieldEvaluatesOrKeepsTheFocusWithAMessage) {
     }
 }
 
+TEST(NumberEditWidget, OnlyTextTheUserEditedIsEvaluated) {
+    MessageRecorder recorder;
+    NumberEditWindow w(TTypeValue::Float, 0, 1);
+    ASSERT_TRUE(test::ShowActive(&w.window));
+    w.edit->setText("1E-5"); // the program's own text: a number, though no expression
+    w.edit->setFocus();
+    test::PressTab();
+    EXPECT_TRUE(recorder.messages.isEmpty());
+    EXPECT_EQ(w.edit->text(), "1E-5");
+    w.edit->setFocus();
+    QTest::keyClick(w.edit, Qt::Key_End);
+    QTest::keyClick(w.edit, '0');
+    test::PressTab();
+    EXPECT_EQ(recorder.messages, QStringList{"Invalid input !"});
+    EXPECT_TRUE(w.edit->hasFocus());
+}
+
 TEST(NumberEditWidget, TheWindowLosingActivationIsNotLeavingTheField) {
     MessageRecorder recorder;
     NumberEditWindow w(TTypeValue::Int, 0, 100);
