@@ -127,20 +127,33 @@ TEST(NumberEditWidget, TheRealMessageBoxIsModalAndGivesTheFocusBack) {
     EXPECT_TRUE(w.next->hasFocus());
 }
 
+// A shown window holding one focused NbreEdit.
+struct NbreEditWindow {
+    QWidget window;
+    NbreEdit* edit = new NbreEdit(&window);
+
+    NbreEditWindow(std::uint8_t typeData, double min, double max) {
+        edit->SetTypeData(typeData);
+        edit->SetValMin(min);
+        edit->SetValMax(max);
+    }
+    bool Show() {
+        if (!test::ShowActive(&window)) return false;
+        edit->setFocus();
+        return true;
+    }
+};
+
 TEST(NbreEditWidget, RefusedKeystrokesPutTheLastAcceptedTextBack) {
     MessageRecorder recorder;
-    QWidget window;
-    auto* edit = new NbreEdit(&window);
-    edit->SetTypeData(2);
-    edit->SetValMin(-10);
-    edit->SetValMax(10);
+    NbreEditWindow w(2, -10, 10);
+    NbreEdit* edit = w.edit;
     int changes = 0;
     edit->SetOnChange([&](QObject* sender) {
         EXPECT_EQ(sender, edit);
         ++changes;
     });
-    ASSERT_TRUE(test::ShowActive(&window));
-    edit->setFocus();
+    ASSERT_TRUE(w.Show());
 
     const struct {
         char key;
@@ -164,13 +177,9 @@ TEST(NbreEditWidget, RefusedKeystrokesPutTheLastAcceptedTextBack) {
 
 TEST(NbreEditWidget, IntegerFieldRefusesALeadingMinusAndValuesBeyondTheBounds) {
     MessageRecorder recorder;
-    QWidget window;
-    auto* edit = new NbreEdit(&window);
-    edit->SetTypeData(1);
-    edit->SetValMin(-100);
-    edit->SetValMax(100);
-    ASSERT_TRUE(test::ShowActive(&window));
-    edit->setFocus();
+    NbreEditWindow w(1, -100, 100);
+    NbreEdit* edit = w.edit;
+    ASSERT_TRUE(w.Show());
     QTest::keyClick(edit, '-');
     EXPECT_EQ(edit->Text(), "");
     EXPECT_EQ(recorder.messages, QStringList{"Invalid input !"});
