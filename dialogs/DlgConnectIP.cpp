@@ -37,6 +37,7 @@ TDlgConnectionIP::TDlgConnectionIP(QWidget* owner) : QDialog(owner) {
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
     ButtonCancel->setGeometry(128, 48, 75, 25);
+    ButtonCancel->setProperty(AbandonsEntryProperty, true);
     connect(ButtonCancel, &QPushButton::clicked, this, [this] { done(2); });
 
     QWidget* previous = ButtonCancel;

@@ -385,6 +385,7 @@ void TDlgBoxStdr::FinishLayout() {
     buttonCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     buttonCancel_->setObjectName(QStringLiteral("ButtonCancel"));
     buttonCancel_->setAutoDefault(false);
+    buttonCancel_->setProperty(AbandonsEntryProperty, true);
     buttonCancel_->setGeometry(frameRight - PushButtonWidth - 5, frameBottom + 5, PushButtonWidth,
                                PushButtonHeight);
     connect(buttonCancel_, &QPushButton::clicked, this, [this] { done(ModalCancel); });

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include <QApplication>
 #include <QFocusEvent>
 
 #include "common/NumberFormat.h"
@@ -82,9 +83,13 @@ bool TNumberEdit::CheckEntry() {
 void TNumberEdit::focusOutEvent(QFocusEvent* event) {
     // Only a move of the focus to another control counts as leaving the field; the window
     // losing activation (a message box, another program) does not.
+    // Nor does a move to a control that abandons the entry anyway (a dialog's Cancel):
+    // checking there would keep the user from cancelling with the mouse.
     const Qt::FocusReason reason = event->reason();
+    const QWidget* target = QApplication::focusWidget();
+    const bool abandons = target && target->property(AbandonsEntryProperty).toBool();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-        reason != Qt::MenuBarFocusReason)
+        reason != Qt::MenuBarFocusReason && !abandons)
         CheckEntry();
     QLineEdit::focusOutEvent(event);
 }

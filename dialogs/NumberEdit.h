@@ -56,6 +56,10 @@ private:
     TTypeValue typeValue_ = TTypeValue::Int;
 };
 
+// A control with this property set true (a dialog's Cancel button) may take the focus from a
+// TNumberEdit without the entry being checked.
+inline constexpr const char* AbandonsEntryProperty = "AbandonsEntry";
+
 // For a dialog's confirmation: if the focus sits in a TNumberEdit of `dialog`, checks it.
 bool CheckFocusedNumberEdit(QWidget* dialog);
 

@@ -108,6 +108,24 @@ TEST(DlgConnectionIP, FieldsTakeOnlyWholeNumbersUpTo255) {
     }
 }
 
+TEST(DlgConnectionIP, CancelByMouseNeedsNoValidEntryButOkDoes) {
+    MessageRecorder recorder;
+    TDlgConnectionIP dlg;
+    dlg.SetAddress(10, 0, 0, 1);
+    ASSERT_TRUE(test::ShowActive(&dlg));
+    TNumberEdit* edit = Field(dlg, 4);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "999");
+    QTest::mouseClick(dlg.findChild<QPushButton*>("ButtonOk"), Qt::LeftButton);
+    EXPECT_EQ(recorder.messages.value(0), "Figure too high :255");
+    EXPECT_EQ(dlg.result(), 0); // still open
+    recorder.messages.clear();
+    QTest::mouseClick(dlg.findChild<QPushButton*>("ButtonCancel"), Qt::LeftButton);
+    EXPECT_TRUE(recorder.messages.isEmpty());
+    EXPECT_EQ(dlg.result(), 2);
+}
+
 TEST(DlgConnectionIP, AnEmptiedFieldMakesGetAddressRaise) {
     TDlgConnectionIP dlg;
     dlg.SetAddress(192, 168, 0, 10);
