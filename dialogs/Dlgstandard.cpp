@@ -332,6 +332,14 @@ void TDlgBoxStdr::BuildInputs() {
         case KindFiles:
             extent_ = std::max(extent_, FileListWidth + BrowseButtonSize + 25);
             break;
+        case KindFolder: {
+            // Room inside the frame for the longest shortened path a later choice may show.
+            const QFontMetrics metrics(DialogFont());
+            const int room =
+                std::max(f.pathLabel->width(), metrics.averageCharWidth() * (PathShownLength + 3));
+            extent_ = std::max(extent_, f.pathLabel->x() + room - 20);
+            break;
+        }
         case KindButton: {
             auto* button = new QPushButton(item.Caption, this);
             button->setObjectName(name);

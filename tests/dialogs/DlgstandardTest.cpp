@@ -450,6 +450,18 @@ TEST(DlgBoxStdrPickers, AChosenFolderEndsWithASeparatorAndIsShownShortened) {
     EXPECT_EQ(f.table[5].StrValue, expected);
 }
 
+TEST(DlgBoxStdrPickers, AFolderAloneStillShowsItsWholeShortenedPath) {
+    TabInfoItemMenu table{};
+    table[0].Caption = "Data folder:";
+    table[0].Kind = KindFolder;
+    table[0].HasValue = true;
+    table[0].StrValue = "/home/operator/measurements/WWWWWWWWWWWW/";
+    TDlgBoxStdr dlg(nullptr, table);
+    auto* path = dlg.findChild<QLabel*>("Path1");
+    EXPECT_EQ(path->text(), "/home/oper...WWWWWWWWW/");
+    EXPECT_TRUE(dlg.findChild<QFrame*>("Frame")->geometry().contains(path->geometry()));
+}
+
 TEST(DlgBoxStdrPickers, ChosenFilesAreListedByNameAndHandedOverWithTheirPaths) {
     AllKinds f;
     for (const char* name : {"a.txt", "b.txt"}) {
