@@ -20,6 +20,15 @@ TNumberEdit* Field(const TDlgConnectionIP& dlg, int i) {
     return dlg.findChild<TNumberEdit*>(QStringLiteral("NumberEditIP%1").arg(i));
 }
 
+// Replaces the text of field i by typing `typed` into it (the dialog is shown and active).
+TNumberEdit* TypeInto(const TDlgConnectionIP& dlg, int i, const QString& typed) {
+    TNumberEdit* edit = Field(dlg, i);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, typed);
+    return edit;
+}
+
 TEST(DlgConnectionIP, HasTheDesignedLayoutWithOkFocusedFirst) {
     TDlgConnectionIP dlg;
     EXPECT_EQ(dlg.windowTitle(), "IP Connection");
@@ -97,10 +106,7 @@ TEST(DlgConnectionIP, FieldsTakeOnlyWholeNumbersUpTo255) {
         TDlgConnectionIP dlg;
         dlg.SetAddress(10, 0, 0, 1);
         ASSERT_TRUE(test::ShowActive(&dlg));
-        TNumberEdit* edit = Field(dlg, 3);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, c.typed);
+        TNumberEdit* edit = TypeInto(dlg, 3, c.typed);
         test::PressTab();
         EXPECT_EQ(edit->text(), c.textAfter);
         EXPECT_EQ(recorder.messages.join('|'), c.message);
@@ -113,10 +119,7 @@ TEST(DlgConnectionIP, CancelByMouseNeedsNoValidEntryButOkDoes) {
     TDlgConnectionIP dlg;
     dlg.SetAddress(10, 0, 0, 1);
     ASSERT_TRUE(test::ShowActive(&dlg));
-    TNumberEdit* edit = Field(dlg, 4);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, "999");
+    TypeInto(dlg, 4, "999");
     QTest::mouseClick(dlg.findChild<QPushButton*>("ButtonOk"), Qt::LeftButton);
     EXPECT_EQ(recorder.messages.value(0), "Figure too high :255");
     EXPECT_EQ(dlg.result(), 0); // still open
