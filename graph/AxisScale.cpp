@@ -73,13 +73,17 @@ TExponent FindExponent(int lower, int upper, double span) {
     // The widening bounds end the search within a few passes; the cap only guards the loop.
     for (int passes = 1; passes < 1000; ++passes) {
         const double m = DivideByPowerOfTen(a, e);
-        if (bottom > m) --e;
-        if (top < m) ++e;
+        int next = e;
+        if (bottom > m) --next;
+        if (top < m) ++next;
         if (passes > 2) {
             bottom -= 1;
             top += 1;
         }
+        // m belongs to e: once the widened bounds accept m, e is the answer, not the
+        // exponent the pass just moved on to (which would leave far fewer labels than m says).
         if (bottom < m && m < top) return {e, m};
+        e = next;
     }
     return {e, DivideByPowerOfTen(a, e)};
 }

@@ -67,10 +67,11 @@ TEST(FindExponent, ChoosesTheStepPowerForTheLabelCount) {
         {2, 18, 100, 1, 10},   //
         {2, 13, -38, 1, 3.8},  // negative span: its size counts
         {2, 18, 0.003, -3, 3}, //
-        // Narrow picture: ends once the bounds have widened; e has moved on from the m
-        // that stopped the search.
-        {2, 2, 50, 1, 0.5},
-        {2, 2, 7, 0, 0.7},
+        // Narrow picture: ends once the bounds have widened.
+        {2, 2, 50, 2, 0.5},
+        {2, 2, 7, 1, 0.7},
+        // Accepted by widened bounds: the exponent is the one m was measured with.
+        {2, 12, 12.95, 0, 12.95},
         {2, 18, 1.5, -1, 15}, //
     };
     for (const auto& c : cases) {
