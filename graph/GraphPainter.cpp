@@ -179,7 +179,7 @@ void TGraphPainter::Series(int s) {
 void TGraphPainter::FlushSeries(const QColor& color, int penWidth) {
     if (!lines_.empty()) {
         SetGraphPen(p_, color, penWidth);
-        p_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
+        DrawLines(p_, lines_, linePixels_);
         lines_.clear();
     }
     PutPixels(p_, pixels_, color);
@@ -237,13 +237,13 @@ bool TGraphPainter::XTicks() {
         const int col = g_.MarginX + t.pos;
         SetGraphPen(p_, axes, g_.UnitWidth);
         if (!t.major) {
-            p_.drawLine(col, bottom, col, bottom + g_.TickLengthX / 2);
+            DrawLine(p_, {col, bottom}, {col, bottom + g_.TickLengthX / 2});
             continue;
         }
-        p_.drawLine(col, bottom, col, bottom + g_.TickLengthX);
+        DrawLine(p_, {col, bottom}, {col, bottom + g_.TickLengthX});
         if (g_.GridX) {
             SetGraphPen(p_, grid, g_.UnitWidth);
-            p_.drawLine(col, bottom - g_.AxesWidth, col, g_.MarginY);
+            DrawLine(p_, {col, bottom - g_.AxesWidth}, {col, g_.MarginY});
         }
         const QString text = XLabelText(g_.XLabelFormat, g_.XMajorStep, t.value);
         TextOut(col - TextWidth(text) / 2, bottom + g_.TickLengthX + g_.LabelGapX, text);
@@ -285,13 +285,13 @@ bool TGraphPainter::YTicks() {
         const int row = g_.MarginY + t.pos;
         SetGraphPen(p_, axes, g_.UnitWidth);
         if (!t.major) {
-            p_.drawLine(g_.MarginX, row, g_.MarginX - g_.TickLengthY / 2, row);
+            DrawLine(p_, {g_.MarginX, row}, {g_.MarginX - g_.TickLengthY / 2, row});
             continue;
         }
-        p_.drawLine(g_.MarginX, row, g_.MarginX - g_.TickLengthY, row);
+        DrawLine(p_, {g_.MarginX, row}, {g_.MarginX - g_.TickLengthY, row});
         if (g_.GridY) {
             SetGraphPen(p_, grid, g_.UnitWidth);
-            p_.drawLine(g_.MarginX + g_.AxesWidth, row, g_.MarginX + g_.PlotWidth, row);
+            DrawLine(p_, {g_.MarginX + g_.AxesWidth, row}, {g_.MarginX + g_.PlotWidth, row});
         }
         const QString text = FormatStep(g_.YMajorStep, t.value);
         TextOut(g_.MarginX - TextWidth(text) - g_.LabelGapY - g_.TickLengthY, row - h / 2, text);
@@ -303,10 +303,10 @@ void TGraphPainter::Frame() {
     const int left = g_.MarginX, top = g_.MarginY;
     const int right = left + g_.PlotWidth, bottom = top + g_.PlotHeight;
     SetGraphPen(p_, ToQColor(g_.AxesColor), g_.AxesWidth);
-    p_.drawLine(left, bottom, right, bottom);
-    p_.drawLine(left, bottom, left, top);
-    p_.drawLine(left, top, right, top);
-    p_.drawLine(right, top, right, bottom);
+    DrawLine(p_, {left, bottom}, {right, bottom});
+    DrawLine(p_, {left, bottom}, {left, top});
+    DrawLine(p_, {left, top}, {right, top});
+    DrawLine(p_, {right, top}, {right, bottom});
 }
 
 void TGraphPainter::ZeroLines() {
@@ -317,15 +317,16 @@ void TGraphPainter::ZeroLines() {
         const double x0 = PixelX(0);
         if (left < x0 && x0 < right) {
             SetGraphPen(p_, color, g_.UnitWidth, Qt::DashDotLine);
-            p_.drawLine(static_cast<int>(x0), bottom - g_.AxesWidth, static_cast<int>(x0), top);
+            DrawLine(p_, {static_cast<int>(x0), bottom - g_.AxesWidth},
+                     {static_cast<int>(x0), top});
         }
     }
     if (g_.ShowOriginY) {
         const double y0 = PixelY(0);
         if (top < y0 && y0 < bottom) {
             SetGraphPen(p_, color, g_.UnitWidth, Qt::DashDotLine);
-            p_.drawLine(left + g_.AxesWidth, static_cast<int>(y0), right + g_.AxesWidth,
-                        static_cast<int>(y0));
+            DrawLine(p_, {left + g_.AxesWidth, static_cast<int>(y0)},
+                     {right + g_.AxesWidth, static_cast<int>(y0)});
         }
     }
     SetGraphPen(p_, color, g_.UnitWidth);
@@ -367,7 +368,7 @@ void TGraphPainter::Captions() {
         const int yLine = g_.MarginY / 3;
         if (left > xLeft) break;
         SetGraphPen(p_, color, RoundToInt(g_.LineWidth[s] * g_.Scale));
-        p_.drawLine(xRight, yLine, xLeft, yLine);
+        DrawLine(p_, {xRight, yLine}, {xLeft, yLine});
         DrawPoint(g_.PointType[s], RoundToInt(g_.PointSize[s] * g_.Scale), g_.LineWidth[s], color,
                   (xRight + xLeft) / 2, yLine);
         ++entries;

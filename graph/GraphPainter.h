@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QPoint>
 
+#include "graph/GraphDrawing.h"
 #include "graph/Graphex.h"
 #include "graph/MarkerStamp.h"
 
@@ -48,6 +49,7 @@ private:
     QPainter& p_;
     std::vector<QLine> lines_;
     std::vector<QPoint> pixels_;
+    std::vector<QPoint> linePixels_;
     std::vector<std::unique_ptr<TMarkerStamp>> stamps_;
 };
 
