@@ -2,6 +2,7 @@
 // markers, on a 700 x 500 picture whose plot area runs from (50, 50) to (650, 450).
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -291,6 +292,33 @@ TEST(MarkerShapes, ShapesHaveTheirGeometry) {
             EXPECT_FALSE(has(q)) << c.type << " at " << q.x() << "," << q.y();
         if (c.count >= 0) {
             EXPECT_EQ(static_cast<int>(px.size()), c.count) << c.type;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ThinLines, EveryDirectionStartsOnItsFirstPixelAndStopsBeforeItsEnd) {
+    const QPoint from(20, 20);
+    const QPoint ends[] = {{27, 20}, {27, 23}, {27, 27}, {23, 27}, {20, 27}, {17, 27},
+                           {13, 27}, {13, 23}, {13, 20}, {13, 16}, {13, 13}, {17, 13},
+                           {20, 13}, {23, 13}, {27, 13}, {27, 17}, {20, 20}};
+    for (const QPoint& to : ends) {
+        std::vector<QPoint> pixels;
+        AppendLinePixels(pixels, from, to);
+        const int steps = std::max(std::abs(to.x() - from.x()), std::abs(to.y() - from.y()));
+        ASSERT_EQ(static_cast<int>(pixels.size()), steps) << to.x() << "," << to.y();
+        if (steps == 0) continue;
+        EXPECT_EQ(pixels.front(), from);
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), to), 0);
+        // The last pixel is the end's neighbour: the line reaches its end but leaves it out.
+        EXPECT_LE(std::abs(pixels.back().x() - to.x()), 1);
+        EXPECT_LE(std::abs(pixels.back().y() - to.y()), 1);
+        for (std::size_t i = 1; i < pixels.size(); ++i) {
+            EXPECT_LE(std::abs(pixels[i].x() - pixels[i - 1].x()), 1);
+            EXPECT_LE(std::abs(pixels[i].y() - pixels[i - 1].y()), 1);
         }
     }
 }
