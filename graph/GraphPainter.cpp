@@ -202,31 +202,36 @@ void TGraphPainter::DrawPoint(int pointType, int size, int lineWidth, const QCol
     pixels_.clear();
 }
 
-bool TGraphPainter::XTicks() {
-    int e;
+bool TGraphPainter::TickSteps(int pixels, double range, int& exponent, bool& autoScale,
+                              double& viewMin, double& viewMax, double& major, double& minor) {
     if (g_.AutoLabelExponent) {
-        const TExponent found = FindExponent(2, MaxLabels(g_.ImageWidth), g_.RangeX);
-        g_.XLabelExponent = e = found.e;
-        if (found.m < 2 && g_.AutoScaleX) {
+        const TExponent found = FindExponent(2, MaxLabels(pixels), range);
+        exponent = found.e;
+        if (found.m < 2 && autoScale) {
             // Too few labels: widen the view by a fifth each side and paint once more.
-            const double r = g_.ViewXMax - g_.ViewXMin;
-            g_.ViewXMin = g_.ViewXMin - r / 5;
-            g_.ViewXMax = r / 5 + g_.ViewXMax;
-            g_.AutoScaleX = false;
+            const double r = viewMax - viewMin;
+            viewMin = viewMin - r / 5;
+            viewMax = r / 5 + viewMax;
+            autoScale = false;
             try {
                 Paint();
             } catch (...) {
-                g_.AutoScaleX = true;
+                autoScale = true;
                 throw;
             }
-            g_.AutoScaleX = true;
+            autoScale = true;
             return false;
         }
-    } else {
-        e = g_.XLabelExponent;
     }
-    g_.XMajorStep = std::pow(10.0, e);
-    g_.XMinorStep = std::pow(10.0, e - 1);
+    major = std::pow(10.0, exponent);
+    minor = std::pow(10.0, exponent - 1);
+    return true;
+}
+
+bool TGraphPainter::XTicks() {
+    if (!TickSteps(g_.ImageWidth, g_.RangeX, g_.XLabelExponent, g_.AutoScaleX, g_.ViewXMin,
+                   g_.ViewXMax, g_.XMajorStep, g_.XMinorStep))
+        return false;
 
     const int bottom = g_.MarginY + g_.PlotHeight;
     const TAxisWalk walk{g_.MapXMin, g_.RangeX, g_.PlotWidth, false};
@@ -252,29 +257,9 @@ bool TGraphPainter::XTicks() {
 }
 
 bool TGraphPainter::YTicks() {
-    int e;
-    if (g_.AutoLabelExponent) {
-        const TExponent found = FindExponent(2, MaxLabels(g_.ImageHeight), g_.RangeY);
-        g_.YLabelExponent = e = found.e;
-        if (found.m < 2 && g_.AutoScaleY) {
-            const double r = g_.ViewYMax - g_.ViewYMin;
-            g_.ViewYMin = g_.ViewYMin - r / 5;
-            g_.ViewYMax = r / 5 + g_.ViewYMax;
-            g_.AutoScaleY = false;
-            try {
-                Paint();
-            } catch (...) {
-                g_.AutoScaleY = true;
-                throw;
-            }
-            g_.AutoScaleY = true;
-            return false;
-        }
-    } else {
-        e = g_.YLabelExponent;
-    }
-    g_.YMajorStep = std::pow(10.0, e);
-    g_.YMinorStep = std::pow(10.0, e - 1);
+    if (!TickSteps(g_.ImageHeight, g_.RangeY, g_.YLabelExponent, g_.AutoScaleY, g_.ViewYMin,
+                   g_.ViewYMax, g_.YMajorStep, g_.YMinorStep))
+        return false;
 
     const TAxisWalk walk{g_.MapYMin, g_.RangeY, g_.PlotHeight, true};
     const QColor axes = ToQColor(g_.AxesColor);

@@ -30,6 +30,9 @@ private:
     void Curves();
     void Series(int s);
     void FlushSeries(const QColor& color, int penWidth);
+    // Tick steps of one axis; false when too few labels made a wider repaint draw the picture.
+    bool TickSteps(int pixels, double range, int& exponent, bool& autoScale, double& viewMin,
+                   double& viewMax, double& major, double& minor);
     bool XTicks(); // false when a wider repaint has drawn the picture instead
     bool YTicks();
     void Frame();

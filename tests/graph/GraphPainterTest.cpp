@@ -159,6 +159,25 @@ TEST_F(GraphPicture, DayAxisTicksEveryTenHoursWithHourlyMinors) {
     EXPECT_FALSE(Is(75, 456, black)) << "a minor tick is half as long";
 }
 
+TEST_F(GraphPicture, TooFewLabelsWidenTheAutomaticViewByAFifthAndPaintOnce) {
+    AddSeries(1, {{0, 10}, {600, 11.5}}, Red);
+    g_.AutoScaleX = g_.AutoScaleY = true;
+    g_.Paint();
+    // Y: a span of 1.5 gives m = 1.5 < 2, so the view grows by 0.3 each side.
+    EXPECT_TRUE(g_.AutoScaleY) << "the automatic flag is kept";
+    EXPECT_DOUBLE_EQ(g_.ViewYMin, 9.7);
+    EXPECT_DOUBLE_EQ(g_.ViewYMax, 11.8);
+    EXPECT_DOUBLE_EQ(g_.MapYMin, 9.7) << "the picture shows the widened view";
+    EXPECT_EQ(g_.YMajorStep, 1);
+    // X: 600 with 18 labels at most is fine as it is.
+    EXPECT_EQ(g_.ViewXMin, 0);
+    EXPECT_EQ(g_.ViewXMax, 600);
+    EXPECT_EQ(g_.XMajorStep, 100);
+    // The next automatic paint starts again from the data.
+    g_.Paint();
+    EXPECT_DOUBLE_EQ(g_.ViewYMin, 9.7);
+}
+
 TEST_F(GraphPicture, NoLegendOrTitleAtThreeHundredPixels) {
     for (int width : {300, 301}) {
         QImage small(width, 300, QImage::Format_RGB32);
