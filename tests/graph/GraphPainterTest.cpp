@@ -2,6 +2,7 @@
 // markers, on a 700 x 500 picture whose plot area runs from (50, 50) to (650, 450).
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 
@@ -251,6 +252,20 @@ TEST_F(GraphPicture, ErrorBarsAreClampedToThePlotArea) {
     EXPECT_TRUE(Is(145, 300, RedPixel));
     EXPECT_TRUE(Is(154, 300, RedPixel));
     EXPECT_FALSE(Is(156, 300, RedPixel));
+}
+
+TEST_F(GraphPicture, DegeneratePicturesAndValuesPaintWithoutFault) {
+    // Plots of no or negative size, and points that are not numbers or infinite.
+    AddSeries(1, {{0, 1}, {NAN, 2}, {INFINITY, -INFINITY}, {1e308, 1e-308}}, Red);
+    g_.AutoScaleX = g_.AutoScaleY = true;
+    g_.PointType[1] = 7;
+    g_.PointSize[1] = 255;
+    for (const QSize size : {QSize(100, 100), QSize(60, 40), QSize(1, 1), QSize(700, 500)}) {
+        QImage picture(size, QImage::Format_RGB32);
+        g_.SetSurface(&picture);
+        g_.Paint();
+        EXPECT_EQ(g_.PlotWidth, size.width() - 100);
+    }
 }
 
 TEST_F(GraphPicture, PaintLeavesNothingWhenThereAreNoPoints) {

@@ -171,26 +171,6 @@ TEST(GraphStore, FlatCaptionsAddressTheSameTextsAsPerSeriesCaptions) {
     EXPECT_EQ(ErrorOf([&] { g.FlatPointCaption(2241); }), "Index (2241) out of range, max= 2240");
 }
 
-TEST(GraphStore, NewGraphHasTheWindowDefaults) {
-    const Tgraphex g;
-    EXPECT_EQ(g.PointCount(), 0);
-    for (int s = 1; s <= velk::MaxSeries; ++s) {
-        EXPECT_FALSE(g.IsSeriesPresent(s));
-        EXPECT_EQ(g.LineWidth[s], 1);
-        EXPECT_EQ(g.PointType[s], 0);
-        EXPECT_FALSE(g.ShowInLegend[s]);
-    }
-    EXPECT_EQ(g.BackgroundColor, 0x02FFFFFFu);
-    EXPECT_EQ(g.GridColor, 0x02AAAAAAu);
-    EXPECT_EQ(g.OriginColor, 0x000000FFu);
-    EXPECT_EQ(g.FontName, "Arial");
-    EXPECT_EQ(g.AxisFontSize, 8);
-    EXPECT_EQ(g.CurveFontSize, 7);
-    EXPECT_EQ(g.MarginX, 50);
-    EXPECT_EQ(g.MarkerX, -1);
-    EXPECT_FALSE(g.PaintEnabled);
-}
-
 // A notifier that counts its own destruction.
 struct CountingNotifier : velk::TNotifySelecGraphForm {
     explicit CountingNotifier(int* deaths) : deaths_(deaths) {}
