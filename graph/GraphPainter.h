@@ -1,0 +1,59 @@
+#pragma once
+// Draws a whole graph with a QPainter: background, curves, ticks and labels, frame, zero
+// lines, captions, legend and title. One painter serves the window's picture, off-screen
+// pictures and printers; the graph's fields say what and how large.
+
+#include <memory>
+#include <vector>
+
+#include <QFont>
+#include <QPoint>
+
+#include "graph/GraphDrawing.h"
+#include "graph/Graphex.h"
+#include "graph/MarkerStamp.h"
+
+class QPainter;
+class QLine;
+
+namespace velk {
+
+class TGraphPainter {
+public:
+    TGraphPainter(Tgraphex& graph, QPainter& painter);
+    // Draws the picture; the widening for too few labels paints it again from the start.
+    void Paint();
+
+private:
+    void Background();
+    void Ranges();
+    void Curves();
+    void Series(int s);
+    void FlushSeries(const QColor& color, int penWidth);
+    // Tick steps of one axis; false when too few labels made a wider repaint draw the picture.
+    bool TickSteps(int pixels, double range, int& exponent, bool& autoScale, double& viewMin,
+                   double& viewMax, double& major, double& minor);
+    bool XTicks(); // false when a wider repaint has drawn the picture instead
+    bool YTicks();
+    void Frame();
+    void ZeroLines();
+    void Captions();
+    void DrawPoint(int pointType, int size, int lineWidth, const QColor& color, int x, int y);
+    const TMarkerStamp& Stamp(int pointType, int size, int penWidth);
+
+    void UseFont(int pointSize);
+    void TextOut(int x, int y, const QString& text);
+    int TextWidth(const QString& text) const;
+    int TextHeight() const;
+    double PixelX(double x) const;
+    double PixelY(double y) const;
+
+    Tgraphex& g_;
+    QPainter& p_;
+    std::vector<QLine> lines_;
+    std::vector<QPoint> pixels_;
+    std::vector<QPoint> linePixels_;
+    std::vector<std::unique_ptr<TMarkerStamp>> stamps_;
+};
+
+} // namespace velk

@@ -1,0 +1,105 @@
+// Off-screen drawing of a graph and its BMP and JPEG files.
+
+#include <QBuffer>
+#include <QImage>
+#include <QSaveFile>
+
+#include "graph/AxisScale.h"
+#include "graph/Graphex.h"
+#include "graph/JpegWriter.h"
+
+namespace velk {
+
+namespace {
+
+constexpr int DefaultTickLength = 10;
+constexpr int DefaultAxisFontSize = 8;
+constexpr int DefaultCurveFontSize = 7;
+constexpr int JpegQuality = 80;
+constexpr int DotsPerMeter96Dpi = 3780; // the screen resolution font sizes are meant for
+
+} // namespace
+
+TOffscreenRendering::TOffscreenRendering(Tgraphex& graph, QPaintDevice* target, int width,
+                                         int height, double scale)
+    : graph_(graph), imageWidth_(graph.ImageWidth), imageHeight_(graph.ImageHeight),
+      marginX_(graph.MarginX), marginY_(graph.MarginY), borderWidth_(graph.BorderWidth),
+      axesWidth_(graph.AxesWidth) {
+    Tgraphex& g = graph_;
+    g.DirectDrawingTo(target);
+    g.OffscreenRendering = true;
+    g.Scale = scale;
+    g.UnitWidth = RoundToInt(scale);
+    g.ImageWidth = width;
+    g.ImageHeight = height;
+    g.MarginX = width / 10;
+    g.MarginY = height / 10;
+    g.BorderWidth = RoundToInt(g.UnitWidth * 0.5);
+    g.AxesWidth = g.UnitWidth;
+    g.TickLengthX = g.TickLengthY = RoundToInt(DefaultTickLength * scale);
+    g.AxisFontSize = RoundToInt(g.AxisFontSize * scale);
+    g.CurveFontSize = RoundToInt(g.CurveFontSize * scale);
+}
+
+TOffscreenRendering::~TOffscreenRendering() {
+    Tgraphex& g = graph_;
+    g.DirectDrawingTo(g.Surface());
+    g.OffscreenRendering = false;
+    if (g.Surface() != nullptr) {
+        g.SetSurface(g.Surface()); // takes the surface's size
+    } else {
+        g.ImageWidth = imageWidth_;
+        g.ImageHeight = imageHeight_;
+    }
+    g.Scale = 1.0;
+    g.UnitWidth = 1;
+    g.MarginX = marginX_;
+    g.MarginY = marginY_;
+    g.BorderWidth = borderWidth_;
+    g.AxesWidth = axesWidth_;
+    g.TickLengthX = g.TickLengthY = DefaultTickLength;
+    g.AxisFontSize = DefaultAxisFontSize;
+    g.CurveFontSize = DefaultCurveFontSize;
+}
+
+void Tgraphex::RenderToFile(const QString& fileName, int kind, int width, int height) {
+    if (kind != 1 && kind != 2)
+        throw EgraphexError(QStringLiteral("Unknown picture kind: ") + QString::number(kind));
+    if (width <= 0 || height <= 0)
+        throw EgraphexError(QStringLiteral("Picture size must be positive: ") +
+                            QString::number(width) + QStringLiteral(" x ") +
+                            QString::number(height));
+    QImage picture(width, height, QImage::Format_RGB32);
+    if (picture.isNull())
+        throw EgraphexError(QStringLiteral("Not enough memory for a picture of ") +
+                            QString::number(width) + QStringLiteral(" x ") +
+                            QString::number(height));
+    picture.setDotsPerMeterX(DotsPerMeter96Dpi);
+    picture.setDotsPerMeterY(DotsPerMeter96Dpi);
+    // The outline leaves a band of UnitWidth pixels unpainted; it shows the background.
+    picture.fill(ToQColor(BackgroundColor));
+    {
+        TOffscreenRendering offscreen(*this, &picture, width, height, height / 600.0);
+        Paint();
+    }
+
+    // Written beside the target and renamed over it: a failed save leaves no partial file.
+    QSaveFile file(fileName);
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        if (kind == 1) {
+            written = picture.save(&file, "BMP");
+        } else {
+            const QByteArray jpeg = EncodeJpeg(picture, JpegQuality);
+            written = file.write(jpeg) == jpeg.size();
+        }
+    }
+    if (!written || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw EgraphexError(QStringLiteral("Unable to write the picture file ") + fileName +
+                            QStringLiteral(" : ") + reason);
+    }
+}
+
+} // namespace velk
