@@ -6,6 +6,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QListView>
+#include <QTimer>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
@@ -476,8 +479,22 @@ TEST(DlgBoxStdrPickers, ChosenFilesAreListedByNameAndHandedOverWithTheirPaths) {
         title = picker->windowTitle();
         filters = picker->nameFilters();
         picker->setDirectory(f.dir.path());
-        picker->selectFile("\"a.txt\" \"b.txt\"");
-        static_cast<QDialog*>(picker)->accept();
+        // The picker lists the folder on a thread of its own: wait (bounded) until both files
+        // are listed, then select them in the list as the operator would and accept.
+        auto* retry = new QTimer(picker);
+        const QString dir = f.dir.path();
+        QObject::connect(retry, &QTimer::timeout, picker, [picker, retry, dir, attempts = 0]() mutable {
+            if (!picker->isVisible()) return retry->deleteLater();
+            if (++attempts > 1000) return picker->reject();
+            auto* model = picker->findChild<QFileSystemModel*>();
+            auto* view = picker->findChild<QListView*>(QStringLiteral("listView"));
+            const QModelIndex a = model->index(dir + "/a.txt"), b = model->index(dir + "/b.txt");
+            if (!a.isValid() || !b.isValid()) return;
+            view->selectionModel()->select(a, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            view->selectionModel()->select(b, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            static_cast<QDialog*>(picker)->accept();
+        });
+        retry->start(10);
     });
     dlg.findChild<QPushButton*>("Browse7")->click();
     EXPECT_EQ(title, "Files:");
