@@ -5,11 +5,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
 namespace velk::test {
+
+TBytes CommandPayload(const std::string& Body) {
+    const std::size_t length = Body.size() + 4;
+    TBytes payload(length, 0);
+    payload[0] = static_cast<std::uint8_t>(length >> 8);
+    payload[1] = static_cast<std::uint8_t>(length);
+    std::copy(Body.begin(), Body.end(), payload.begin() + 4);
+    return payload;
+}
 
 TScriptedPeer::TScriptedPeer(const std::string& Address, std::uint16_t Port) {
     Socket_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);

@@ -12,6 +12,10 @@ namespace velk::test {
 
 using TBytes = std::vector<std::uint8_t>;
 
+// A command payload as the drivers frame it: the frame's length (high byte first), two
+// filler bytes, then Body.
+TBytes CommandPayload(const std::string& Body);
+
 class TScriptedPeer {
 public:
     // Binds Address:Port (with SO_REUSEADDR, as the link does).
