@@ -1,0 +1,63 @@
+#pragma once
+// The request/acknowledge link to the interface box: numbered requests sent again until
+// acknowledged, and the box's numbered data frames acknowledged and delivered in order.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include <QString>
+
+#include "common/SyncEvents.h"
+#include "devices/ReorderBuffer.h"
+#include "devices/UDPSocketComponent.h"
+
+namespace velk {
+
+// Link-level failures; the message is shown to the operator unchanged.
+class EEtherLinkError : public ESocketUDPError {
+public:
+    using ESocketUDPError::ESocketUDPError;
+};
+
+class TEtherLinkUDP : public TUDPComponent {
+public:
+    // Reports an error met while a received datagram was handled (on the receive thread).
+    using TLinkErrorEvent = std::function<void(const void* Sender, const QString& Message)>;
+
+    TEtherLinkUDP();
+    ~TEtherLinkUDP() override;
+
+    // Tells the box to number its data from 1 again and empties the reorder window.
+    void ResetLink();
+    // Sends an instrument command (at most 114 bytes) and returns once the box acknowledged
+    // it; the instrument's reply arrives through OnReceive.
+    void SendCommand(const std::uint8_t* Buffer, int Len);
+    // Sends data for the box itself, acknowledged the same way.
+    virtual void SendData(const std::uint8_t* Buffer, int Len);
+
+    // Sequence number of the last request sent.
+    std::uint8_t Sequence() const { return Sequence_.load(); }
+
+    void SetOnLinkError(TLinkErrorEvent Handler);
+
+protected:
+    void DoSetActive(bool Value) override;
+    void DoReceive(const void* Sender, const std::uint8_t* Buffer, int NbByteReceived) override;
+
+private:
+    void Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len);
+    void ReceiveBoxData(const std::uint8_t* Buffer, int NbByteReceived);
+    void ReportLinkError(const QString& Message);
+
+    ManualResetEvent AckEvent_;
+    std::atomic<std::uint8_t> Sequence_{128};
+    // Guards the reorder window: the receive thread fills and empties it, ResetLink clears it.
+    std::mutex ReorderMutex_;
+    TReorderBuffer Reorder_;
+    std::mutex LinkErrorMutex_;
+    TLinkErrorEvent OnLinkError_;
+};
+
+} // namespace velk

@@ -1,0 +1,9 @@
+#include "devices/EthernetDispatcher.h"
+
+namespace velk {
+
+TEthernetLinkShared::~TEthernetLinkShared() {
+    CloseSocket();
+}
+
+} // namespace velk
