@@ -185,8 +185,10 @@ std::string TInstruments::Corrupted(std::string Text) {
 }
 
 TReplyPieces TInstruments::Pieces(TBytes Reply) {
-    // Half of the replies cross two data frames, as a real box may cut them.
-    if (Reply.size() < 2 || std::uniform_int_distribution<int>(0, 1)(Random_) == 0) return {Reply};
+    // Some replies cross two data frames, as a real box may cut them.
+    if (Reply.size() < 2 ||
+        std::uniform_real_distribution<double>(0.0, 1.0)(Random_) >= Options_.Split)
+        return {Reply};
     const auto cut = static_cast<std::ptrdiff_t>(
         std::uniform_int_distribution<std::size_t>(1, Reply.size() - 1)(Random_));
     return {TBytes(Reply.begin(), Reply.begin() + cut), TBytes(Reply.begin() + cut, Reply.end())};

@@ -29,6 +29,7 @@ struct TInstrumentOptions {
     bool SilentController2 = false;
     bool SilentModule = false;
     double Corrupt = 0;              // share of replies with a damaged text
+    double Split = 0.5;              // share of replies cut across two data frames
     std::optional<int> RefuseWrites; // controllers refuse every write with this code
     std::vector<std::pair<TQuantity, double>> Forced;
     unsigned Seed = 1;

@@ -104,6 +104,8 @@ int main(int argc, char** argv) {
          [&](const std::string& v) {
              instrumentOptions.Corrupt = ParseNumber("corrupt", v, 0, 1);
          }},
+        {"split", "SHARE", "share of instrument replies cut across two data frames (default 0.5)",
+         [&](const std::string& v) { instrumentOptions.Split = ParseNumber("split", v, 0, 1); }},
         {"refuse-writes", "CODE", "controllers refuse every write with this error code (0..99)",
          [&](const std::string& v) {
              instrumentOptions.RefuseWrites = int(ParseNumber("refuse-writes", v, 0, 99));

@@ -1,0 +1,186 @@
+// One whole acquisition (the ten voted reads of a tick) against velk-boxsim on loopback, and
+// the bare UDP ping-pong it is compared with: the acquisition is also reported as a ratio to
+// one ping-pong per link transaction. Run inside scripts/netns.sh (port 192).
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <benchmark/benchmark.h>
+
+#include "devices/ADAM4017Interface.h"
+#include "devices/CN7600Interface.h"
+#include "devices/EthernetDispatcher.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double g_pingPongSeconds = 0; // mean bare round trip, measured first in the same run
+
+// Two UDP sockets on loopback and a thread that echoes every datagram: the cheapest request
+// and answer the machine can do, without any protocol on top.
+class BarePingPong {
+public:
+    BarePingPong() : echo_(Bound("127.0.0.3")), client_(Bound("127.0.0.1")) {
+        sockaddr_in to = Address("127.0.0.3");
+        socklen_t size = sizeof to;
+        ::getsockname(echo_, reinterpret_cast<sockaddr*>(&to), &size);
+        ::connect(client_, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        thread_ = std::thread([this] {
+            char buffer[64];
+            sockaddr_in from{};
+            for (;;) {
+                socklen_t fromSize = sizeof from;
+                const ssize_t n = ::recvfrom(echo_, buffer, sizeof buffer, 0,
+                                             reinterpret_cast<sockaddr*>(&from), &fromSize);
+                if (n <= 0 || buffer[0] == 'q') return;
+                ::sendto(echo_, buffer, static_cast<std::size_t>(n), 0,
+                         reinterpret_cast<const sockaddr*>(&from), fromSize);
+            }
+        });
+    }
+    ~BarePingPong() {
+        ::send(client_, "q", 1, 0);
+        thread_.join();
+        ::close(client_);
+        ::close(echo_);
+    }
+    void RoundTrip() {
+        // The size of a typical instrument command request.
+        char buffer[16] = {1, 3};
+        if (::send(client_, buffer, sizeof buffer, 0) != sizeof buffer ||
+            ::recv(client_, buffer, sizeof buffer, 0) <= 0)
+            throw std::runtime_error("ping-pong failed");
+    }
+
+private:
+    static sockaddr_in Address(const char* dotted) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, dotted, &a.sin_addr);
+        return a;
+    }
+    static int Bound(const char* dotted) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const sockaddr_in a = Address(dotted);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+            throw std::runtime_error("cannot bind a loopback socket");
+        return fd;
+    }
+    int echo_;
+    int client_;
+    std::thread thread_;
+};
+
+void BM_BarePingPong(benchmark::State& state) {
+    BarePingPong pingPong;
+    const auto start = Clock::now();
+    for (auto _ : state)
+        pingPong.RoundTrip();
+    g_pingPongSeconds = std::chrono::duration<double>(Clock::now() - start).count() /
+                        static_cast<double>(state.iterations());
+}
+
+// velk-boxsim for the length of one benchmark.
+class BoxSim {
+public:
+    explicit BoxSim(const QStringList& args) {
+        process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velk-boxsim"),
+                       args);
+        if (!process_.waitForStarted(10000) || !process_.waitForReadyRead(10000))
+            throw std::runtime_error("velk-boxsim did not start");
+    }
+    ~BoxSim() {
+        process_.terminate();
+        if (!process_.waitForFinished(10000)) process_.kill();
+        process_.waitForFinished(10000);
+    }
+
+private:
+    QProcess process_;
+};
+
+// Held values keep every vote at two reads, so each acquisition is the same 20 transactions.
+const QStringList kSteady = {"--force", "temp1=-180.5",  "--force", "setpoint1=-180",
+                             "--force", "temp2=-191.2",  "--force", "setpoint2=-190",
+                             "--force", "alarmlow=-198", "--force", "power=37",
+                             "--force", "vacuum=1e-5",   "--force", "pump=0",
+                             "--force", "valve=1",       "--force", "level=42.5"};
+
+void BM_Acquisition(benchmark::State& state, const QStringList& boxArgs) {
+    try {
+        BoxSim box(boxArgs);
+        velk::TCN7600connection cn7600;
+        velk::TADAM4017Connection adam4017;
+        velk::TEthernetLinkShared link;
+        link.SetPort(192);
+        link.SetReceiveBufferSize(4096);
+        link.SetAddrB1(127);
+        link.SetAddrB4(2);
+        link.SetActive(true);
+        link.ResetLink();
+        cn7600.Attach(&link);
+        adam4017.Attach(&link);
+
+        long transactions = 0;
+        const auto start = Clock::now();
+        for (auto _ : state) {
+            const std::uint8_t before = link.Sequence();
+            benchmark::DoNotOptimize(cn7600.ReadPV(1));
+            benchmark::DoNotOptimize(cn7600.ReadSP1(1));
+            benchmark::DoNotOptimize(cn7600.ReadPV(2));
+            benchmark::DoNotOptimize(cn7600.ReadSP1(2));
+            benchmark::DoNotOptimize(cn7600.ReadAlLo(2));
+            benchmark::DoNotOptimize(cn7600.ReadPOV(1));
+            benchmark::DoNotOptimize(adam4017.ReadVacuum(1));
+            benchmark::DoNotOptimize(adam4017.ReadPumpStatus(1));
+            benchmark::DoNotOptimize(adam4017.ReadValveStatus(1));
+            benchmark::DoNotOptimize(adam4017.ReadLN2Level(1));
+            transactions += static_cast<std::uint8_t>(link.Sequence() - before);
+        }
+        const double perAcquisition = std::chrono::duration<double>(Clock::now() - start).count() /
+                                      static_cast<double>(state.iterations());
+        const double perTransactions =
+            static_cast<double>(transactions) / static_cast<double>(state.iterations());
+        state.counters["transactions"] = perTransactions;
+        if (g_pingPongSeconds > 0)
+            state.counters["ratio_to_pingpongs"] =
+                perAcquisition / (g_pingPongSeconds * perTransactions);
+        cn7600.Detach();
+        adam4017.Detach();
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_BarePingPong)->UseRealTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Acquisition, steady_values, kSteady)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Acquisition, steady_unsplit, kSteady + QStringList{"--split", "0"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Acquisition, live_model, QStringList{})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
