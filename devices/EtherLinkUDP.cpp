@@ -1,6 +1,8 @@
 #include "devices/EtherLinkUDP.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "devices/LinkProtocol.h"
 
@@ -53,6 +55,7 @@ void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int L
     Sequence_.store(sequence);
     packet[0] = sequence;
     packet[1] = Type;
+    Acknowledged_.store(false);
     AckEvent_.Reset();
 
     for (int send = 0; send < link::MaxSends; ++send) {
@@ -63,9 +66,23 @@ void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int L
         } catch (const ESocketUDPError& error) {
             throw EEtherLinkError(error.what());
         }
-        if (AckEvent_.Wait(link::AckTimeout)) return;
+        if (WaitAcknowledgement()) return;
     }
     throw EEtherLinkError("The device does not respond !");
+}
+
+bool TEtherLinkUDP::WaitAcknowledgement() {
+    // The box usually answers within tens of microseconds. Watching the flag for a short
+    // while spares the requester a second thread wake-up after the receive thread's, which
+    // on a busy machine costs as much as the whole round trip; then the event takes over.
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < AckWatch) {
+        if (Acknowledged_.load()) return true;
+        std::this_thread::yield();
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    return AckEvent_.Wait(link::AckTimeout - waited);
 }
 
 void TEtherLinkUDP::DoReceive(const void* /*Sender*/, const std::uint8_t* Buffer,
@@ -74,7 +91,10 @@ void TEtherLinkUDP::DoReceive(const void* /*Sender*/, const std::uint8_t* Buffer
         if (NbByteReceived < link::HeaderSize) throw EEtherLinkError("Received packet corrupted !");
         const std::uint8_t type = Buffer[1];
         if (type == link::FrameAckLow || type == link::FrameAckHigh) {
-            if (Buffer[0] == Sequence_.load()) AckEvent_.Set();
+            if (Buffer[0] == Sequence_.load()) {
+                Acknowledged_.store(true);
+                AckEvent_.Set();
+            }
         } else if (type == link::FrameBoxData) {
             ReceiveBoxData(Buffer, NbByteReceived);
         }

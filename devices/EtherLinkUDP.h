@@ -3,6 +3,7 @@
 // acknowledged, and the box's numbered data frames acknowledged and delivered in order.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -48,10 +49,15 @@ protected:
 
 private:
     void Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len);
+    // True when the pending request was acknowledged within the acknowledgement time-out.
+    bool WaitAcknowledgement();
     void ReceiveBoxData(const std::uint8_t* Buffer, int NbByteReceived);
     void ReportLinkError(const QString& Message);
 
+    static constexpr std::chrono::microseconds AckWatch{200};
+
     ManualResetEvent AckEvent_;
+    std::atomic<bool> Acknowledged_{false};
     std::atomic<std::uint8_t> Sequence_{128};
     // Guards the reorder window: the receive thread fills and empties it, ResetLink clears it.
     std::mutex ReorderMutex_;

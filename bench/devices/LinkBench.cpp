@@ -1,0 +1,206 @@
+// Cost of one acknowledged request through the link against velk-boxsim on loopback, next to
+// a bare UDP request/reply ping-pong between two sockets of the same sizes (6 bytes out,
+// 2 back); prints both and their ratio. Needs UDP port 192: run inside scripts/netns.sh.
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "devices/EthernetDispatcher.h"
+#include "devices/LinkProtocol.h"
+
+extern char** environ;
+
+namespace {
+
+// The simulator as a child process, answering commands by echo (a header-only command gets
+// an acknowledgement and no reply).
+class BoxSimulator {
+public:
+    bool Start() {
+        const std::string program =
+            (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velk-boxsim")
+                .string();
+        int out[2];
+        if (::pipe(out) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        const char* argv[] = {program.c_str(), "--address", "127.0.0.2", "--echo", "1", nullptr};
+        const int rc = posix_spawn(&Pid_, program.c_str(), &actions, nullptr,
+                                   const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        char line[128] = {};
+        const bool serving = rc == 0 && ::read(out[0], line, sizeof line - 1) > 0 &&
+                             std::strstr(line, "serving") != nullptr;
+        ::close(out[0]);
+        if (rc != 0) Pid_ = -1;
+        return serving;
+    }
+    ~BoxSimulator() {
+        if (Pid_ > 0) {
+            ::kill(Pid_, SIGTERM);
+            ::waitpid(Pid_, nullptr, 0);
+        }
+    }
+
+private:
+    pid_t Pid_ = -1;
+};
+
+int BoundSocket(const char* Address, std::uint16_t Port = 0) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    const int yes = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(Port);
+    ::inet_pton(AF_INET, Address, &local.sin_addr);
+    ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    return fd;
+}
+
+// The simulator's share of the link's cost: the same request and acknowledgement, sent and
+// received by hand on one socket.
+void BM_RawRequestToBoxSimulator(benchmark::State& state) {
+    BoxSimulator box;
+    if (!box.Start()) {
+        state.SkipWithError("velk-boxsim did not start (port 192: run inside scripts/netns.sh)");
+        return;
+    }
+    const int host = BoundSocket("0.0.0.0", velk::link::BoxPort);
+    sockaddr_in boxAddress{};
+    boxAddress.sin_family = AF_INET;
+    boxAddress.sin_port = htons(velk::link::BoxPort);
+    ::inet_pton(AF_INET, "127.0.0.2", &boxAddress.sin_addr);
+    std::uint8_t request[6] = {129, 3, 0, 4, 0, 0};
+    std::uint8_t reply[64];
+    for (auto _ : state) {
+        ++request[0];
+        ::sendto(host, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&boxAddress),
+                 sizeof boxAddress);
+        ::recv(host, reply, sizeof reply, 0);
+    }
+    ::close(host);
+}
+BENCHMARK(BM_RawRequestToBoxSimulator)
+    ->UseRealTime()
+    ->MinTime(0.5)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+
+void BM_LinkAcknowledgedCommand(benchmark::State& state) {
+    BoxSimulator box;
+    if (!box.Start()) {
+        state.SkipWithError("velk-boxsim did not start (port 192: run inside scripts/netns.sh)");
+        return;
+    }
+    velk::TEthernetLinkShared link;
+    link.SetPort(velk::link::BoxPort);
+    link.SetReceiveBufferSize(4096);
+    link.SetAddrB1(127);
+    link.SetAddrB4(2);
+    link.SetActive(true);
+    link.ResetLink();
+    const std::uint8_t command[] = {0, 4, 0, 0};
+    for (auto _ : state)
+        link.SendCommand(command, sizeof command);
+}
+BENCHMARK(BM_LinkAcknowledgedCommand)
+    ->UseRealTime()
+    ->MinTime(0.5)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+
+void BM_BareUdpPingPong(benchmark::State& state) {
+    const int host = BoundSocket("127.0.0.1");
+    const int peer = BoundSocket("127.0.0.2");
+    sockaddr_in peerAddress{};
+    socklen_t length = sizeof peerAddress;
+    ::getsockname(peer, reinterpret_cast<sockaddr*>(&peerAddress), &length);
+    // Answers every datagram with 2 bytes until a 1-byte datagram tells it to stop.
+    std::thread echo([peer] {
+        std::uint8_t buffer[64];
+        for (;;) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t n = ::recvfrom(peer, buffer, sizeof buffer, 0,
+                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (n == 1) return;
+            if (n < 0) continue;
+            ::sendto(peer, buffer, 2, 0, reinterpret_cast<const sockaddr*>(&from), fromLength);
+        }
+    });
+    std::uint8_t request[6] = {129, 3, 0, 4, 0, 0};
+    std::uint8_t reply[64];
+    for (auto _ : state) {
+        ::sendto(host, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&peerAddress),
+                 sizeof peerAddress);
+        ::recv(host, reply, sizeof reply, 0);
+    }
+    ::sendto(host, request, 1, 0, reinterpret_cast<const sockaddr*>(&peerAddress),
+             sizeof peerAddress);
+    echo.join();
+    ::close(host);
+    ::close(peer);
+}
+BENCHMARK(BM_BareUdpPingPong)
+    ->UseRealTime()
+    ->MinTime(0.5)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+
+// Keeps each benchmark's real time per iteration for the closing ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& Runs) override {
+        ConsoleReporter::ReportRuns(Runs);
+        for (const Run& run : Runs)
+            if (!run.error_occurred && run.aggregate_name == "median")
+                Times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> Times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Repetitions of the three benchmarks alternate, so that a busy moment of the machine
+    // does not fall on one of them only; the ratio compares medians.
+    std::vector<char*> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    argc = count;
+    argv = args.data();
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    double link = 0, bare = 0;
+    for (const auto& [name, time] : reporter.Times) {
+        if (name.rfind("BM_LinkAcknowledgedCommand", 0) == 0) link = time;
+        if (name.rfind("BM_BareUdpPingPong", 0) == 0) bare = time;
+    }
+    if (link > 0 && bare > 0)
+        std::printf("median link / median bare ping-pong = %.2f (target: at most 2)\n",
+                    link / bare);
+    return 0;
+}
