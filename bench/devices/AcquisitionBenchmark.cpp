@@ -12,12 +12,12 @@
 #include <thread>
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <benchmark/benchmark.h>
 
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
+#include "tools/boxsim/BoxsimProcess.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -89,35 +89,13 @@ void BM_BarePingPong(benchmark::State& state) {
                         static_cast<double>(state.iterations());
 }
 
-// velk-boxsim for the length of one benchmark.
-class BoxSim {
-public:
-    explicit BoxSim(const QStringList& args) {
-        process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velk-boxsim"),
-                       args);
-        if (!process_.waitForStarted(10000) || !process_.waitForReadyRead(10000))
-            throw std::runtime_error("velk-boxsim did not start");
-    }
-    ~BoxSim() {
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) process_.kill();
-        process_.waitForFinished(10000);
-    }
-
-private:
-    QProcess process_;
-};
-
 // Held values keep every vote at two reads, so each acquisition is the same 20 transactions.
-const QStringList kSteady = {"--force", "temp1=-180.5",  "--force", "setpoint1=-180",
-                             "--force", "temp2=-191.2",  "--force", "setpoint2=-190",
-                             "--force", "alarmlow=-198", "--force", "power=37",
-                             "--force", "vacuum=1e-5",   "--force", "pump=0",
-                             "--force", "valve=1",       "--force", "level=42.5"};
+const QStringList kSteady = velk::boxsim::HeldValueArguments();
 
 void BM_Acquisition(benchmark::State& state, const QStringList& boxArgs) {
     try {
-        BoxSim box(boxArgs);
+        velk::boxsim::TBoxsimProcess box(QCoreApplication::applicationDirPath(), boxArgs);
+        if (!box.Started()) throw std::runtime_error("velk-boxsim did not start");
         velk::TCN7600connection cn7600;
         velk::TADAM4017Connection adam4017;
         velk::TEthernetLinkShared link;

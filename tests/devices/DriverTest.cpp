@@ -12,19 +12,15 @@
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
 #include "tests/TestSupport.h"
+#include "tests/devices/DeviceTestSupport.h"
 #include "tests/devices/ScriptedBox.h"
 
 using namespace velk;
+using velk::test::Bytes;
+using velk::test::MessageOf;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray Bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 // A controller reply frame around a reply text, cut in two data frames.
 std::vector<QByteArray> Controller(const QByteArray& text) {
@@ -77,15 +73,6 @@ protected:
     std::unique_ptr<test::ScriptedBox> box_;
     std::unique_ptr<TEthernetLinkShared> link_; // destroyed before the drivers it calls
 };
-
-template <class E, class F> QString MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
-}
 
 TEST_F(DriverTest, ReadsPutTheExactFramesOnTheWire) {
     Script({Controller("00011805xx"), Controller("00011805xx")});

@@ -9,6 +9,7 @@
 #include "common/NumberFormat.h"
 #include "devices/ADAM4017Protocol.h"
 #include "tests/TestSupport.h"
+#include "tools/boxsim/BoxsimProcess.h"
 
 namespace {
 
@@ -18,30 +19,11 @@ QProcessEnvironment CLocale() {
     return env;
 }
 
-// velk-boxsim as a child process for the length of a test; always stopped.
-class BoxSim {
+// velk-boxsim for the length of a test, with a fixed seed.
+class BoxSim : public velk::boxsim::TBoxsimProcess {
 public:
-    explicit BoxSim(const QStringList& args) {
-        process_.setProcessEnvironment(CLocale());
-        process_.start(velk::test::BinDir() + QStringLiteral("/velk-boxsim"),
-                       QStringList{QStringLiteral("--seed"), QStringLiteral("7")} + args);
-        started_ = process_.waitForStarted(10000) && process_.waitForReadyRead(10000) &&
-                   process_.readAllStandardOutput().contains("serving");
-    }
-    ~BoxSim() {
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(10000);
-        }
-    }
-    BoxSim(const BoxSim&) = delete;
-    BoxSim& operator=(const BoxSim&) = delete;
-    bool Started() const { return started_; }
-
-private:
-    QProcess process_;
-    bool started_ = false;
+    explicit BoxSim(const QStringList& args)
+        : TBoxsimProcess(velk::test::BinDir(), QStringList{"--seed", "7"} + args, CLocale()) {}
 };
 
 struct ProbeResult {
@@ -66,11 +48,7 @@ ProbeResult RunProbe(const QStringList& args) {
     return result;
 }
 
-const QStringList kForced = {"--force", "temp1=-180.5", "--force", "setpoint1=-180",
-                             "--force", "temp2=-191.2", "--force", "alarmlow=-198",
-                             "--force", "power=37",     "--force", "vacuum=1e-5",
-                             "--force", "pump=0",       "--force", "valve=1",
-                             "--force", "level=42.5",   "--force", "setpoint2=-190"};
+const QStringList kForced = velk::boxsim::HeldValueArguments();
 
 // What the main window shows for the forced values; the vacuum as the module's three
 // decimals of volts give it back.

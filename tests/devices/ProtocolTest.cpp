@@ -11,26 +11,13 @@
 #include "devices/FrameAssembler.h"
 #include "devices/ReadVote.h"
 #include "tests/TestSupport.h"
+#include "tests/devices/DeviceTestSupport.h"
 
 using namespace velk;
+using velk::test::Bytes;
+using velk::test::MessageOf;
 
 namespace {
-
-QByteArray Bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
-
-template <class E, class F> QString MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
-}
 
 TEST(RequestFrames, CarryLengthBytesChecksumAndTwoFillers) {
     EXPECT_EQ(cn7600::BuildRequest(1, "00"),

@@ -43,6 +43,14 @@ struct TickCounter {
     }
 };
 
+// Starts `timer` ticking every 10 ms into `counter`; true once the first tick came.
+bool StartCounting(THiResTimer& timer, TickCounter& counter) {
+    timer.SetInterval(10);
+    timer.SetOnTimer([&](THiResTimer*) { counter.Tick(); });
+    timer.SetEnabled(true);
+    return counter.reached.Wait(kGenerous);
+}
+
 TEST(HiResTimer, StartsOnlyWithHandlerIntervalAndEnabled) {
     TickCounter counter;
     THiResTimer timer;
@@ -61,10 +69,7 @@ TEST(HiResTimer, StartsOnlyWithHandlerIntervalAndEnabled) {
 TEST(HiResTimer, IntervalZeroStopsAndAPositiveIntervalRestarts) {
     TickCounter counter;
     THiResTimer timer;
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](THiResTimer*) { counter.Tick(); });
-    timer.SetEnabled(true);
-    ASSERT_TRUE(counter.reached.Wait(kGenerous));
+    ASSERT_TRUE(StartCounting(timer, counter));
     timer.SetInterval(0); // returns once any running tick has ended
     const int stopped = counter.count.load();
     EXPECT_EQ(counter.CountAfter(150ms), stopped);
@@ -78,10 +83,7 @@ TEST(HiResTimer, IntervalZeroStopsAndAPositiveIntervalRestarts) {
 TEST(HiResTimer, UnassigningTheHandlerStopsAndDisables) {
     TickCounter counter;
     THiResTimer timer;
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](THiResTimer*) { counter.Tick(); });
-    timer.SetEnabled(true);
-    ASSERT_TRUE(counter.reached.Wait(kGenerous));
+    ASSERT_TRUE(StartCounting(timer, counter));
     timer.SetOnTimer(nullptr);
     EXPECT_FALSE(timer.Enabled());
     const int stopped = counter.count.load();
