@@ -3,6 +3,7 @@
 // out as one command request of the shared link, the reply is collected by a frame assembler
 // on the link's receive thread and handed over through ResponseEvent.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -55,12 +56,16 @@ protected:
     }
 
 private:
+    static constexpr std::chrono::microseconds kReplyWatch{200};
+
+    bool WaitReply();
     // Reply-complete: runs on the link's receive thread.
     void OnReceive(const void* Sender, const std::uint8_t* Buffer, int NbByteReceived) override;
 
     TFrameAssembler assembler_;
     TEthernetLinkShared* link_ = nullptr;
     ManualResetEvent ResponseEvent;
+    std::atomic<bool> replied_{false}; // ResponseEvent's state, cheap to watch
     const int minReplyLength_;
     const int textOffset_;
     // A late or repeated reply may be written while the requester reads the previous one.

@@ -23,8 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double g_pingPongSeconds = 0; // mean bare round trip, measured first in the same run
-
 // Two UDP sockets on loopback and a thread that echoes every datagram: the cheapest request
 // and answer the machine can do, without any protocol on top.
 class BarePingPong {
@@ -80,15 +78,6 @@ private:
     std::thread thread_;
 };
 
-void BM_BarePingPong(benchmark::State& state) {
-    BarePingPong pingPong;
-    const auto start = Clock::now();
-    for (auto _ : state)
-        pingPong.RoundTrip();
-    g_pingPongSeconds = std::chrono::duration<double>(Clock::now() - start).count() /
-                        static_cast<double>(state.iterations());
-}
-
 // Held values keep every vote at two reads, so each acquisition is the same 20 transactions.
 const QStringList kSteady = velk::boxsim::HeldValueArguments();
 
@@ -108,10 +97,14 @@ void BM_Acquisition(benchmark::State& state, const QStringList& boxArgs) {
         cn7600.Attach(&link);
         adam4017.Attach(&link);
 
+        // Each acquisition is followed by as many bare round trips as it made transactions,
+        // so both figures share whatever load the machine has at that moment.
+        BarePingPong pingPong;
+        double acquisitionSeconds = 0, pingPongSeconds = 0;
         long transactions = 0;
-        const auto start = Clock::now();
         for (auto _ : state) {
             const std::uint8_t before = link.Sequence();
+            const auto start = Clock::now();
             benchmark::DoNotOptimize(cn7600.ReadPV(1));
             benchmark::DoNotOptimize(cn7600.ReadSP1(1));
             benchmark::DoNotOptimize(cn7600.ReadPV(2));
@@ -122,16 +115,20 @@ void BM_Acquisition(benchmark::State& state, const QStringList& boxArgs) {
             benchmark::DoNotOptimize(adam4017.ReadPumpStatus(1));
             benchmark::DoNotOptimize(adam4017.ReadValveStatus(1));
             benchmark::DoNotOptimize(adam4017.ReadLN2Level(1));
-            transactions += static_cast<std::uint8_t>(link.Sequence() - before);
+            const auto acquired = Clock::now();
+            const int made = static_cast<std::uint8_t>(link.Sequence() - before);
+            for (int i = 0; i < made; ++i)
+                pingPong.RoundTrip();
+            const double seconds = std::chrono::duration<double>(acquired - start).count();
+            state.SetIterationTime(seconds);
+            acquisitionSeconds += seconds;
+            pingPongSeconds += std::chrono::duration<double>(Clock::now() - acquired).count();
+            transactions += made;
         }
-        const double perAcquisition = std::chrono::duration<double>(Clock::now() - start).count() /
-                                      static_cast<double>(state.iterations());
-        const double perTransactions =
-            static_cast<double>(transactions) / static_cast<double>(state.iterations());
-        state.counters["transactions"] = perTransactions;
-        if (g_pingPongSeconds > 0)
-            state.counters["ratio_to_pingpongs"] =
-                perAcquisition / (g_pingPongSeconds * perTransactions);
+        const double n = static_cast<double>(state.iterations());
+        state.counters["transactions"] = static_cast<double>(transactions) / n;
+        state.counters["pingpong_us"] = 1e6 * pingPongSeconds / static_cast<double>(transactions);
+        state.counters["ratio_to_pingpongs"] = acquisitionSeconds / pingPongSeconds;
         cn7600.Detach();
         adam4017.Detach();
     } catch (const std::exception& e) {
@@ -141,17 +138,16 @@ void BM_Acquisition(benchmark::State& state, const QStringList& boxArgs) {
 
 } // namespace
 
-BENCHMARK(BM_BarePingPong)->UseRealTime()->MinTime(1.0);
 BENCHMARK_CAPTURE(BM_Acquisition, steady_values, kSteady)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_Acquisition, steady_unsplit, kSteady + QStringList{"--split", "0"})
-    ->UseRealTime()
+    ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_Acquisition, live_model, QStringList{})
-    ->UseRealTime()
+    ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
 
