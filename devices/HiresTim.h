@@ -33,6 +33,8 @@ public:
     void SetEnabled(bool Value);
     int Interval() const { return interval_.load(); }
     void SetInterval(int Value);
+    // Kept for callers that tune it; the steady clock behind the period is finer than any
+    // resolution asked, so it changes nothing but the restart.
     int Resolution() const { return resolution_.load(); }
     void SetResolution(int Value);
     // Unassigning the handler stops the timer first; assigning one never starts it.
