@@ -102,6 +102,21 @@ TEST_F(ProbeTest, ASilentControllerStopsTheControllerGroupAtItsFirstRead) {
     EXPECT_EQ(result.exitCode, 1);
 }
 
+TEST_F(ProbeTest, CorruptedRepliesEndInReadingsOrTheirOwnMessages) {
+    BoxSim box(kForced + QStringList{"--corrupt", "0.5"});
+    ASSERT_TRUE(box.Started());
+    const ProbeResult result = RunProbe({});
+    ASSERT_GE(result.lines.size(), 2); // at least each group's first line
+    int errors = 0;
+    for (const QString& line : result.lines) {
+        if (!line.startsWith("error\t")) continue;
+        ++errors;
+        EXPECT_TRUE(line.startsWith("error\tBad received response")) << line.toStdString();
+    }
+    EXPECT_LE(errors, 2);
+    EXPECT_EQ(result.exitCode, errors == 0 ? 0 : 1);
+}
+
 TEST_F(ProbeTest, WritesReachTheControllersOrReportTheirRefusal) {
     {
         BoxSim box({});
