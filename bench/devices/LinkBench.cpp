@@ -5,14 +5,10 @@
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -22,47 +18,23 @@
 
 #include "devices/EthernetDispatcher.h"
 #include "devices/LinkProtocol.h"
-
-extern char** environ;
+#include "tools/boxsim/BoxSimLauncher.h"
 
 namespace {
 
-// The simulator as a child process, answering commands by echo (a header-only command gets
-// an acknowledgement and no reply).
-class BoxSimulator {
-public:
-    bool Start() {
-        const std::string program =
+// The simulator answers commands by echo: a header-only command gets its acknowledgement and
+// no reply.
+std::unique_ptr<velk::boxsim::TBoxSimLauncher> StartBoxSimulator(benchmark::State& state) {
+    try {
+        return std::make_unique<velk::boxsim::TBoxSimLauncher>(
             (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velk-boxsim")
-                .string();
-        int out[2];
-        if (::pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const char* argv[] = {program.c_str(), "--address", "127.0.0.2", "--echo", "1", nullptr};
-        const int rc = posix_spawn(&Pid_, program.c_str(), &actions, nullptr,
-                                   const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        char line[128] = {};
-        const bool serving = rc == 0 && ::read(out[0], line, sizeof line - 1) > 0 &&
-                             std::strstr(line, "serving") != nullptr;
-        ::close(out[0]);
-        if (rc != 0) Pid_ = -1;
-        return serving;
+                .string(),
+            std::vector<std::string>{"--address", "127.0.0.2", "--echo", "1"});
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+        return nullptr;
     }
-    ~BoxSimulator() {
-        if (Pid_ > 0) {
-            ::kill(Pid_, SIGTERM);
-            ::waitpid(Pid_, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t Pid_ = -1;
-};
+}
 
 int BoundSocket(const char* Address, std::uint16_t Port = 0) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
@@ -79,11 +51,8 @@ int BoundSocket(const char* Address, std::uint16_t Port = 0) {
 // The simulator's share of the link's cost: the same request and acknowledgement, sent and
 // received by hand on one socket.
 void BM_RawRequestToBoxSimulator(benchmark::State& state) {
-    BoxSimulator box;
-    if (!box.Start()) {
-        state.SkipWithError("velk-boxsim did not start (port 192: run inside scripts/netns.sh)");
-        return;
-    }
+    const auto box = StartBoxSimulator(state);
+    if (!box) return;
     const int host = BoundSocket("0.0.0.0", velk::link::BoxPort);
     sockaddr_in boxAddress{};
     boxAddress.sin_family = AF_INET;
@@ -106,11 +75,8 @@ BENCHMARK(BM_RawRequestToBoxSimulator)
     ->ReportAggregatesOnly(true);
 
 void BM_LinkAcknowledgedCommand(benchmark::State& state) {
-    BoxSimulator box;
-    if (!box.Start()) {
-        state.SkipWithError("velk-boxsim did not start (port 192: run inside scripts/netns.sh)");
-        return;
-    }
+    const auto box = StartBoxSimulator(state);
+    if (!box) return;
     velk::TEthernetLinkShared link;
     link.SetPort(velk::link::BoxPort);
     link.SetReceiveBufferSize(4096);

@@ -147,7 +147,7 @@ TEST_F(LinkTest, ShortDatagramIsReportedAndTheLinkGoesOn) {
         Peer->Send(datagram);
         ASSERT_TRUE(ErrorEvent.Wait(5s));
         EXPECT_EQ(LastError(), Corrupted);
-        EXPECT_EQ(ErrorSender, static_cast<const void*>(Link.get()));
+        EXPECT_EQ(LastErrorSender(), static_cast<const void*>(Link.get()));
     }
     auto done = Command({0, 4, 0, 0});
     AckNextRequest();

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QStringList>
-
 #include <string>
 
 #include "devices/EthernetDispatcher.h"
@@ -13,49 +10,20 @@
 #include "tests/TestSupport.h"
 #include "tests/devices/ScriptedPeer.h"
 #include "tests/devices/StreamRecorder.h"
+#include "tools/boxsim/BoxSimLauncher.h"
 
 namespace velk {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Starts the simulator and waits for it to serve; stops it with SIGTERM.
-class BoxSimulatorProcess {
-public:
-    explicit BoxSimulatorProcess(const QStringList& Arguments) {
-        Process.setProgram(test::BinDir() + "/velk-boxsim");
-        Process.setArguments(Arguments);
-        Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        Process.start();
-    }
-    bool WaitServing() {
-        if (!Process.waitForStarted(10000)) return false;
-        while (!Process.canReadLine())
-            if (!Process.waitForReadyRead(10000)) return false;
-        return Process.readLine().startsWith("velk-boxsim: serving");
-    }
-    // True when the simulator ended by itself with exit code 0 after SIGTERM.
-    bool Terminate() {
-        Process.terminate();
-        return Process.waitForFinished(10000) && Process.exitStatus() == QProcess::NormalExit &&
-               Process.exitCode() == 0;
-    }
-    ~BoxSimulatorProcess() {
-        if (Process.state() != QProcess::NotRunning) {
-            Process.kill();
-            Process.waitForFinished(5000);
-        }
-    }
-    QProcess Process;
-};
-
 TEST(LinkWithBoxSimulator, RepliesArriveInOrderDespiteLossDuplicationAndReordering) {
     if (!test::CanBindPort192())
         GTEST_SKIP() << "UDP port 192 cannot be bound here: run inside scripts/netns.sh";
-    BoxSimulatorProcess box({"--address", "127.0.0.2", "--echo", "3", "--loss", "0.15",
-                             "--duplicate", "0.2", "--reorder", "0.3", "--late-ack", "0.1",
-                             "--seed", "7"});
-    ASSERT_TRUE(box.WaitServing()) << "velk-boxsim did not start";
+    boxsim::TBoxSimLauncher box((test::BinDir() + "/velk-boxsim").toStdString(),
+                                {"--address", "127.0.0.2", "--echo", "3", "--loss", "0.15",
+                                 "--duplicate", "0.2", "--reorder", "0.3", "--late-ack", "0.1",
+                                 "--seed", "7"});
 
     test::TStreamRecorder stream;
     TEthernetLinkShared link;
@@ -80,7 +48,7 @@ TEST(LinkWithBoxSimulator, RepliesArriveInOrderDespiteLossDuplicationAndReorderi
     link.SetActive(false);
     // Nothing arrived twice, even after the frames' retransmissions.
     EXPECT_EQ(stream.Bytes(), expected);
-    EXPECT_TRUE(box.Terminate()) << "velk-boxsim did not end cleanly on SIGTERM";
+    EXPECT_TRUE(box.Stop()) << "velk-boxsim did not end cleanly on SIGTERM";
 }
 
 } // namespace

@@ -86,6 +86,11 @@ protected:
         EXPECT_EQ(*datagram, DataAck(Sequence));
     }
 
+    const void* LastErrorSender() {
+        std::lock_guard lock(ErrorMutex);
+        return ErrorSender;
+    }
+
     std::string LastError() {
         std::lock_guard lock(ErrorMutex);
         return ErrorText;

@@ -2,6 +2,7 @@
 // 192 of a chosen address, for the demo and the integration tests.
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
     TInstrumentOptions instrumentOptions;
     int echoPiece = 0;
     bool help = false;
+    bool exitWithParent = false;
 
     // One line per option: add new ones here.
     const std::vector<TOption> options = {
@@ -123,6 +125,8 @@ int main(int argc, char** argv) {
              instrumentOptions.Forced.emplace_back(
                  *quantity, ParseNumber("force", v.substr(eq + 1), -1e30, 1e30));
          }},
+        {"exit-with-parent", nullptr, "end when the process that started it ends (tests)",
+         [&](const std::string&) { exitWithParent = true; }},
         {"verbose", nullptr, "log every datagram on standard error",
          [&](const std::string&) { box.Verbose = true; }},
         {"help", nullptr, "show this text", [&](const std::string&) { help = true; }},
@@ -163,6 +167,8 @@ int main(int argc, char** argv) {
         sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
         const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
         if (stopFd < 0) throw std::runtime_error("signalfd failed");
+        // A test that crashes must not leave its simulator holding the port.
+        if (exitWithParent) ::prctl(PR_SET_PDEATHSIG, SIGTERM);
 
         std::unique_ptr<TInstrumentSide> instruments;
         if (echoPiece > 0)
