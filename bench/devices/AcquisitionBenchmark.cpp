@@ -8,16 +8,19 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
-#include "tools/boxsim/BoxsimProcess.h"
+#include "tools/boxsim/BoxSimLauncher.h"
+#include "tools/boxsim/HeldValues.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -79,12 +82,20 @@ private:
 };
 
 // Held values keep every vote at two reads, so each acquisition is the same 20 transactions.
-const QStringList kSteady = velk::boxsim::HeldValueArguments();
+const std::vector<std::string> kSteady = velk::boxsim::HeldValueArguments();
 
-void BM_Acquisition(benchmark::State& state, const QStringList& boxArgs) {
+std::vector<std::string> Unsplit(std::vector<std::string> args) {
+    args.insert(args.end(), {"--split", "0"});
+    return args;
+}
+
+void BM_Acquisition(benchmark::State& state, std::vector<std::string> boxArgs) {
     try {
-        velk::boxsim::TBoxsimProcess box(QCoreApplication::applicationDirPath(), boxArgs);
-        if (!box.Started()) throw std::runtime_error("velk-boxsim did not start");
+        boxArgs.emplace_back("--exit-with-parent");
+        const velk::boxsim::TBoxSimLauncher box(
+            (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velk-boxsim")
+                .string(),
+            boxArgs);
         velk::TCN7600connection cn7600;
         velk::TADAM4017Connection adam4017;
         velk::TEthernetLinkShared link;
@@ -142,19 +153,13 @@ BENCHMARK_CAPTURE(BM_Acquisition, steady_values, kSteady)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
-BENCHMARK_CAPTURE(BM_Acquisition, steady_unsplit, kSteady + QStringList{"--split", "0"})
+BENCHMARK_CAPTURE(BM_Acquisition, steady_unsplit, Unsplit(kSteady))
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
-BENCHMARK_CAPTURE(BM_Acquisition, live_model, QStringList{})
+BENCHMARK_CAPTURE(BM_Acquisition, live_model, std::vector<std::string>{})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->MinTime(2.0);
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

@@ -1,6 +1,10 @@
 // velk-probe against velk-boxsim: one acquisition printed as the main window shows it, group
 // failures, transport faults, writes, and the exit statuses scripts rely on.
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -9,7 +13,8 @@
 #include "common/NumberFormat.h"
 #include "devices/ADAM4017Protocol.h"
 #include "tests/TestSupport.h"
-#include "tools/boxsim/BoxsimProcess.h"
+#include "tools/boxsim/BoxSimLauncher.h"
+#include "tools/boxsim/HeldValues.h"
 
 namespace {
 
@@ -19,11 +24,28 @@ QProcessEnvironment CLocale() {
     return env;
 }
 
-// velk-boxsim for the length of a test, with a fixed seed.
-class BoxSim : public velk::boxsim::TBoxsimProcess {
+// velk-boxsim for the length of a test, with a fixed seed, the held values unless the test
+// wants the live model, and `extra`.
+class BoxSim {
 public:
-    explicit BoxSim(const QStringList& args)
-        : TBoxsimProcess(velk::test::BinDir(), QStringList{"--seed", "7"} + args, CLocale()) {}
+    explicit BoxSim(const std::vector<std::string>& extra = {}, bool heldValues = true) {
+        std::vector<std::string> args = {"--seed", "7", "--exit-with-parent"};
+        if (heldValues) {
+            const auto held = velk::boxsim::HeldValueArguments();
+            args.insert(args.end(), held.begin(), held.end());
+        }
+        args.insert(args.end(), extra.begin(), extra.end());
+        try {
+            launcher_ = std::make_unique<velk::boxsim::TBoxSimLauncher>(
+                (velk::test::BinDir() + "/velk-boxsim").toStdString(), args);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+        }
+    }
+    bool Started() const { return launcher_ != nullptr; }
+
+private:
+    std::unique_ptr<velk::boxsim::TBoxSimLauncher> launcher_;
 };
 
 struct ProbeResult {
@@ -48,8 +70,6 @@ ProbeResult RunProbe(const QStringList& args) {
     return result;
 }
 
-const QStringList kForced = velk::boxsim::HeldValueArguments();
-
 // What the main window shows for the forced values; the vacuum as the module's three
 // decimals of volts give it back.
 QStringList ForcedLines() {
@@ -68,7 +88,7 @@ protected:
 };
 
 TEST_F(ProbeTest, PrintsAllTenReadingsInTickOrder) {
-    BoxSim box(kForced);
+    BoxSim box;
     ASSERT_TRUE(box.Started());
     const ProbeResult result = RunProbe({});
     EXPECT_EQ(result.lines, ForcedLines());
@@ -76,7 +96,7 @@ TEST_F(ProbeTest, PrintsAllTenReadingsInTickOrder) {
 }
 
 TEST_F(ProbeTest, TransportFaultsDoNotChangeTheReadings) {
-    BoxSim box(kForced + QStringList{"--loss", "0.2", "--duplicate", "0.2", "--reorder", "0.2"});
+    BoxSim box({"--loss", "0.2", "--duplicate", "0.2", "--reorder", "0.2"});
     ASSERT_TRUE(box.Started());
     const ProbeResult result = RunProbe({"127.0.0.2"});
     EXPECT_EQ(result.lines, ForcedLines());
@@ -84,7 +104,7 @@ TEST_F(ProbeTest, TransportFaultsDoNotChangeTheReadings) {
 }
 
 TEST_F(ProbeTest, ASilentModuleFailsItsGroupOnly) {
-    BoxSim box(kForced + QStringList{"--silent", "module"});
+    BoxSim box({"--silent", "module"});
     ASSERT_TRUE(box.Started());
     const ProbeResult result = RunProbe({});
     EXPECT_EQ(result.lines,
@@ -93,7 +113,7 @@ TEST_F(ProbeTest, ASilentModuleFailsItsGroupOnly) {
 }
 
 TEST_F(ProbeTest, ASilentControllerStopsTheControllerGroupAtItsFirstRead) {
-    BoxSim box(kForced + QStringList{"--silent", "controller2"});
+    BoxSim box({"--silent", "controller2"});
     ASSERT_TRUE(box.Started());
     const ProbeResult result = RunProbe({});
     EXPECT_EQ(result.lines, ForcedLines().mid(0, 2) +
@@ -103,7 +123,7 @@ TEST_F(ProbeTest, ASilentControllerStopsTheControllerGroupAtItsFirstRead) {
 }
 
 TEST_F(ProbeTest, CorruptedRepliesEndInReadingsOrTheirOwnMessages) {
-    BoxSim box(kForced + QStringList{"--corrupt", "0.5"});
+    BoxSim box({"--corrupt", "0.5"});
     ASSERT_TRUE(box.Started());
     const ProbeResult result = RunProbe({});
     ASSERT_GE(result.lines.size(), 2); // at least each group's first line
@@ -119,7 +139,7 @@ TEST_F(ProbeTest, CorruptedRepliesEndInReadingsOrTheirOwnMessages) {
 
 TEST_F(ProbeTest, WritesReachTheControllersOrReportTheirRefusal) {
     {
-        BoxSim box({});
+        BoxSim box({}, false);
         ASSERT_TRUE(box.Started());
         const ProbeResult result =
             RunProbe({"--set-point", "2", "-185.5", "--alarm-low", "-200.3"});
