@@ -11,14 +11,15 @@ const char* const kNames[] = {"temp1", "setpoint1", "temp2", "setpoint2", "alarm
                               "power", "vacuum",    "pump",  "valve",     "level"};
 static_assert(std::size(kNames) == static_cast<std::size_t>(TQuantity::Count));
 
-constexpr double kColdPlateLag = 90.0;     // seconds, first-order lag to the set point
-constexpr double kLevelFall = 0.02;        // percent per second
-constexpr double kRefillRate = 1.0;        // percent per second while refilling
-constexpr double kRefillBelow = 20.0;      // percent
-constexpr double kRefillUpTo = 90.0;       // percent
-constexpr double kVacuum = 1e-5;           // mbar
-constexpr double kMeanStateChange = 600.0; // seconds between pump or valve changes
-constexpr double kShortStateChange = 60.0; // seconds a pump stays stopped, a valve closed
+constexpr double kColdPlateLag = 90.0;      // seconds, first-order lag to the set point
+constexpr double kLevelFall = 0.02;         // percent per second
+constexpr double kRefillRate = 1.0;         // percent per second while refilling
+constexpr double kRefillBelow = 20.0;       // percent
+constexpr double kRefillUpTo = 90.0;        // percent
+constexpr double kVacuum = 1e-5;            // mbar
+constexpr double kMeanStateChange = 1800.0; // mean seconds between pump or valve stops
+constexpr double kShortStateChange = 120.0; // seconds a pump stays stopped, a valve closed
+constexpr double kLongestStep = 1.0;        // seconds of model time per integration step
 
 } // namespace
 
@@ -44,10 +45,21 @@ TColdSourceModel::TColdSourceModel(unsigned Seed, TClock::time_point Start)
 
 void TColdSourceModel::Advance(TClock::time_point Now) {
     if (Now <= last_) return;
-    const double dt = std::chrono::duration<double>(Now - last_).count();
+    double dt = std::chrono::duration<double>(Now - last_).count();
     last_ = Now;
-    seconds_ += dt;
+    // Steps of at most a second, so that a long pause between commands (or a test jumping
+    // hours ahead) neither overshoots a refill nor skips a state change.
+    while (dt > 0) {
+        const double step = std::min(dt, kLongestStep);
+        Step(step);
+        dt -= step;
+    }
+    std::normal_distribution<double> noise(0.0, 0.05);
+    vacuumNoise_ = noise(random_); // in decades: a few percent around the mean
+}
 
+void TColdSourceModel::Step(double dt) {
+    seconds_ += dt;
     temp1_ = setPoint1_ + (temp1_ - setPoint1_) * std::exp(-dt / kColdPlateLag);
     // The nitrogen output wanders slowly around a little below its set point.
     temp2_ = setPoint2_ - 1.5 + 0.8 * std::sin(seconds_ / 300.0) + 0.3 * std::sin(seconds_ / 47.0);
@@ -60,9 +72,6 @@ void TColdSourceModel::Advance(TClock::time_point Now) {
         if (level_ <= kRefillBelow) refilling_ = true;
     }
     level_ = std::clamp(level_, 0.0, 100.0);
-
-    std::normal_distribution<double> noise(0.0, 0.05);
-    vacuumNoise_ = noise(random_); // in decades: a few percent around the mean
 
     std::exponential_distribution<double> wait(1.0 / kMeanStateChange);
     if (seconds_ >= nextPumpChange_) {

@@ -50,6 +50,7 @@ public:
 
 private:
     static std::size_t Index(TQuantity Q) { return static_cast<std::size_t>(Q); }
+    void Step(double dt);
 
     std::mt19937 random_;
     TClock::time_point last_;
