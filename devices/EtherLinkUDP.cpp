@@ -55,7 +55,7 @@ void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int L
     Sequence_.store(sequence);
     packet[0] = sequence;
     packet[1] = Type;
-    Acknowledged_.store(false);
+    AckedSequence_.store(NoAcknowledgement);
     AckEvent_.Reset();
 
     for (int send = 0; send < link::MaxSends; ++send) {
@@ -66,23 +66,35 @@ void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int L
         } catch (const ESocketUDPError& error) {
             throw EEtherLinkError(error.what());
         }
-        if (WaitAcknowledgement()) return;
+        if (WaitAcknowledgement(sequence)) return;
     }
     throw EEtherLinkError("The device does not respond !");
 }
 
-bool TEtherLinkUDP::WaitAcknowledgement() {
-    // The box usually answers within tens of microseconds. Watching the flag for a short
-    // while spares the requester a second thread wake-up after the receive thread's, which
-    // on a busy machine costs as much as the whole round trip; then the event takes over.
-    const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < AckWatch) {
-        if (Acknowledged_.load()) return true;
+bool TEtherLinkUDP::WaitAcknowledgement(std::uint8_t Sequence) {
+    using std::chrono::steady_clock;
+    // Only an acknowledgement carrying this number counts: one of an earlier request that the
+    // receive thread matched just before the number changed may still set the event.
+    const auto acknowledged = [&] { return AckedSequence_.load() == Sequence; };
+    // The box usually answers within tens of microseconds. Watching for it a short while
+    // spares the requester a second thread wake-up after the receive thread's, which on a
+    // busy machine costs as much as the whole round trip; then the event takes over.
+    const auto start = steady_clock::now();
+    while (steady_clock::now() - start < AckWatch) {
+        if (acknowledged()) return true;
         std::this_thread::yield();
     }
-    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    return AckEvent_.Wait(link::AckTimeout - waited);
+    const auto deadline = start + link::AckTimeout;
+    for (;;) {
+        const auto now = steady_clock::now();
+        if (now >= deadline) return acknowledged();
+        AckEvent_.Wait(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+        if (acknowledged()) return true;
+        // Set by a stale acknowledgement: listen again. The second look catches one that came
+        // between the first look and the reset.
+        AckEvent_.Reset();
+        if (acknowledged()) return true;
+    }
 }
 
 void TEtherLinkUDP::DoReceive(const void* /*Sender*/, const std::uint8_t* Buffer,
@@ -92,7 +104,7 @@ void TEtherLinkUDP::DoReceive(const void* /*Sender*/, const std::uint8_t* Buffer
         const std::uint8_t type = Buffer[1];
         if (type == link::FrameAckLow || type == link::FrameAckHigh) {
             if (Buffer[0] == Sequence_.load()) {
-                Acknowledged_.store(true);
+                AckedSequence_.store(Buffer[0]);
                 AckEvent_.Set();
             }
         } else if (type == link::FrameBoxData) {

@@ -49,15 +49,17 @@ protected:
 
 private:
     void Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len);
-    // True when the pending request was acknowledged within the acknowledgement time-out.
-    bool WaitAcknowledgement();
+    // True when the request numbered Sequence was acknowledged within the time-out.
+    bool WaitAcknowledgement(std::uint8_t Sequence);
     void ReceiveBoxData(const std::uint8_t* Buffer, int NbByteReceived);
     void ReportLinkError(const QString& Message);
 
     static constexpr std::chrono::microseconds AckWatch{200};
 
     ManualResetEvent AckEvent_;
-    std::atomic<bool> Acknowledged_{false};
+    // Number carried by the acknowledgement of the pending request, once it has come.
+    static constexpr int NoAcknowledgement = -1;
+    std::atomic<int> AckedSequence_{NoAcknowledgement};
     std::atomic<std::uint8_t> Sequence_{128};
     // Guards the reorder window: the receive thread fills and empties it, ResetLink clears it.
     std::mutex ReorderMutex_;

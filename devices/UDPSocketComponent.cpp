@@ -79,6 +79,8 @@ void TUDPComponent::DoSetActive(bool Value) {
     CloseSocket();
     if (!Value) return;
 
+    // A port outside 0..65535 would silently bind another one.
+    if (Port_ < 0 || Port_ > 65535) throw ESocketUDPError("Error during Creation (UDP socket)");
     const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (fd < 0) throw ESocketUDPError("Error during Creation (UDP socket)");
     // Lets the box simulator bind the same port on another loopback address of this machine.

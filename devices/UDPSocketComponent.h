@@ -58,7 +58,8 @@ public:
 
     // Handler of received bytes; may be changed at any time from any thread. Once the call
     // returns, no delivery to the previous handler is still running (unless the call is
-    // made by that handler itself on the receive thread).
+    // made by that handler itself on the receive thread). Handlers run on the receive thread
+    // and must not block, in particular not on a lock held around SetOnReceive.
     TSocketReceiveEvent* OnReceive() const { return OnReceive_.load(); }
     void SetOnReceive(TSocketReceiveEvent* Handler);
 

@@ -301,6 +301,37 @@ TEST_F(LinkTest, DeviceThatNeverAnswersIsReportedAfter99Sends) {
     next.get();
 }
 
+TEST(LinkActivation, FailureLeavesActiveSetWithoutSocketUntilDeactivated) {
+    struct Case {
+        const char* Name;
+        std::function<void(TUDPComponent&)> Configure;
+        std::unique_ptr<TUDPComponent> Component;
+        const char* Message;
+    };
+    Case cases[] = {
+        // A link binds the box's port only: another one cannot be applied once Active is set.
+        {"link on port 193", [](TUDPComponent& c) { c.SetPort(193); },
+         std::make_unique<TEtherLinkUDP>(), "Can't change value while UDP socket is active"},
+        // Would otherwise bind port 70000 - 65536 = 4464.
+        {"port out of range", [](TUDPComponent& c) { c.SetPort(70000); },
+         std::make_unique<TUDPComponent>(), "Error during Creation (UDP socket)"},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Configure(*c.Component);
+        try {
+            c.Component->SetActive(true);
+            ADD_FAILURE() << "activation succeeded";
+        } catch (const ESocketUDPError& error) {
+            EXPECT_EQ(error.Message(), c.Message);
+        }
+        EXPECT_TRUE(c.Component->Active());
+        EXPECT_EQ(c.Component->SocketHandle(), -1);
+        c.Component->SetActive(false);
+        EXPECT_FALSE(c.Component->Active());
+    }
+}
+
 TEST(LinkInactive, RequestsAreRefused) {
     TEtherLinkUDP link;
     const std::uint8_t command[] = {0, 4, 0, 0};

@@ -95,9 +95,11 @@ void TBoxSimulator::Handle(const std::uint8_t* Buffer, int Len, const sockaddr_i
     const std::uint8_t type = Buffer[1];
 
     if (type == link::FrameBoxData) {
-        // The host acknowledges one of our data frames.
-        for (TFrame& frame : Frames_)
-            if (frame.Datagram[0] == sequence) frame.Acknowledged = true;
+        // The host acknowledges one of our data frames. Only frames already sent can be
+        // meant: the queue behind them may hold the same number again after a wrap.
+        const std::size_t sent = std::min<std::size_t>(Frames_.size(), MaxFramesAhead + 1);
+        for (std::size_t i = 0; i < sent; ++i)
+            if (Frames_[i].Datagram[0] == sequence) Frames_[i].Acknowledged = true;
         while (!Frames_.empty() && Frames_.front().Acknowledged)
             Frames_.pop_front();
         return;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -22,20 +23,38 @@ using namespace velk::boxsim;
 
 namespace {
 
+using TApply = std::function<void(const std::string&)>;
+
 struct TOption {
     const char* Name;
     const char* Argument; // nullptr for a flag
     const char* Help;
-    std::function<void(const std::string&)> Apply;
+    TApply Apply;
 };
 
-double ParseNumber(const std::string& Name, const std::string& Text, double Min, double Max) {
+double ParseNumber(const std::string& Name, const std::string& Text, double Min, double Max,
+                   bool Integer = false) {
     double value = 0;
     const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), value);
-    if (error != std::errc{} || end != Text.data() + Text.size() || value < Min || value > Max)
-        throw std::invalid_argument("--" + Name + " needs a number from " + std::to_string(Min) +
-                                    " to " + std::to_string(Max) + ", got '" + Text + "'");
+    if (error != std::errc{} || end != Text.data() + Text.size() || value < Min || value > Max ||
+        (Integer && value != std::floor(value))) {
+        char range[96];
+        std::snprintf(range, sizeof range,
+                      Integer ? "a whole number from %.0f to %.0f" : "a number from %g to %g", Min,
+                      Max);
+        throw std::invalid_argument("--" + Name + " needs " + range + ", got '" + Text + "'");
+    }
     return value;
+}
+
+TApply Share(const std::string& Name, double& Target) {
+    return [Name, &Target](const std::string& v) { Target = ParseNumber(Name, v, 0, 1); };
+}
+
+TApply Milliseconds(const std::string& Name, std::chrono::milliseconds& Target, int Min, int Max) {
+    return [Name, &Target, Min, Max](const std::string& v) {
+        Target = std::chrono::milliseconds(int(ParseNumber(Name, v, Min, Max, true)));
+    };
 }
 
 void Usage(const std::vector<TOption>& Options) {
@@ -63,33 +82,25 @@ int main(int argc, char** argv) {
         {"address", "A.B.C.D", "address to bind (default 127.0.0.2)",
          [&](const std::string& v) { box.Address = v; }},
         {"loss", "SHARE", "share of datagrams lost in each direction (0..1)",
-         [&](const std::string& v) { box.Faults.Loss = ParseNumber("loss", v, 0, 1); }},
+         Share("loss", box.Faults.Loss)},
         {"duplicate", "SHARE", "share of sent datagrams sent twice",
-         [&](const std::string& v) { box.Faults.Duplicate = ParseNumber("duplicate", v, 0, 1); }},
+         Share("duplicate", box.Faults.Duplicate)},
         {"reorder", "SHARE", "share of sent datagrams held back so later ones overtake them",
-         [&](const std::string& v) { box.Faults.Reorder = ParseNumber("reorder", v, 0, 1); }},
+         Share("reorder", box.Faults.Reorder)},
         {"reorder-ms", "MS", "how long a held-back datagram waits (default 30)",
-         [&](const std::string& v) {
-             box.Faults.ReorderDelay =
-                 std::chrono::milliseconds(int(ParseNumber("reorder-ms", v, 0, 10000)));
-         }},
+         Milliseconds("reorder-ms", box.Faults.ReorderDelay, 0, 10000)},
         {"late-ack", "SHARE", "share of request acknowledgements sent late",
-         [&](const std::string& v) { box.Faults.LateAck = ParseNumber("late-ack", v, 0, 1); }},
+         Share("late-ack", box.Faults.LateAck)},
         {"late-ack-ms", "MS", "delay of a late acknowledgement (default 200)",
-         [&](const std::string& v) {
-             box.Faults.LateAckDelay =
-                 std::chrono::milliseconds(int(ParseNumber("late-ack-ms", v, 0, 20000)));
-         }},
+         Milliseconds("late-ack-ms", box.Faults.LateAckDelay, 0, 20000)},
         {"resend-ms", "MS", "period of an unacknowledged data frame (default 60)",
-         [&](const std::string& v) {
-             box.Resend = std::chrono::milliseconds(int(ParseNumber("resend-ms", v, 1, 10000)));
-         }},
+         Milliseconds("resend-ms", box.Resend, 1, 10000)},
         {"seed", "N", "seed of the fault injection (default: random)",
          [&](const std::string& v) {
-             box.Seed = unsigned(ParseNumber("seed", v, 0, 4294967295.0));
+             box.Seed = unsigned(ParseNumber("seed", v, 0, 4294967295.0, true));
          }},
         {"echo", "PIECE", "answer each command with its own bytes, in pieces of PIECE bytes",
-         [&](const std::string& v) { echoPiece = int(ParseNumber("echo", v, 1, 1600)); }},
+         [&](const std::string& v) { echoPiece = int(ParseNumber("echo", v, 1, 1600, true)); }},
         {"silent", "INSTRUMENT", "instrument that never answers: controller1, controller2, module",
          [&](const std::string& v) {
              if (v == "controller1")
@@ -103,14 +114,12 @@ int main(int argc, char** argv) {
                      "--silent needs controller1, controller2 or module, got '" + v + "'");
          }},
         {"corrupt", "SHARE", "share of instrument replies with a damaged text (0..1)",
-         [&](const std::string& v) {
-             instrumentOptions.Corrupt = ParseNumber("corrupt", v, 0, 1);
-         }},
+         Share("corrupt", instrumentOptions.Corrupt)},
         {"split", "SHARE", "share of instrument replies cut across two data frames (default 0.5)",
-         [&](const std::string& v) { instrumentOptions.Split = ParseNumber("split", v, 0, 1); }},
+         Share("split", instrumentOptions.Split)},
         {"refuse-writes", "CODE", "controllers refuse every write with this error code (0..99)",
          [&](const std::string& v) {
-             instrumentOptions.RefuseWrites = int(ParseNumber("refuse-writes", v, 0, 99));
+             instrumentOptions.RefuseWrites = int(ParseNumber("refuse-writes", v, 0, 99, true));
          }},
         {"force", "NAME=VALUE",
          "hold a quantity at a value (repeatable); NAME is one of "
