@@ -63,7 +63,7 @@ void Usage(const std::vector<TOption>& Options) {
     for (const TOption& option : Options) {
         const std::string name = std::string("--") + option.Name +
                                  (option.Argument ? std::string(" ") + option.Argument : "");
-        std::printf("  %-22s %s\n", name.c_str(), option.Help);
+        std::printf("  %-26s %s\n", name.c_str(), option.Help);
     }
 }
 
@@ -72,6 +72,7 @@ void Usage(const std::vector<TOption>& Options) {
 int main(int argc, char** argv) {
     TBoxOptions box;
     box.Seed = std::random_device{}();
+    TInstrumentOptions instrumentOptions;
     int echoPiece = 0;
     bool help = false;
     bool exitWithParent = false;
@@ -100,6 +101,39 @@ int main(int argc, char** argv) {
          }},
         {"echo", "PIECE", "answer each command with its own bytes, in pieces of PIECE bytes",
          [&](const std::string& v) { echoPiece = int(ParseNumber("echo", v, 1, 1600, true)); }},
+        {"silent", "INSTRUMENT", "instrument that never answers: controller1, controller2, module",
+         [&](const std::string& v) {
+             if (v == "controller1")
+                 instrumentOptions.SilentController1 = true;
+             else if (v == "controller2")
+                 instrumentOptions.SilentController2 = true;
+             else if (v == "module")
+                 instrumentOptions.SilentModule = true;
+             else
+                 throw std::invalid_argument(
+                     "--silent needs controller1, controller2 or module, got '" + v + "'");
+         }},
+        {"corrupt", "SHARE", "share of instrument replies with a damaged text (0..1)",
+         Share("corrupt", instrumentOptions.Corrupt)},
+        {"split", "SHARE", "share of instrument replies cut across two data frames (default 0.5)",
+         Share("split", instrumentOptions.Split)},
+        {"refuse-writes", "CODE", "controllers refuse every write with this error code (0..99)",
+         [&](const std::string& v) {
+             instrumentOptions.RefuseWrites = int(ParseNumber("refuse-writes", v, 0, 99, true));
+         }},
+        {"force", "NAME=VALUE",
+         "hold a quantity at a value (repeatable); NAME is one of "
+         "temp1 setpoint1 temp2 setpoint2 alarmlow power (degrees, %), "
+         "vacuum (mbar), pump (1 stopped), valve (1 closed), level (%)",
+         [&](const std::string& v) {
+             const auto eq = v.find('=');
+             const auto quantity = QuantityByName(v.substr(0, eq));
+             if (eq == std::string::npos || !quantity)
+                 throw std::invalid_argument("--force needs NAME=VALUE with NAME one of " +
+                                             QuantityNames() + ", got '" + v + "'");
+             instrumentOptions.Forced.emplace_back(
+                 *quantity, ParseNumber("force", v.substr(eq + 1), -1e30, 1e30));
+         }},
         {"exit-with-parent", nullptr, "end when the process that started it ends (tests)",
          [&](const std::string&) { exitWithParent = true; }},
         {"verbose", nullptr, "log every datagram on standard error",
@@ -148,8 +182,10 @@ int main(int argc, char** argv) {
         std::unique_ptr<TInstrumentSide> instruments;
         if (echoPiece > 0)
             instruments = std::make_unique<TEchoInstruments>(echoPiece);
-        else
-            instruments = std::make_unique<TInstruments>();
+        else {
+            instrumentOptions.Seed = box.Seed;
+            instruments = std::make_unique<TInstruments>(instrumentOptions);
+        }
         TBoxSimulator simulator(box, *instruments);
         std::printf("velk-boxsim: serving on %s port 192\n", box.Address.c_str());
         std::fflush(stdout);

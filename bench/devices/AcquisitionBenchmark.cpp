@@ -1,0 +1,165 @@
+// One whole acquisition (the ten voted reads of a tick) against velk-boxsim on loopback, and
+// the bare UDP ping-pong it is compared with: the acquisition is also reported as a ratio to
+// one ping-pong per link transaction. Run inside scripts/netns.sh (port 192).
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "devices/ADAM4017Interface.h"
+#include "devices/CN7600Interface.h"
+#include "devices/EthernetDispatcher.h"
+#include "tools/boxsim/BoxSimLauncher.h"
+#include "tools/boxsim/HeldValues.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Two UDP sockets on loopback and a thread that echoes every datagram: the cheapest request
+// and answer the machine can do, without any protocol on top.
+class BarePingPong {
+public:
+    BarePingPong() : echo_(Bound("127.0.0.3")), client_(Bound("127.0.0.1")) {
+        sockaddr_in to = Address("127.0.0.3");
+        socklen_t size = sizeof to;
+        ::getsockname(echo_, reinterpret_cast<sockaddr*>(&to), &size);
+        ::connect(client_, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        thread_ = std::thread([this] {
+            char buffer[64];
+            sockaddr_in from{};
+            for (;;) {
+                socklen_t fromSize = sizeof from;
+                const ssize_t n = ::recvfrom(echo_, buffer, sizeof buffer, 0,
+                                             reinterpret_cast<sockaddr*>(&from), &fromSize);
+                if (n <= 0 || buffer[0] == 'q') return;
+                ::sendto(echo_, buffer, static_cast<std::size_t>(n), 0,
+                         reinterpret_cast<const sockaddr*>(&from), fromSize);
+            }
+        });
+    }
+    ~BarePingPong() {
+        ::send(client_, "q", 1, 0);
+        thread_.join();
+        ::close(client_);
+        ::close(echo_);
+    }
+    void RoundTrip() {
+        // The size of a typical instrument command request.
+        char buffer[16] = {1, 3};
+        if (::send(client_, buffer, sizeof buffer, 0) != sizeof buffer ||
+            ::recv(client_, buffer, sizeof buffer, 0) <= 0)
+            throw std::runtime_error("ping-pong failed");
+    }
+
+private:
+    static sockaddr_in Address(const char* dotted) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, dotted, &a.sin_addr);
+        return a;
+    }
+    static int Bound(const char* dotted) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const sockaddr_in a = Address(dotted);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+            throw std::runtime_error("cannot bind a loopback socket");
+        return fd;
+    }
+    int echo_;
+    int client_;
+    std::thread thread_;
+};
+
+// Held values keep every vote at two reads, so each acquisition is the same 20 transactions.
+const std::vector<std::string> kSteady = velk::boxsim::HeldValueArguments();
+
+std::vector<std::string> Unsplit(std::vector<std::string> args) {
+    args.insert(args.end(), {"--split", "0"});
+    return args;
+}
+
+void BM_Acquisition(benchmark::State& state, std::vector<std::string> boxArgs) {
+    try {
+        boxArgs.emplace_back("--exit-with-parent");
+        const velk::boxsim::TBoxSimLauncher box(
+            (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velk-boxsim")
+                .string(),
+            boxArgs);
+        velk::TCN7600connection cn7600;
+        velk::TADAM4017Connection adam4017;
+        velk::TEthernetLinkShared link;
+        link.SetPort(192);
+        link.SetReceiveBufferSize(4096);
+        link.SetAddrB1(127);
+        link.SetAddrB4(2);
+        link.SetActive(true);
+        link.ResetLink();
+        cn7600.Attach(&link);
+        adam4017.Attach(&link);
+
+        // Each acquisition is followed by as many bare round trips as it made transactions,
+        // so both figures share whatever load the machine has at that moment.
+        BarePingPong pingPong;
+        double acquisitionSeconds = 0, pingPongSeconds = 0;
+        long transactions = 0;
+        for (auto _ : state) {
+            const std::uint8_t before = link.Sequence();
+            const auto start = Clock::now();
+            benchmark::DoNotOptimize(cn7600.ReadPV(1));
+            benchmark::DoNotOptimize(cn7600.ReadSP1(1));
+            benchmark::DoNotOptimize(cn7600.ReadPV(2));
+            benchmark::DoNotOptimize(cn7600.ReadSP1(2));
+            benchmark::DoNotOptimize(cn7600.ReadAlLo(2));
+            benchmark::DoNotOptimize(cn7600.ReadPOV(1));
+            benchmark::DoNotOptimize(adam4017.ReadVacuum(1));
+            benchmark::DoNotOptimize(adam4017.ReadPumpStatus(1));
+            benchmark::DoNotOptimize(adam4017.ReadValveStatus(1));
+            benchmark::DoNotOptimize(adam4017.ReadLN2Level(1));
+            const auto acquired = Clock::now();
+            const int made = static_cast<std::uint8_t>(link.Sequence() - before);
+            for (int i = 0; i < made; ++i)
+                pingPong.RoundTrip();
+            const double seconds = std::chrono::duration<double>(acquired - start).count();
+            state.SetIterationTime(seconds);
+            acquisitionSeconds += seconds;
+            pingPongSeconds += std::chrono::duration<double>(Clock::now() - acquired).count();
+            transactions += made;
+        }
+        const double n = static_cast<double>(state.iterations());
+        state.counters["transactions"] = static_cast<double>(transactions) / n;
+        state.counters["pingpong_us"] = 1e6 * pingPongSeconds / static_cast<double>(transactions);
+        state.counters["ratio_to_pingpongs"] = acquisitionSeconds / pingPongSeconds;
+        cn7600.Detach();
+        adam4017.Detach();
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(BM_Acquisition, steady_values, kSteady)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Acquisition, steady_unsplit, Unsplit(kSteady))
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Acquisition, live_model, std::vector<std::string>{})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(2.0);
+
+BENCHMARK_MAIN();
