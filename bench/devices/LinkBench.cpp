@@ -58,7 +58,7 @@ void BM_RawRequestToBoxSimulator(benchmark::State& state) {
     boxAddress.sin_family = AF_INET;
     boxAddress.sin_port = htons(velk::link::BoxPort);
     ::inet_pton(AF_INET, "127.0.0.2", &boxAddress.sin_addr);
-    std::uint8_t request[6] = {129, 3, 0, 4, 0, 0};
+    std::uint8_t request[6] = {129, 3, 0, 2, 0, 0};
     std::uint8_t reply[64];
     for (auto _ : state) {
         ++request[0];
@@ -84,7 +84,7 @@ void BM_LinkAcknowledgedCommand(benchmark::State& state) {
     link.SetAddrB4(2);
     link.SetActive(true);
     link.ResetLink();
-    const std::uint8_t command[] = {0, 4, 0, 0};
+    const std::uint8_t command[] = {0, 2, 0, 0};
     for (auto _ : state)
         link.SendCommand(command, sizeof command);
 }
@@ -113,7 +113,7 @@ void BM_BareUdpPingPong(benchmark::State& state) {
             ::sendto(peer, buffer, 2, 0, reinterpret_cast<const sockaddr*>(&from), fromLength);
         }
     });
-    std::uint8_t request[6] = {129, 3, 0, 4, 0, 0};
+    std::uint8_t request[6] = {129, 3, 0, 2, 0, 0};
     std::uint8_t reply[64];
     for (auto _ : state) {
         ::sendto(host, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&peerAddress),

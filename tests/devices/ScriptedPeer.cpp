@@ -1,5 +1,7 @@
 #include "tests/devices/ScriptedPeer.h"
 
+#include "devices/InstrumentFrame.h"
+
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,12 +15,8 @@
 namespace velk::test {
 
 TBytes CommandPayload(const std::string& Body) {
-    const std::size_t length = Body.size() + 4;
-    TBytes payload(length, 0);
-    payload[0] = static_cast<std::uint8_t>(length >> 8);
-    payload[1] = static_cast<std::uint8_t>(length);
-    std::copy(Body.begin(), Body.end(), payload.begin() + 4);
-    return payload;
+    const QByteArray request = RequestWithLength(QByteArray::fromStdString(Body));
+    return TBytes(request.begin(), request.end());
 }
 
 TScriptedPeer::TScriptedPeer(const std::string& Address, std::uint16_t Port) {

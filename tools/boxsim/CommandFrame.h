@@ -1,14 +1,14 @@
 #pragma once
 // The framing of an instrument command inside a box request: the first two bytes hold the
-// frame's whole length n (high byte first), two filler bytes follow, then the instrument's
-// own bytes up to n.
+// length n of the length bytes plus the instrument's own bytes (high byte first), the
+// instrument's bytes follow up to n, and two filler bytes close the request.
 
 #include <cstdint>
 #include <span>
 
 namespace velk::boxsim {
 
-inline constexpr int CommandHeaderSize = 4;
+inline constexpr int CommandLengthBytes = 2;
 
 // The instrument's bytes of a command payload, or an empty span with ok = false when the
 // length bytes do not describe the payload.
@@ -18,11 +18,10 @@ struct TCommandBody {
 };
 
 inline TCommandBody CommandBody(const std::uint8_t* Payload, int Len) {
-    if (Len < CommandHeaderSize) return {};
+    if (Len < CommandLengthBytes) return {};
     const int length = Payload[0] << 8 | Payload[1];
-    if (length < CommandHeaderSize || length > Len) return {};
-    return {true,
-            {Payload + CommandHeaderSize, static_cast<std::size_t>(length - CommandHeaderSize)}};
+    if (length < CommandLengthBytes || length > Len) return {};
+    return {true, {Payload + CommandLengthBytes, static_cast<std::size_t>(length - CommandLengthBytes)}};
 }
 
 } // namespace velk::boxsim
