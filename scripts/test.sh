@@ -20,7 +20,7 @@ run_ctest build
 if [ "${VELK_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
   "$root/scripts/build.sh" build-asan -DSANITIZER=address -DVELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan -LE nosan
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan -LE nosan
 
   echo "== ThreadSanitizer"
   "$root/scripts/build.sh" build-tsan -DSANITIZER=thread -DVELK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DVELK_TSAN_ONLY=ON
