@@ -1,10 +1,9 @@
 #pragma once
 // Helpers for the dialog tests: reading reported messages without a blocking box, bringing a
-// window up with keyboard focus, and acting inside a modal loop.
+// window up with keyboard focus, acting inside a modal loop, and pictures for a person.
 
 #include <functional>
 
-#include <QString>
 #include <QStringList>
 
 #include "dialogs/MessageReport.h"
@@ -20,7 +19,6 @@ public:
     ~MessageRecorder();
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
-
     QStringList messages;
 
 private:
@@ -33,10 +31,11 @@ bool ShowActive(QWidget* window);
 // Runs `action` once the event loop of a modal dialog (opened after this call) is running.
 void WhenModal(std::function<void()> action);
 
-// Saves a picture of the window as <screenshots>/<name>.png; gives the file path.
-QString SaveShot(QWidget* window, const QString& name);
-
 // Presses Tab in the widget that has the focus.
 void PressTab();
+
+// Checks that every caption, check box and button text of the window is readable whole and
+// that no two controls overlap, then saves a picture as <screenshots>/<name>.png.
+void ExpectReadableAndShoot(QWidget* window, const QString& name);
 
 } // namespace velk::test
