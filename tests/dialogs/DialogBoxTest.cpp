@@ -28,8 +28,14 @@ namespace {
 using test::MessageRecorder;
 
 TInfoItemMenu FloatItem(const QString& caption, int width, double min, double max, double value) {
-    return {.MaxValue = max, .MinValue = min, .Caption = caption, .HasValue = true,
-            .Width = std::uint8_t(width), .Digits = 6, .Kind = KindFloat, .FloatValue = value};
+    return {.MaxValue = max,
+            .MinValue = min,
+            .Caption = caption,
+            .HasValue = true,
+            .Width = std::uint8_t(width),
+            .Digits = 6,
+            .Kind = KindFloat,
+            .FloatValue = value};
 }
 
 TInfoItemMenu CheckItem(const QString& caption, bool value) {
@@ -37,15 +43,19 @@ TInfoItemMenu CheckItem(const QString& caption, bool value) {
 }
 
 TInfoItemMenu TextItem(const QString& caption, int width, const QString& value) {
-    return {.Caption = caption, .HasValue = true, .Width = std::uint8_t(width), .Kind = KindText,
+    return {.Caption = caption,
+            .HasValue = true,
+            .Width = std::uint8_t(width),
+            .Kind = KindText,
             .StrValue = value};
 }
 
 // The monitor's three settings dialogs, filled as its commands fill them.
 const TabInfoItemMenu RefreshTable{FloatItem("Refresh rate (s):", 15, 1.0, 3600.0, 10.0)};
-const TabInfoItemMenu AlarmTable{CheckItem("Alarm enabled:", true),
-                                 FloatItem("Min alarm value :", 10, -2147483647.0, 2147483647.0, -195.5),
-                                 FloatItem("Max alarm value :", 10, -2147483647.0, 2147483647.0, -170)};
+const TabInfoItemMenu AlarmTable{
+    CheckItem("Alarm enabled:", true),
+    FloatItem("Min alarm value :", 10, -2147483647.0, 2147483647.0, -195.5),
+    FloatItem("Max alarm value :", 10, -2147483647.0, 2147483647.0, -170)};
 const TabInfoItemMenu MailTable{CheckItem("Send an EMail for each alarm:", false),
                                 TextItem("EMail address:", 30, "operator@cryo-lab.example.org"),
                                 TextItem("SMTP server:", 30, "smtp.example.org")};
@@ -68,7 +78,8 @@ TEST(DlgBoxStdrLayout, OneFloatFieldGivesTheDesignedGeometry) {
         TabInfoItemMenu table{FloatItem(caption, 15, 1, 3600, 10)};
         TDlgBoxStdr dlg(nullptr, table);
         const int w = CaptionTextWidth(caption);
-        ASSERT_TRUE(caption != "Power (W):" || w == 60) << "the dialog font is not DejaVu Sans 8 pt";
+        ASSERT_TRUE(caption != "Power (W):" || w == 60)
+            << "the dialog font is not DejaVu Sans 8 pt";
         EXPECT_EQ(Named<QLabel>(dlg, "Caption1")->geometry(), QRect(15, 19, w, 13));
         EXPECT_EQ(Control(dlg, 1)->geometry(), QRect(w + 30, 15, 120, 21));
         EXPECT_EQ(Control<TNumberEdit>(dlg, 1)->maxLength(), 15);
@@ -81,7 +92,8 @@ TEST(DlgBoxStdrLayout, OneFloatFieldGivesTheDesignedGeometry) {
 
 TEST(DlgBoxStdrLayout, ReadsAtMostTwentyFourFieldsAndStopsAtAnEmptyCaption) {
     TabInfoItemMenu full{};
-    for (int i = 0; i < InfoItemCount; ++i) full[i] = TextItem(QString("Field %1:").arg(i + 1), 5, "");
+    for (int i = 0; i < InfoItemCount; ++i)
+        full[i] = TextItem(QString("Field %1:").arg(i + 1), 5, "");
     TDlgBoxStdr dlg(nullptr, full);
     EXPECT_NE(dlg.FieldControl(24), nullptr);
     EXPECT_EQ(dlg.FieldControl(25), nullptr);
@@ -97,7 +109,7 @@ TEST(DlgBoxStdrLayout, ReadsAtMostTwentyFourFieldsAndStopsAtAnEmptyCaption) {
 
 TEST(DlgBoxStdrLayout, AWideCheckBoxMovesTheLaterInputsRight) {
     TabInfoItemMenu table{TextItem("Name:", 10, "before"), MailTable[0], MailTable[1],
-                                MailTable[2]};
+                          MailTable[2]};
     TDlgBoxStdr dlg(nullptr, table);
     const int captions = std::max({CaptionTextWidth("Name:"), CaptionTextWidth("EMail address:"),
                                    CaptionTextWidth("SMTP server:")});
@@ -127,8 +139,12 @@ TEST(DlgBoxStdrValues, TabOrderFollowsTheTableAndUneditedNumbersPassWhateverTheS
     TDlgBoxStdr dlg(nullptr, table);
     EXPECT_EQ(Control<TNumberEdit>(dlg, 2)->text(), "1E-5");
     ASSERT_TRUE(test::ShowActive(&dlg));
-    QWidget* order[] = {Control(dlg, 1),        Control(dlg, 2), Control(dlg, 3),
-                        Named(dlg, "ButtonOk"), Named(dlg, "ButtonCancel"), Control(dlg, 1)};
+    QWidget* order[] = {Control(dlg, 1),
+                        Control(dlg, 2),
+                        Control(dlg, 3),
+                        Named(dlg, "ButtonOk"),
+                        Named(dlg, "ButtonCancel"),
+                        Control(dlg, 1)};
     EXPECT_EQ(QApplication::focusWidget(), order[0]);
     for (int i = 1; i < 6; ++i) {
         test::PressTab();
@@ -148,22 +164,37 @@ struct AllKinds {
     std::shared_ptr<QStringList> memoLines = std::make_shared<QStringList>(QStringList{"one"});
     int clicks = 0;
     TabInfoItemMenu table{
-        TInfoItemMenu{.MaxValue = 10.5, .MinValue = -2.5, .Caption = "Count:", .HasValue = true,
-                      .Width = 6, .Kind = KindSpinInt, .Increment = 2, .IntValue = 4},
+        TInfoItemMenu{.MaxValue = 10.5,
+                      .MinValue = -2.5,
+                      .Caption = "Count:",
+                      .HasValue = true,
+                      .Width = 6,
+                      .Kind = KindSpinInt,
+                      .Increment = 2,
+                      .IntValue = 4},
         TextItem("Name:", 20, "cold plate"),
         CheckItem("Enabled:", false),
         FloatItem("Gain:", 10, 0, 100, 2.5),
-        {.MaxValue = 7, .Caption = "Channel:", .HasValue = true, .Width = 4, .Kind = KindInt,
+        {.MaxValue = 7,
+         .Caption = "Channel:",
+         .HasValue = true,
+         .Width = 4,
+         .Kind = KindInt,
          .IntValue = 3},
         {.Caption = "Folder:", .HasValue = true, .Kind = KindFolder, .StrValue = dir.path() + "/"},
-        {.Caption = "Files:", .Kind = KindFiles, .Filter = "Text files|*.txt|All files|*",
+        {.Caption = "Files:",
+         .Kind = KindFiles,
+         .Filter = "Text files|*.txt|All files|*",
          .MultiSelect = true},
         {.Caption = "Reset", .Kind = KindButton, .Tag = 7},
         {.Caption = "Notes:", .HasValue = true, .Kind = KindMemo, .ListValue = memoLines},
         {.Caption = "Duration:", .HasValue = true, .Kind = KindTime, .FloatValue = 1.5},
         {.Caption = "Angle:", .HasValue = true, .Kind = KindAngle, .FloatValue = -12.25},
-        {.Caption = "Mode:", .HasValue = true, .Kind = KindChoice,
-         .Items = {"slow", "normal", "fast"}, .IntValue = 2},
+        {.Caption = "Mode:",
+         .HasValue = true,
+         .Kind = KindChoice,
+         .Items = {"slow", "normal", "fast"},
+         .IntValue = 2},
     };
 
     AllKinds() {
@@ -233,7 +264,8 @@ TEST(DlgBoxStdrValues, CancelEscapeAndTheCloseBoxLeaveTheTableAsFilled) {
 }
 
 TEST(DlgBoxStdrValues, AChoiceTextNotInTheListGivesIndexZero) {
-    for (const auto& [typed, index] : {std::pair<QString, int>{"normal", 1}, {"zz", 0}, {"Fast", 0}}) {
+    for (const auto& [typed, index] :
+         {std::pair<QString, int>{"normal", 1}, {"zz", 0}, {"Fast", 0}}) {
         AllKinds f;
         TDlgBoxStdr dlg(nullptr, f.table);
         Control<QComboBox>(dlg, 12)->setEditText(typed);
@@ -275,8 +307,8 @@ TEST(DlgBoxStdrValues, OkWritesEveryKindBackOnlyWhenEveryFieldReads) {
     Control<QLineEdit>(dlg, 5)->setText("6");
     Control<QLineEdit>(dlg, 10)->setText("01h99m00s");
     Named(dlg, "ButtonOk")->click();
-    EXPECT_EQ(recorder.messages,
-              (QStringList{"'abc' is not a valid integer value", "'01h99m00s' is not a valid time"}));
+    EXPECT_EQ(recorder.messages, (QStringList{"'abc' is not a valid integer value",
+                                              "'01h99m00s' is not a valid time"}));
     EXPECT_TRUE(SameTable(f.table, before));
     EXPECT_EQ(dlg.result(), 0); // still open
 
@@ -324,8 +356,10 @@ TEST(DlgBoxStdrPickers, AChosenFolderEndsWithASeparatorAndIsShownShortened) {
 }
 
 TEST(DlgBoxStdrPickers, AFolderAloneStillShowsItsWholeShortenedPath) {
-    TabInfoItemMenu table{TInfoItemMenu{.Caption = "Data folder:", .HasValue = true,
-        .Kind = KindFolder, .StrValue = "/home/operator/measurements/WWWWWWWWWWWW/"}};
+    TabInfoItemMenu table{TInfoItemMenu{.Caption = "Data folder:",
+                                        .HasValue = true,
+                                        .Kind = KindFolder,
+                                        .StrValue = "/home/operator/measurements/WWWWWWWWWWWW/"}};
     TDlgBoxStdr dlg(nullptr, table);
     auto* path = Named<QLabel>(dlg, "Path1");
     EXPECT_EQ(path->text(), "/home/oper...WWWWWWWWW/");
@@ -335,7 +369,8 @@ TEST(DlgBoxStdrPickers, AFolderAloneStillShowsItsWholeShortenedPath) {
 TEST(DlgBoxStdrPickers, ChosenFilesAreListedByNameAndHandedOverWithTheirPaths) {
     AllKinds f;
     const QString a = f.dir.filePath("a.txt"), b = f.dir.filePath("b.txt");
-    for (const QString& name : {a, b}) ASSERT_TRUE(QFile(name).open(QIODevice::WriteOnly));
+    for (const QString& name : {a, b})
+        ASSERT_TRUE(QFile(name).open(QIODevice::WriteOnly));
     TDlgBoxStdr dlg(nullptr, f.table);
     QString title;
     QStringList filters;
@@ -354,8 +389,10 @@ TEST(DlgBoxStdrPickers, ChosenFilesAreListedByNameAndHandedOverWithTheirPaths) {
             auto* view = picker->findChild<QListView*>(QStringLiteral("listView"));
             const QModelIndex ia = model->index(a), ib = model->index(b);
             if (!ia.isValid() || !ib.isValid()) return;
-            view->selectionModel()->select(ia, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            view->selectionModel()->select(ib, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            view->selectionModel()->select(ia, QItemSelectionModel::ClearAndSelect |
+                                                   QItemSelectionModel::Rows);
+            view->selectionModel()->select(ib,
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
             static_cast<QDialog*>(picker)->accept();
         });
         retry->start(10);

@@ -46,7 +46,9 @@ inline void WhenModal(std::function<void()> action) {
     timer->start(10);
 }
 
-inline void PressTab() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }
+inline void PressTab() {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+}
 
 // Checks that every caption, check box and button text of the shown window is readable whole
 // and that no two controls overlap, then saves a picture as <screenshots>/<name>.png.

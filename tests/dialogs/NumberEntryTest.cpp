@@ -1,5 +1,5 @@
-// The expression evaluator, the mask texts and the path shortening, then the two number edits:
-// their entry checks alone and driven through real key and focus events (offscreen platform).
+// The expression evaluator, NbreEdit's text check, the mask texts and the path shortening, then
+// the two number edits driven through real key and focus events (offscreen platform).
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -21,7 +21,8 @@ using test::MessageRecorder;
 
 QString Repeat(const QString& head, const QString& tail, int times) {
     QString s = head;
-    for (int i = 0; i < times; ++i) s += tail;
+    for (int i = 0; i < times; ++i)
+        s += tail;
     return s;
 }
 
@@ -30,10 +31,10 @@ TEST(EvaluateExpression, CarriesOutOperationsLeftToRightWithBracketsFirst) {
         QString text;
         double value;
     } cases[] = {
-        {"2+3*4", 20},       {"10-2-3", 5},       {"8/2/2", 2},  {"2*(3+4)", 14},
-        {"(1+2)*(3+4)", 21}, {"-5", -5},          {"(-5)", -5},  {".5+1", 1.5},
-        {"5.", 5},           {"(1+2+3)*2", 12},   {"3*(-5)", -15},
-        {Repeat("1", "+1", 49), 50}, // 99 tokens still fit
+        {"2+3*4", 20},     {"10-2-3", 5},       {"8/2/2", 2},
+        {"2*(3+4)", 14},   {"(1+2)*(3+4)", 21}, {"-5", -5},
+        {"(-5)", -5},      {".5+1", 1.5},       {"5.", 5},
+        {"(1+2+3)*2", 12}, {"3*(-5)", -15},     {Repeat("1", "+1", 49), 50}, // 99 tokens still fit
     };
     for (const auto& c : cases) {
         try {
@@ -47,8 +48,24 @@ TEST(EvaluateExpression, CarriesOutOperationsLeftToRightWithBracketsFirst) {
 TEST(EvaluateExpression, RefusesEveryFaultWithOneMessage) {
     const QString big = Repeat("1", "0", 200);
     const QString cases[] = {
-        "-5+3", "3*-2", "(5)",  "1 + 2", "1,5", "1e3", "1/0",  "0/0", "1..2", ".", "",
-        "()",   "*",    "2*",   "abc",   "(1+)", Repeat("1", "0", 400), big + "*" + big,
+        "-5+3",
+        "3*-2",
+        "(5)",
+        "1 + 2",
+        "1,5",
+        "1e3",
+        "1/0",
+        "0/0",
+        "1..2",
+        ".",
+        "",
+        "()",
+        "*",
+        "2*",
+        "abc",
+        "(1+)",
+        Repeat("1", "0", 400),
+        big + "*" + big,
         Repeat("1", "+1", 50), // 101 tokens
         Repeat("1", "+1", 5000),
     };
@@ -77,11 +94,11 @@ TEST(NbreCheck, RefusesWhatTheTypeOrTheBoundsForbid) {
         double min, max;
         std::optional<QString> message;
     } cases[] = {
-        {"", 2, -10, 10, ok},     {"99.", 2, -10, 10, ok},   {"-1.5", 2, -10, 10, ok},
-        {"11", 2, -10, 10, high}, {"1,5", 2, -10, 10, invalid}, {"1e1", 2, -10, 10, ok},
-        {"1", 2, 0, 0, high},     {"0", 2, 0, 0, ok},        {"", 1, 0, 100, ok},
-        {"-5", 1, -10, 10, ok},   {"$10", 1, 0, 100, ok},    {"0x65", 1, 0, 100, high},
-        {"1.5", 1, 0, 100, invalid}, {"-1", 1, 0, 100, low}, {"abc", 0, 0, 0, ok},
+        {"", 2, -10, 10, ok},        {"99.", 2, -10, 10, ok},      {"-1.5", 2, -10, 10, ok},
+        {"11", 2, -10, 10, high},    {"1,5", 2, -10, 10, invalid}, {"1e1", 2, -10, 10, ok},
+        {"1", 2, 0, 0, high},        {"0", 2, 0, 0, ok},           {"", 1, 0, 100, ok},
+        {"-5", 1, -10, 10, ok},      {"$10", 1, 0, 100, ok},       {"0x65", 1, 0, 100, high},
+        {"1.5", 1, 0, 100, invalid}, {"-1", 1, 0, 100, low},       {"abc", 0, 0, 0, ok},
         {"abc", 7, 0, 0, ok},
     };
     for (const auto& c : cases)
@@ -92,22 +109,30 @@ TEST(NbreCheck, RefusesWhatTheTypeOrTheBoundsForbid) {
 TEST(NbreCheck, ReadsDecimalAndHexadecimalIntegersWithinInt32) {
     const std::optional<int> no;
     const std::pair<QString, std::optional<int>> cases[] = {
-        {"  -7", -7},       {"+3", 3},   {"x1f", 31}, {"-$10", -16}, {"$FFFFFFFF", -1},
-        {"2147483647", 2147483647}, {"2147483648", no}, {"-", no}, {"1 ", no}, {"$G", no},
-        {"$123456789", no}, {"--1", no}, {"1-", no},
+        {"  -7", -7},       {"+3", 3},          {"x1f", 31},
+        {"-$10", -16},      {"$FFFFFFFF", -1},  {"2147483647", 2147483647},
+        {"2147483648", no}, {"-", no},          {"1 ", no},
+        {"$G", no},         {"$123456789", no}, {"--1", no},
+        {"1-", no},
     };
-    for (const auto& [text, value] : cases) EXPECT_EQ(ParseIntegerOrHex(text), value) << text.toStdString();
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(ParseIntegerOrHex(text), value) << text.toStdString();
 }
 
 TEST(MaskText, ShowsTimesAndAnglesToTheSecondClampedToTheMask) {
-    const std::pair<double, const char*> times[] = {
-        {1.5, "01h30m00s"}, {12 + 34 / 60.0 + 56 / 3600.0, "12h34m56s"}, {250, "99h59m59s"},
-        {-3, "00h00m00s"}};
-    const std::pair<double, const char*> angles[] = {
-        {45.5, "045°30'00''"}, {-0.5, "-00°30'00''"}, {-12.25, "-12°15'00''"},
-        {-500, "-99°59'59''"}, {-0.00001, "000°00'00''"}};
-    for (const auto& [v, text] : times) EXPECT_EQ(TimeToMaskText(v), text) << v;
-    for (const auto& [v, text] : angles) EXPECT_EQ(AngleToMaskText(v), QString::fromUtf8(text)) << v;
+    const std::pair<double, const char*> times[] = {{1.5, "01h30m00s"},
+                                                    {12 + 34 / 60.0 + 56 / 3600.0, "12h34m56s"},
+                                                    {250, "99h59m59s"},
+                                                    {-3, "00h00m00s"}};
+    const std::pair<double, const char*> angles[] = {{45.5, "045°30'00''"},
+                                                     {-0.5, "-00°30'00''"},
+                                                     {-12.25, "-12°15'00''"},
+                                                     {-500, "-99°59'59''"},
+                                                     {-0.00001, "000°00'00''"}};
+    for (const auto& [v, text] : times)
+        EXPECT_EQ(TimeToMaskText(v), text) << v;
+    for (const auto& [v, text] : angles)
+        EXPECT_EQ(AngleToMaskText(v), QString::fromUtf8(text)) << v;
 }
 
 TEST(MaskText, ReadsBackWhatItShowsAndRefusesImpossibleTexts) {
@@ -129,7 +154,6 @@ TEST(ShortenMiddle, KeepsBothEndsOfALongText) {
     EXPECT_EQ(ShortenMiddle("01234567890123456789", 20), "01234567890123456789");
     EXPECT_EQ(ShortenMiddle("", 20), "");
 }
-
 
 // A shown, active window with the focused edit under test followed by a plain edit the focus
 // can move to.
