@@ -1,0 +1,301 @@
+// The expression evaluator, NbreEdit's text check, the mask texts and the path shortening, then
+// the two number edits driven through real key and focus events (offscreen platform).
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include "DialogTestSupport.h"
+#include "common/NumberFormat.h"
+#include "dialogs/Dlgstandard.h"
+#include "dialogs/Editnbre.h"
+#include "dialogs/Expression.h"
+#include "dialogs/MaskText.h"
+#include "dialogs/NumberEdit.h"
+#include "tests/TestSupport.h"
+
+namespace velk {
+namespace {
+
+using test::MessageRecorder;
+
+QString Repeat(const QString& head, const QString& tail, int times) {
+    QString s = head;
+    for (int i = 0; i < times; ++i)
+        s += tail;
+    return s;
+}
+
+TEST(EvaluateExpression, CarriesOutOperationsLeftToRightWithBracketsFirst) {
+    const struct {
+        QString text;
+        double value;
+    } cases[] = {
+        {"2+3*4", 20},     {"10-2-3", 5},       {"8/2/2", 2},
+        {"2*(3+4)", 14},   {"(1+2)*(3+4)", 21}, {"-5", -5},
+        {"(-5)", -5},      {".5+1", 1.5},       {"5.", 5},
+        {"(1+2+3)*2", 12}, {"3*(-5)", -15},     {Repeat("1", "+1", 49), 50}, // 99 tokens still fit
+    };
+    for (const auto& c : cases) {
+        try {
+            EXPECT_DOUBLE_EQ(EvaluateExpression(c.text), c.value) << c.text.toStdString();
+        } catch (const Exception& e) {
+            ADD_FAILURE() << c.text.toStdString() << " raised " << e.what();
+        }
+    }
+}
+
+TEST(EvaluateExpression, RefusesEveryFaultWithOneMessage) {
+    const QString big = Repeat("1", "0", 200);
+    const QString cases[] = {
+        "-5+3",
+        "3*-2",
+        "(5)",
+        "1 + 2",
+        "1,5",
+        "1e3",
+        "1/0",
+        "0/0",
+        "1..2",
+        ".",
+        "",
+        "()",
+        "*",
+        "2*",
+        "abc",
+        "(1+)",
+        Repeat("1", "0", 400),
+        big + "*" + big,
+        Repeat("1", "+1", 50), // 101 tokens
+        Repeat("1", "+1", 5000),
+    };
+    for (const QString& text : cases) {
+        try {
+            const double v = EvaluateExpression(text);
+            ADD_FAILURE() << text.left(40).toStdString() << " gave " << v;
+        } catch (const EFormuleError& e) {
+            EXPECT_STREQ(e.what(), "Invalid input !") << text.left(40).toStdString();
+        }
+    }
+}
+
+TEST(EvaluateExpression, SwitchesTheProgramToThePoint) {
+    SetDecimalSeparator(QLatin1Char(','));
+    EXPECT_THROW(EvaluateExpression("x"), EFormuleError);
+    EXPECT_EQ(DecimalSeparator(), QLatin1Char('.'));
+}
+
+TEST(NbreCheck, RefusesWhatTheTypeOrTheBoundsForbid) {
+    const std::optional<QString> ok;
+    const QString invalid = "Invalid input !", high = "Overflow number !", low = "Too low number !";
+    const struct {
+        QString text;
+        std::uint8_t type;
+        double min, max;
+        std::optional<QString> message;
+    } cases[] = {
+        {"", 2, -10, 10, ok},        {"99.", 2, -10, 10, ok},      {"-1.5", 2, -10, 10, ok},
+        {"11", 2, -10, 10, high},    {"1,5", 2, -10, 10, invalid}, {"1e1", 2, -10, 10, ok},
+        {"1", 2, 0, 0, high},        {"0", 2, 0, 0, ok},           {"", 1, 0, 100, ok},
+        {"-5", 1, -10, 10, ok},      {"$10", 1, 0, 100, ok},       {"0x65", 1, 0, 100, high},
+        {"1.5", 1, 0, 100, invalid}, {"-1", 1, 0, 100, low},       {"abc", 0, 0, 0, ok},
+        {"abc", 7, 0, 0, ok},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckNbreText(c.text, c.type, c.min, c.max), c.message)
+            << c.text.toStdString() << " type " << int(c.type);
+}
+
+TEST(NbreCheck, ReadsDecimalAndHexadecimalIntegersWithinInt32) {
+    const std::optional<int> no;
+    const std::pair<QString, std::optional<int>> cases[] = {
+        {"  -7", -7},       {"+3", 3},          {"x1f", 31},
+        {"-$10", -16},      {"$FFFFFFFF", -1},  {"2147483647", 2147483647},
+        {"2147483648", no}, {"-", no},          {"1 ", no},
+        {"$G", no},         {"$123456789", no}, {"--1", no},
+        {"1-", no},
+    };
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(ParseIntegerOrHex(text), value) << text.toStdString();
+}
+
+TEST(MaskText, ShowsTimesAndAnglesToTheSecondClampedToTheMask) {
+    const std::pair<double, const char*> times[] = {{1.5, "01h30m00s"},
+                                                    {12 + 34 / 60.0 + 56 / 3600.0, "12h34m56s"},
+                                                    {250, "99h59m59s"},
+                                                    {-3, "00h00m00s"}};
+    const std::pair<double, const char*> angles[] = {{45.5, "045°30'00''"},
+                                                     {-0.5, "-00°30'00''"},
+                                                     {-12.25, "-12°15'00''"},
+                                                     {-500, "-99°59'59''"},
+                                                     {-0.00001, "000°00'00''"}};
+    for (const auto& [v, text] : times)
+        EXPECT_EQ(TimeToMaskText(v), text) << v;
+    for (const auto& [v, text] : angles)
+        EXPECT_EQ(AngleToMaskText(v), QString::fromUtf8(text)) << v;
+}
+
+TEST(MaskText, ReadsBackWhatItShowsAndRefusesImpossibleTexts) {
+    for (double v : {0.0, 12.582222222222223, 99.99972222222222})
+        EXPECT_NEAR(MaskTextToTime(TimeToMaskText(v)).value_or(-1), v, 0.5 / 3600);
+    for (double v : {0.0, -0.5, 359.99, 999.5})
+        EXPECT_NEAR(MaskTextToAngle(AngleToMaskText(v)).value_or(-1), v, 0.5 / 3600);
+    QLineEdit time; // unfilled positions of the real mask count as 0
+    time.setInputMask(QString::fromUtf8(TimeInputMask));
+    EXPECT_EQ(MaskTextToTime(time.displayText()), 0.0);
+    for (const char* bad : {"01h75m00s", "01h00m60s", "01h00m00", "0100m00s", ""})
+        EXPECT_FALSE(MaskTextToTime(QString::fromUtf8(bad))) << bad;
+    for (const char* bad : {"045°60'00''", "045°00'00'", "0-5°00'00''", "045x00'00''"})
+        EXPECT_FALSE(MaskTextToAngle(QString::fromUtf8(bad))) << bad;
+}
+
+TEST(ShortenMiddle, KeepsBothEndsOfALongText) {
+    EXPECT_EQ(ShortenMiddle("/home/operator/data/run/2024/x", 20), "/home/oper...run/2024/x");
+    EXPECT_EQ(ShortenMiddle("01234567890123456789", 20), "01234567890123456789");
+    EXPECT_EQ(ShortenMiddle("", 20), "");
+}
+
+// A shown, active window with the focused edit under test followed by a plain edit the focus
+// can move to.
+struct NumberEditWindow {
+    QWidget window;
+    TNumberEdit* edit = new TNumberEdit(&window);
+    QLineEdit* next = new QLineEdit(&window);
+
+    NumberEditWindow(TTypeValue type, double min, double max) {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(edit);
+        layout->addWidget(next);
+        edit->SetTypeValue(type);
+        edit->SetMinValue(min);
+        edit->SetMaxValue(max);
+        EXPECT_TRUE(test::ShowActive(&window));
+        edit->setFocus();
+    }
+};
+
+TEST(NumberEditWidget, LeavingTheFieldEvaluatesOrKeepsTheFocusWithAMessage) {
+    const TTypeValue Int = TTypeValue::Int, Float = TTypeValue::Float;
+    const struct {
+        TTypeValue type;
+        double min, max; // equal bounds: no range check
+        QString typed;
+        bool accepted;
+        QString result; // the new text, or the message
+    } cases[] = {
+        {Int, 0, 0, "7/2", false, "7/2 Invalid integer number !"},
+        {Int, 0, 0, "6/2", true, "3"},
+        {Int, 0, 100, "300", false, "Figure too high :100"},
+        {Int, 0, 100, "100", true, "100"},
+        {Int, 0, 255, "100+55", true, "155"},
+        {Int, 0, 100, "-1", false, "Figure too small :0"},
+        {Int, 0.5, 2.5, "3", false, "Figure too high :2"}, // the bound rounded to even
+        {Int, 0, 0, "3000000000", false, "3000000000 Invalid integer number !"},
+        {Int, 0, 0, "1e3", false, "Invalid input !"},
+        {Int, 0, 100, "", true, ""},
+        {Float, 1, 3600, "0.5", false, "Figure too small :1"},
+        {Float, 1, 3600, "3600.5", false, "Figure too high :3600"},
+        {Float, 1, 3600, "5/2", true, "2.5"},
+        {Float, 0.25, 0.5, "1", false, "Figure too high :0.5"},
+        {Float, 0, 0, "1/3", true, "0.333333333333333"},
+        {Float, 0, 0, "100000*100000", true, "10000000000"},
+        {Float, 7, 7, "-1e9", false, "Invalid input !"},
+        {Float, 7, 7, "-1000000", true, "-1000000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        MessageRecorder recorder;
+        NumberEditWindow w(c.type, c.min, c.max);
+        QTest::keyClicks(w.edit, c.typed);
+        test::PressTab();
+        EXPECT_EQ(w.edit->text(), c.accepted ? c.result : c.typed);
+        EXPECT_EQ(recorder.messages.join('|'), c.accepted ? "" : c.result);
+        EXPECT_TRUE(c.accepted ? w.next->hasFocus() : w.edit->hasFocus());
+    }
+}
+
+TEST(NumberEditWidget, TheWindowLosingActivationIsNotLeavingTheField) {
+    MessageRecorder recorder;
+    NumberEditWindow w(TTypeValue::Int, 0, 100);
+    QTest::keyClicks(w.edit, "300");
+    QWidget other;
+    ASSERT_TRUE(test::ShowActive(&other));
+    EXPECT_TRUE(recorder.messages.isEmpty());
+    ASSERT_TRUE(test::ShowActive(&w.window));
+    EXPECT_TRUE(w.edit->hasFocus());
+}
+
+TEST(NumberEditWidget, TheRealMessageBoxIsModalAndGivesTheFocusBack) {
+    NumberEditWindow w(TTypeValue::Int, 0, 255);
+    QTest::keyClicks(w.edit, "256");
+    QString shown;
+    test::WhenModal([&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    test::PressTab();
+    EXPECT_EQ(shown, "Figure too high :255");
+    // The field is again its window's focus; the offscreen platform leaves reactivating the
+    // window (a window manager's job) to us.
+    EXPECT_EQ(w.window.focusWidget(), w.edit);
+    ASSERT_TRUE(test::ShowActive(&w.window));
+    EXPECT_TRUE(w.edit->hasFocus());
+}
+
+// A shown, active window holding one focused NbreEdit.
+struct NbreEditWindow {
+    QWidget window;
+    NbreEdit* edit = new NbreEdit(&window);
+
+    NbreEditWindow(std::uint8_t typeData, double min, double max) {
+        edit->SetTypeData(typeData);
+        edit->SetValMin(min);
+        edit->SetValMax(max);
+        EXPECT_TRUE(test::ShowActive(&window));
+        edit->setFocus();
+    }
+};
+
+TEST(NbreEditWidget, RefusedKeystrokesPutTheLastAcceptedTextBack) {
+    MessageRecorder recorder;
+    NbreEditWindow w(2, -10, 10);
+    int changes = 0;
+    w.edit->SetOnChange([&](QObject* sender) { changes += sender == w.edit; });
+    const struct {
+        char key; // '\b': Backspace
+        QString text, message;
+    } steps[] = {
+        {'-', "-", ""},    {'1', "-1", ""},   {'.', "-1.", ""}, {'x', "-1.", "Invalid input !"},
+        {'5', "-1.5", ""}, {'\b', "-1.", ""}, {'\b', "-1", ""}, {'1', "-1", "Too low number !"},
+    };
+    for (const auto& s : steps) {
+        recorder.messages.clear();
+        if (s.key == '\b')
+            QTest::keyClick(w.edit, Qt::Key_Backspace);
+        else
+            QTest::keyClick(w.edit, s.key);
+        EXPECT_EQ(w.edit->Text(), s.text) << "after " << s.key;
+        EXPECT_EQ(recorder.messages.join('|'), s.message) << "after " << s.key;
+    }
+    EXPECT_GE(changes, 8);
+}
+
+TEST(NbreEditWidget, IntegerFieldRefusesALeadingMinusAndValuesBeyondTheBounds) {
+    MessageRecorder recorder;
+    NbreEditWindow w(1, -100, 100);
+    QTest::keyClick(w.edit, '-');
+    EXPECT_EQ(w.edit->Text(), "");
+    EXPECT_EQ(recorder.messages, QStringList{"Invalid input !"});
+    recorder.messages.clear();
+    w.edit->SetText("-5"); // the program's own text is taken as it is
+    EXPECT_TRUE(recorder.messages.isEmpty());
+    QTest::keyClick(w.edit, Qt::Key_End);
+    QTest::keyClicks(w.edit, "00");
+    EXPECT_EQ(w.edit->Text(), "-50");
+    EXPECT_EQ(recorder.messages, QStringList{"Too low number !"});
+}
+
+} // namespace
+} // namespace velk
