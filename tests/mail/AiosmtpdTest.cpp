@@ -13,7 +13,7 @@
 
 namespace {
 
-// The Python sink, started for one test and stopped with it (it ends when its input closes).
+// The Python sink, started for one test and stopped with it.
 class SmtpSink {
 public:
     SmtpSink() {
@@ -22,10 +22,8 @@ public:
         port_ = ReadLine().trimmed().toInt();
     }
     ~SmtpSink() {
-        process_.closeWriteChannel();
-        if (process_.waitForFinished(10000)) return;
         process_.kill();
-        process_.waitForFinished(5000);
+        process_.waitForFinished(10000);
     }
     int Port() const { return port_; }
     // The next mail received ({} when none comes): "mail_from", "rcpt_tos", base64 "data".
