@@ -45,7 +45,7 @@ TEST(AlarmMailThroughRealServer, ArrivesWithItsEnvelopeHeadersAndBodyIntact) {
     SmtpSink sink;
     ASSERT_GT(sink.Port(), 0) << "the aiosmtpd sink did not start (python3-aiosmtpd?)";
     velk::TNMSMTP smtp;
-    EXPECT_EQ(smtp.Host(), "localhost"); // the default, reached through the host look-up
+    EXPECT_EQ(smtp.Host(), "localhost");   // the default, reached through the host look-up
     EXPECT_FALSE(smtp.UserID().isEmpty()); // the machine's name, for HELO
     smtp.SetPort(sink.Port());
     smtp.SetTimeOut(10000);
@@ -61,9 +61,11 @@ TEST(AlarmMailThroughRealServer, ArrivesWithItsEnvelopeHeadersAndBodyIntact) {
         const char* charset;
         const char* bytes;
     } mails[] = {
-        {{"Alarm at 06/12/2026 10:00:00", ".", "..x"}, "us-ascii",
+        {{"Alarm at 06/12/2026 10:00:00", ".", "..x"},
+         "us-ascii",
          "Alarm at 06/12/2026 10:00:00\r\n.\r\n..x\r\n"},
-        {{"End of alarm on cold finger  (-180.1 °C)"}, "utf-8",
+        {{"End of alarm on cold finger  (-180.1 °C)"},
+         "utf-8",
          "End of alarm on cold finger  (-180.1 \xC2\xB0"
          "C)\r\n"},
     };

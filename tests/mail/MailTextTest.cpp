@@ -15,7 +15,7 @@ TEST(MailText, ReplyCodesReadTheLeadingDigitsAndNeverWrapIntoSuccess) {
     const struct {
         const char* line;
         int code;
-    } cases[] = {{"250 OK\r\n", 250}, {"354-go on\r\n", 354},  {"\r\n", 0},
+    } cases[] = {{"250 OK\r\n", 250}, {"354-go on\r\n", 354}, {"\r\n", 0},
                  {"OK 250\r\n", 0},   {"99999 x\r\n", 32767}, {"12345678901234\r\n", 32767}};
     for (const auto& c : cases)
         EXPECT_EQ(velk::ReplyCodeOf(c.line), c.code) << c.line;
@@ -26,8 +26,8 @@ TEST(MailText, RecipientEntriesGiveTheirMailbox) {
         const char* entry;
         const char* address;
     } cases[] = {{"ops@example.org", "ops@example.org"}, {"Name <a@b> smtp:c@d", "a@b"},
-                 {"<a@b> trailing <c@d>", "a@b"},      {"Open <a@b", "a@b"},
-                 {"smtp:x@y.org:rest", "x@y.org"},     {"smtp:x@y.org", "x@y.org"}};
+                 {"<a@b> trailing <c@d>", "a@b"},        {"Open <a@b", "a@b"},
+                 {"smtp:x@y.org:rest", "x@y.org"},       {"smtp:x@y.org", "x@y.org"}};
     for (const auto& c : cases)
         EXPECT_EQ(velk::ExtractAddress(QString::fromLatin1(c.entry)), c.address) << c.entry;
 }
@@ -74,7 +74,8 @@ TEST(SocketErrors, PlatformErrnoValuesMapToTheTableNumbersAndTexts) {
                  {EINTR, "10004:Interrupted system call"}};
     for (const auto& c : cases)
         EXPECT_EQ(velk::SocketErrorMessage(velk::SocketErrorFromErrno(c.errnoValue)), c.message);
-    EXPECT_EQ(velk::SocketErrorMessage(11004), "11004:Valid name, no data record of requested type");
+    EXPECT_EQ(velk::SocketErrorMessage(11004),
+              "11004:Valid name, no data record of requested type");
     EXPECT_EQ(velk::SocketErrorMessage(10010), "10010:Unknown Error No. 10010");
     EXPECT_EQ(velk::SocketErrorMessage(0), "0:Unknown Error No. 0"); // 0 is never looked up
 }

@@ -29,7 +29,8 @@ class ScriptedServer {
 public:
     // Reply per verb ("<greeting>", "HELO", ..., "." for the end of the data): "" says
     // nothing, "<close>" hangs up, "<stall>" answers 354 and reads no more.
-    explicit ScriptedServer(std::initializer_list<std::pair<const std::string, std::string>> replies)
+    explicit ScriptedServer(
+        std::initializer_list<std::pair<const std::string, std::string>> replies)
         : replies_(replies) {
         replies_.insert({{"<greeting>", "220 scripted.example ready\r\n"},
                          {"DATA", "354 go ahead\r\n"},
@@ -69,7 +70,7 @@ private:
                 commands.push_back(line);
                 at.push_back(Clock::now());
             }
-            inData_ = verb == "DATA";
+            inData_ = verb == "DATA" && replies_.at("DATA").rfind("354", 0) == 0;
             Reply(verb);
         }
     }
@@ -115,17 +116,13 @@ double SecondsSince(Clock::time_point start, Clock::time_point end = Clock::now(
 TEST(SmtpDialogue, GreetingAndHeloRepliesDecideTheConnectionAndQuitIsAlwaysSent) {
     const struct {
         const char* greeting;
-        const char* helo;
+        const char* helo; // "": HELO must not be sent
         const char* failure;
-        Lines commands;
     } cases[] = {
-        {"220-scripted.example\r\n 220 folded\r\n220 ready\r\n", "250 OK\r\n", "",
-         {"HELO labpc\r\n", "QUIT\r\n"}},
-        {"554 scripted.example no service\r\n", "", "554 scripted.example no service",
-         {"QUIT\r\n"}},
-        {"220-hello\r\n554 closed to you\r\n", "", "554 closed to you", {"QUIT\r\n"}},
-        {"220 ready\r\n", "501 bad name\r\n", "Authentication failed",
-         {"HELO labpc\r\n", "QUIT\r\n"}},
+        {"220-a.example\r\n 220 folded\r\n220 ready\r\n", "250 OK\r\n", ""},
+        {"554 no service\r\n", "", "554 no service"},
+        {"220-hello\r\n554 closed to you\r\n", "", "554 closed to you"},
+        {"220 ready\r\n", "501 bad name\r\n", "Authentication failed"},
     };
     for (const auto& c : cases) {
         ScriptedServer server({{"<greeting>", c.greeting}, {"HELO", c.helo}});
@@ -139,7 +136,9 @@ TEST(SmtpDialogue, GreetingAndHeloRepliesDecideTheConnectionAndQuitIsAlwaysSent)
         EXPECT_FALSE(smtp.Connected());
         EXPECT_FALSE(smtp.Busy());
         EXPECT_TRUE(server.WaitClosed()) << c.greeting;
-        EXPECT_EQ(server.commands, c.commands) << c.greeting;
+        EXPECT_EQ(server.commands,
+                  (*c.helo ? Lines{"HELO labpc\r\n", "QUIT\r\n"} : Lines{"QUIT\r\n"}))
+            << c.greeting;
     }
 }
 
@@ -164,8 +163,7 @@ TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedAndTheCcOnlyMailIsStillSentButNo
               (Lines{"HELO labpc\r\n", "RSET\r\n", "MAIL FROM:<lab@example.org>\r\n",
                      "RCPT TO:<duty@example.org>\r\n", "DATA\r\n", "QUIT\r\n"}));
     EXPECT_EQ(server.data.find("\nTo:"), std::string::npos);
-    EXPECT_NE(server.data.find("\r\nCC: Duty Officer <duty@example.org>\r\n"),
-              std::string::npos);
+    EXPECT_NE(server.data.find("\r\nCC: Duty Officer <duty@example.org>\r\n"), std::string::npos);
 }
 
 TEST(SmtpDialogue, RefusedOrLostStepsRaiseKeepTheRecipientsAndStillCloseTheSocket) {
