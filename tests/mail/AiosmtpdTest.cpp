@@ -13,41 +13,24 @@
 
 namespace {
 
-// The Python sink, started for one test and stopped with it.
-class SmtpSink {
-public:
-    SmtpSink() {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(SMTP_SINK_SCRIPT)});
-        port_ = ReadLine().trimmed().toInt();
-    }
-    ~SmtpSink() {
-        process_.kill();
-        process_.waitForFinished(10000);
-    }
-    int Port() const { return port_; }
-    // The next mail received ({} when none comes): "mail_from", "rcpt_tos", base64 "data".
-    QJsonObject NextMail() { return QJsonDocument::fromJson(ReadLine()).object(); }
-
-private:
-    QByteArray ReadLine() {
-        const QDeadlineTimer deadline(20000);
-        while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) return {};
-        return process_.readLine();
-    }
-
-    QProcess process_;
-    int port_ = 0;
-};
-
 TEST(AlarmMailThroughRealServer, ArrivesWithItsEnvelopeHeadersAndBodyIntact) {
-    SmtpSink sink;
-    ASSERT_GT(sink.Port(), 0) << "the aiosmtpd sink did not start (python3-aiosmtpd?)";
+    // The sink prints its port, then one JSON line per mail; QProcess kills it at the end.
+    QProcess sink;
+    sink.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sink.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(SMTP_SINK_SCRIPT)});
+    const auto readLine = [&sink] {
+        const QDeadlineTimer deadline(20000);
+        while (!sink.canReadLine())
+            if (!sink.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+                return QByteArray();
+        return sink.readLine();
+    };
+    const int port = readLine().trimmed().toInt();
+    ASSERT_GT(port, 0) << "the aiosmtpd sink did not start (python3-aiosmtpd?)";
     velk::TNMSMTP smtp;
     EXPECT_EQ(smtp.Host(), "localhost");   // the default, reached through the host look-up
     EXPECT_FALSE(smtp.UserID().isEmpty()); // the machine's name, for HELO
-    smtp.SetPort(sink.Port());
+    smtp.SetPort(port);
     smtp.SetTimeOut(10000);
     smtp.PostMessage().FromName = QStringLiteral("Velk Monitoring");
     smtp.PostMessage().LocalProgram = QStringLiteral("Velk Monitoring");
@@ -79,7 +62,7 @@ TEST(AlarmMailThroughRealServer, ArrivesWithItsEnvelopeHeadersAndBodyIntact) {
         EXPECT_TRUE(smtp.PostMessage().ToAddress.isEmpty()); // cleared after the mail
         EXPECT_FALSE(smtp.Connected());
 
-        const QJsonObject mail = sink.NextMail();
+        const QJsonObject mail = QJsonDocument::fromJson(readLine()).object();
         EXPECT_EQ(mail.value("mail_from").toString(), address);
         EXPECT_EQ(mail.value("rcpt_tos").toArray(), QJsonArray{address});
         EXPECT_EQ(QByteArray::fromBase64(mail.value("data").toString().toLatin1()),
