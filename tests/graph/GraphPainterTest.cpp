@@ -133,20 +133,18 @@ TEST_F(GraphPicture, TooFewLabelsWidenTheAutomaticViewByAFifth) {
 }
 
 TEST_F(GraphPicture, NoLegendOrTitleAtThreeHundredPixels) {
+    AddSeries(1, {{100, 100}, {300, 200}}, 0);
+    g_.MarginX = g_.MarginY = 50;
     for (int width : {300, 301}) {
-        QImage small(width, 300, QImage::Format_RGB32);
-        g_.SetSurface(&small);
-        AddSeries(1, {{100, 100}, {300, 200}}, 0);
-        g_.MarginX = g_.MarginY = 50;
-        g_.ShowInLegend[1] = false;
-        small.fill(Qt::white);
-        g_.Paint();
-        const QImage bare = small.copy();
-        g_.ShowInLegend[1] = true;
-        g_.SeriesTitle[1] = g_.Title = "Cold";
-        small.fill(Qt::white);
-        g_.Paint();
-        EXPECT_EQ(small == bare, width == 300) << width;
+        QImage bare(width, 300, QImage::Format_RGB32), titled = bare;
+        for (QImage* picture : {&bare, &titled}) {
+            g_.ShowInLegend[1] = picture == &titled;
+            g_.SeriesTitle[1] = g_.Title = picture == &titled ? "Cold" : "";
+            picture->fill(Qt::white);
+            g_.SetSurface(picture);
+            g_.Paint();
+        }
+        EXPECT_EQ(bare == titled, width == 300) << width;
     }
 }
 
@@ -254,19 +252,16 @@ TEST(MarkerShapes, ShapesHaveTheirGeometry) {
     }
 }
 
-TEST(ThinLines, EveryDirectionStartsOnItsFirstPixelAndStopsBeforeItsEnd) {
-    const QPoint from(20, 20);
+TEST(ThinLines, EveryDirectionStartsOnItsFirstPixelAndStopsNextToItsEnd) {
     for (const QPoint to : {QPoint(27, 20), QPoint(27, 23), QPoint(27, 27), QPoint(17, 27),
                             QPoint(13, 20), QPoint(13, 16), QPoint(20, 13), QPoint(27, 17)}) {
-        std::vector<QPoint> pixels;
-        AppendLinePixels(pixels, from, to);
-        ASSERT_EQ(static_cast<int>(pixels.size()), 7) << to.x() << "," << to.y();
-        EXPECT_EQ(pixels.front(), from);
-        for (std::size_t i = 1; i <= pixels.size(); ++i) { // connected, ending next to `to`
-            const QPoint next = i < pixels.size() ? pixels[i] : to;
-            EXPECT_LE(std::max(std::abs(next.x() - pixels[i - 1].x()),
-                               std::abs(next.y() - pixels[i - 1].y())), 1) << to.x() << "," << to.y();
-        }
+        std::vector<QPoint> px;
+        AppendLinePixels(px, QPoint(20, 20), to);
+        px.push_back(to); // seven one-pixel steps reach the end from the line's last pixel
+        ASSERT_EQ(px.size(), 8u) << to.x() << "," << to.y();
+        EXPECT_EQ(px.front(), QPoint(20, 20));
+        for (std::size_t i = 1; i < px.size(); ++i)
+            EXPECT_LE(std::max(std::abs(px[i].x() - px[i - 1].x()), std::abs(px[i].y() - px[i - 1].y())), 1);
     }
 }
 
