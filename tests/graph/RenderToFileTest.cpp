@@ -44,14 +44,8 @@ TQuantTables TablesForQuality(int quality) {
     return out;
 }
 
-// Size, baseline flag and tables of a JPEG file as libjpeg reads them.
-struct TJpegHeader {
-    int width = 0, height = 0;
-    bool progressive = true;
-    TQuantTables tables{};
-};
-
-TJpegHeader ReadJpegHeader(const QString& path) {
+// Size, progressive flag and tables of a JPEG file as libjpeg reads them.
+std::tuple<QSize, bool, TQuantTables> ReadJpegHeader(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -61,9 +55,9 @@ TJpegHeader ReadJpegHeader(const QString& path) {
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
-    TJpegHeader out;
+    std::tuple<QSize, bool, TQuantTables> out;
     if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK)
-        out = {static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height),
+        out = {QSize(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height)),
                cinfo.progressive_mode != 0, TablesOf(cinfo.quant_tbl_ptrs)};
     jpeg_destroy_decompress(&cinfo);
     return out;
@@ -105,11 +99,10 @@ TEST_F(RenderToFile, JpegIsBaselineOfTheAskedSizeWithQuality80Tables) {
         surface_.fill(Qt::cyan);
         g_.RenderToFile(path, 2, size.width(), size.height());
         EXPECT_EQ(surface_.pixel(200, 150), QColor(Qt::cyan).rgb()) << "window picture drawn on";
-        const TJpegHeader jpeg = ReadJpegHeader(path);
-        EXPECT_EQ(QSize(jpeg.width, jpeg.height), size);
-        EXPECT_FALSE(jpeg.progressive);
-        EXPECT_EQ(jpeg.tables, TablesForQuality(80));
-        EXPECT_NE(jpeg.tables, TablesForQuality(75));
+        const auto [decodedSize, progressive, tables] = ReadJpegHeader(path);
+        EXPECT_EQ(decodedSize, size);
+        EXPECT_FALSE(progressive);
+        EXPECT_EQ(tables, TablesForQuality(80));
         ExpectWindowSettingsBack();
     }
 }
