@@ -13,6 +13,7 @@
 #include "graph/GraphPainter.h"
 #include "graph/Graphex.h"
 #include "graph/MarkerStamp.h"
+#include "graph/SegmentClip.h"
 #include "tests/TestSupport.h"
 
 using namespace velk;
@@ -200,6 +201,25 @@ TEST_F(GraphPicture, DegeneratePicturesAndValuesPaintWithoutFault) {
         g_.SetSurface(&picture);
         g_.Paint();
         EXPECT_EQ(g_.PlotWidth, size.width() - 100);
+    }
+}
+
+TEST(SegmentClip, LinesLeaveAndEnterThroughTheEdgeTheyCross) {
+    struct Case {
+        double inX, inY, outX, outY;
+        QPoint edge;
+    };
+    const Case cases[] = {
+        {150, 250, 150, 550, {150, 450}}, // bottom, vertical
+        {150, 250, 250, -150, {200, 50}}, // top
+        {100, 100, 0, 200, {50, 150}},    // left
+        {600, 200, 700, 300, {650, 250}}, // right
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LeavingCrossing({50, 50, 650, 450}, c.inX, c.inY, c.outX, c.outY), c.edge)
+            << c.edge.x() << "," << c.edge.y();
+        EXPECT_EQ(EnteringCrossing({50, 50, 650, 450}, c.outX, c.outY, c.inX, c.inY), c.edge)
+            << c.edge.x() << "," << c.edge.y();
     }
 }
 
