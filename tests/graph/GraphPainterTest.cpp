@@ -272,17 +272,4 @@ TEST(MarkerShapes, ShapesHaveTheirGeometry) {
     }
 }
 
-TEST(ThinLines, EveryDirectionStartsOnItsFirstPixelAndStopsNextToItsEnd) {
-    for (const QPoint to : {QPoint(27, 20), QPoint(27, 23), QPoint(27, 27), QPoint(17, 27),
-                            QPoint(13, 20), QPoint(13, 16), QPoint(20, 13), QPoint(27, 17)}) {
-        std::vector<QPoint> px;
-        AppendLinePixels(px, QPoint(20, 20), to);
-        px.push_back(to); // seven one-pixel steps reach the end from the line's last pixel
-        ASSERT_EQ(px.size(), 8u) << to.x() << "," << to.y();
-        EXPECT_EQ(px.front(), QPoint(20, 20));
-        for (std::size_t i = 1; i < px.size(); ++i)
-            EXPECT_LE(std::max(std::abs(px[i].x() - px[i - 1].x()), std::abs(px[i].y() - px[i - 1].y())), 1);
-    }
-}
-
 } // namespace
