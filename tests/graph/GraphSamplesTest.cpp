@@ -57,9 +57,14 @@ TEST(GraphSamples, SeveralSeriesWithLegend) {
     Describe(g, "Calibration runs", "Channel", "Signal", 2);
     const velk::TColor colors[] = {0x0000C0, 0x008000, 0xC00000, 0x800080, 0x008080};
     for (int s = 1; s <= 5; ++s) {
+        g.SetSeriesPresent(s, true);
+        g.SetUncertainty(s, s == 4); // error bars on series 4
         for (int k = 1; k <= 30; ++k) {
             g.SetX(k, k - 8);
             g.SetY(s, k, s * 1.5 + std::sin(k / 4.0 + s) * (2 + s / 2.0) - 3);
+            if (s != 4) continue;
+            g.SetErrPlus(4, k, 0.6);
+            g.SetErrMinus(4, k, 0.3);
         }
         g.PointType[s] = static_cast<std::uint8_t>(s + 1);
         g.PointSize[s] = 3;
@@ -69,11 +74,6 @@ TEST(GraphSamples, SeveralSeriesWithLegend) {
         g.ShowInLegend[s] = true;
     }
     g.LineWidth[2] = 2;
-    g.SetUncertainty(4, true);
-    for (int k = 1; k <= 30; ++k) {
-        g.SetErrPlus(4, k, 0.6);
-        g.SetErrMinus(4, k, 0.3);
-    }
     g.CaptionOverCurve[1] = true;
     for (int k : {5, 15, 25})
         g.PointCaption(1, k) = QStringLiteral("P%1").arg(k);
