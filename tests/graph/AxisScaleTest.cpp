@@ -31,6 +31,8 @@ TEST(ShownRange, DegenerateRangesAreWidenedAroundTheValue) {
         EXPECT_DOUBLE_EQ(r.mapMin, c.mapMin) << c.lo;
         EXPECT_DOUBLE_EQ(r.mapMax, c.mapMax) << c.lo;
         EXPECT_NEAR(r.range, c.range, 1e-12) << c.lo;
+        EXPECT_EQ(r.viewMin, c.autoScale ? c.lo : c.viewMin) << "the view took the widening";
+        EXPECT_EQ(r.viewMax, c.autoScale ? c.hi : c.viewMax) << "the view took the widening";
     }
     // Labels of the constant -190 series fall towards the top: -209 on row 0.
     const TShownRange r = ShownRange(-190, -190, true, 0, 0);
