@@ -1,5 +1,5 @@
-// Writes sample pictures into the build tree for a person to look at, and checks that
-// each decodes to its size.
+// Writes sample pictures into the build tree for a person to look at (a clean scientific
+// plot with readable labels), and checks that each decodes to its size.
 
 #include <cmath>
 
@@ -15,57 +15,57 @@ using velk::Tgraphex;
 
 namespace {
 
-QString SamplePath(const QString& name) {
+void WriteBoth(Tgraphex& g, const QString& stem, int width = 700, int height = 500) {
     const QString dir = QStringLiteral(VELK_GRAPH_SAMPLES_DIR);
     QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
+    for (int kind : {1, 2}) {
+        const QString path = dir + '/' + stem + (kind == 1 ? ".bmp" : ".jpg");
+        g.RenderToFile(path, kind, width, height);
+        EXPECT_EQ(QImage(path).size(), QSize(width, height)) << path.toStdString();
+    }
 }
 
-void WriteBoth(Tgraphex& g, const QString& stem, int width, int height) {
-    for (int kind : {1, 2}) {
-        const QString path = SamplePath(stem + (kind == 1 ? ".bmp" : ".jpg"));
-        g.RenderToFile(path, kind, width, height);
-        const QImage back(path);
-        ASSERT_FALSE(back.isNull()) << path.toStdString();
-        EXPECT_EQ(back.size(), QSize(width, height)) << path.toStdString();
-    }
+// Titles, and series 1 tied with markers of `pointType`.
+void Describe(Tgraphex& g, const char* title, const char* x, const QString& y, int pointType) {
+    g.Title = title;
+    g.XCaption = x;
+    g.YCaption = y;
+    g.SetSeriesPresent(1, true);
+    g.TiedPoints[1] = true;
+    g.PointType[1] = static_cast<std::uint8_t>(pointType);
+    g.PointSize[1] = pointType == 2 ? 1 : 2;
 }
 
 // The main window's history graph: a cold plate cooling down over a few hours.
 TEST(GraphSamples, TemperatureHistory) {
     Tgraphex g;
-    g.SetPointCount(0);
-    g.PointType[1] = 2;
-    g.PointSize[1] = 1;
-    g.SetSeriesPresent(1, true);
-    g.TiedPoints[1] = true;
-    g.XCaption = "Time";
-    g.YCaption = QString::fromUtf8("Cold plate (°C)");
+    Describe(g, "Cold plate", "Time", QString::fromUtf8("Cold plate (°C)"), 2);
     g.XLabelFormat = 3;
-    g.Title = "Cold plate";
-    for (int k = 1; k <= 400; ++k) {
-        const double t = 9.5 + k * 10.0 / 3600.0 * 6; // one point a minute from 09h30
-        g.SetPointCount(g.PointCount() + 1);
-        g.SetX(g.PointCount(), t);
-        g.SetY(1, g.PointCount(), -180 + 160 * std::exp(-(t - 9.5) / 1.2) + 0.4 * std::sin(k));
+    for (int k = 1; k <= 400; ++k) { // one point a minute from 09h30
+        const double t = 9.5 + k / 60.0;
+        g.SetPointCount(k);
+        g.SetX(k, t);
+        g.SetY(1, k, -180 + 160 * std::exp(-(t - 9.5) / 1.2) + 0.4 * std::sin(k));
     }
-    WriteBoth(g, "temperature_history", 700, 500);
+    WriteBoth(g, "temperature_history");
     WriteBoth(g, "temperature_history_hires", 2000, 1500);
 }
 
 // Several series with every marker kind, error bars, point captions and a legend.
 TEST(GraphSamples, SeveralSeriesWithLegend) {
     Tgraphex g;
+    Describe(g, "Calibration runs", "Channel", "Signal", 2);
     const velk::TColor colors[] = {0x0000C0, 0x008000, 0xC00000, 0x800080, 0x008080};
-    g.Title = "Calibration runs";
-    g.XCaption = "Channel";
-    g.YCaption = "Signal";
-    for (int k = 1; k <= 30; ++k)
-        g.SetX(k, k - 8);
     for (int s = 1; s <= 5; ++s) {
         g.SetSeriesPresent(s, true);
-        for (int k = 1; k <= 30; ++k)
+        g.SetUncertainty(s, s == 4); // error bars on series 4
+        for (int k = 1; k <= 30; ++k) {
+            g.SetX(k, k - 8);
             g.SetY(s, k, s * 1.5 + std::sin(k / 4.0 + s) * (2 + s / 2.0) - 3);
+            if (s != 4) continue;
+            g.SetErrPlus(4, k, 0.6);
+            g.SetErrMinus(4, k, 0.3);
+        }
         g.PointType[s] = static_cast<std::uint8_t>(s + 1);
         g.PointSize[s] = 3;
         g.TiedPoints[s] = s != 3;
@@ -74,32 +74,22 @@ TEST(GraphSamples, SeveralSeriesWithLegend) {
         g.ShowInLegend[s] = true;
     }
     g.LineWidth[2] = 2;
-    g.SetUncertainty(4, true);
-    for (int k = 1; k <= 30; ++k) {
-        g.SetErrPlus(4, k, 0.6);
-        g.SetErrMinus(4, k, 0.3);
-    }
     g.CaptionOverCurve[1] = true;
     for (int k : {5, 15, 25})
         g.PointCaption(1, k) = QStringLiteral("P%1").arg(k);
-    WriteBoth(g, "several_series", 700, 500);
+    WriteBoth(g, "several_series");
 }
 
 // A constant negative series: the axis runs backwards around it.
 TEST(GraphSamples, NegativeConstantSeries) {
     Tgraphex g;
-    g.PointType[1] = 3;
-    g.PointSize[1] = 2;
-    g.TiedPoints[1] = true;
-    g.XCaption = "Time";
-    g.YCaption = "Nitrogen";
-    g.Title = "Nitrogen output";
+    Describe(g, "Nitrogen output", "Time", "Nitrogen", 3);
+    g.XLabelFormat = 2;
     for (int k = 1; k <= 50; ++k) {
         g.SetX(k, 14 + k / 60.0);
         g.SetY(1, k, -190);
     }
-    g.XLabelFormat = 2;
-    WriteBoth(g, "negative_constant", 700, 500);
+    WriteBoth(g, "negative_constant");
 }
 
 } // namespace
