@@ -13,14 +13,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
-#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <QByteArray>
 #include <QString>
 
 #include "common/SyncEvents.h"
@@ -31,13 +29,6 @@
 namespace velk::test {
 
 using TBytes = std::vector<std::uint8_t>;
-
-inline QByteArray Bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 // The message of the E that `f` raises, or a text saying nothing was raised.
 template <class E, class F> QString MessageOf(F&& f) {
@@ -104,10 +95,6 @@ public:
         Changed_.wait_for(lock, Timeout, [&] { return Bytes_.size() >= Count; });
         return Bytes_;
     }
-    void Clear() {
-        std::lock_guard lock(Mutex_);
-        Bytes_.clear();
-    }
 
 private:
     std::mutex Mutex_;
@@ -143,8 +130,7 @@ protected:
         Link = std::make_unique<TEthernetLinkShared>();
         Link->SetOnLinkError([this](const void* Sender, const QString& Message) {
             std::lock_guard lock(ErrorMutex);
-            ErrorSender = Sender;
-            ErrorText = Message.toStdString();
+            Error = {Sender, Message.toStdString()};
             ErrorEvent.Set();
         });
         OpenLink(*Link, &Stream);
@@ -181,7 +167,7 @@ protected:
     }
     std::pair<const void*, std::string> LastError() {
         std::lock_guard lock(ErrorMutex);
-        return {ErrorSender, ErrorText};
+        return Error;
     }
 
     std::unique_ptr<TScriptedPeer> Peer;
@@ -189,8 +175,7 @@ protected:
     std::unique_ptr<TEthernetLinkShared> Link;
     std::mutex ErrorMutex;
     ManualResetEvent ErrorEvent;
-    const void* ErrorSender = nullptr;
-    std::string ErrorText;
+    std::pair<const void*, std::string> Error;
 };
 
 } // namespace velk::test
