@@ -53,25 +53,21 @@ TEST_F(LinkAllocation, ReceiveThreadAllocatesNothing) {
     ThreadSpotter spotter;
     Link->SetOnReceive(&spotter);
     Reset();
-    Peer->Send(BoxData(1, "a"));
-    ExpectDataAck(1);
-    while (spotter.Bytes.load() < 1)
+    SendAcked(1, "a");
+    while (spotter.Bytes.load() < 1) // the receive thread is known once it has delivered
         std::this_thread::yield();
     WatchedAllocations.store(0);
-
     // Frames out of order, a repeat of the delivered 1, one in the ignored band (d = 88).
     for (const int sequence : {4, 3, 1, 2, 90})
         Peer->Send(BoxData(std::uint8_t(sequence), "bc"));
     for (const int sequence : {4, 3, 1, 2})
         ExpectDataAck(std::uint8_t(sequence));
-    // Requests acknowledged on the receive thread (the requester allocates for the test only).
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i) { // requests acknowledged on the receive thread
         auto done = Command({0, 4, 0, 0});
         AckNextRequest();
         done.get();
     }
-    Peer->Send(BoxData(5, "d"));
-    ExpectDataAck(5);
+    SendAcked(5, "d");
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     while (spotter.Bytes.load() < 8 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();

@@ -1,53 +1,35 @@
-// The link against velk-boxsim with its faults on: every reply byte must arrive once and in
-// order, and the simulator must end cleanly on SIGTERM.
+// The link against velk-boxsim with its transport faults on: every reply byte must arrive
+// once and in order, and the simulator must end cleanly on SIGTERM.
 
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "devices/EthernetDispatcher.h"
-#include "devices/LinkProtocol.h"
-#include "tests/TestSupport.h"
-#include "tests/devices/ScriptedPeer.h"
-#include "tests/devices/StreamRecorder.h"
+#include "devices/InstrumentFrame.h"
+#include "tests/devices/LinkFixture.h"
 #include "tools/boxsim/BoxSimLauncher.h"
 
 namespace velk {
 namespace {
 
-using namespace std::chrono_literals;
-
 TEST(LinkWithBoxSimulator, RepliesArriveInOrderDespiteLossDuplicationAndReordering) {
-    if (!test::CanBindPort192())
-        GTEST_SKIP() << "UDP port 192 cannot be bound here: run inside scripts/netns.sh";
+    VELK_NEEDS_PORT_192();
     boxsim::TBoxSimLauncher box((test::BinDir() + "/velk-boxsim").toStdString(),
                                 {"--address", "127.0.0.2", "--echo", "3", "--loss", "0.15",
                                  "--duplicate", "0.2", "--reorder", "0.3", "--late-ack", "0.1",
                                  "--seed", "7"});
-
     test::TStreamRecorder stream;
     TEthernetLinkShared link;
-    link.SetPort(link::BoxPort);
-    link.SetReceiveBufferSize(4096);
-    link.SetAddrB1(127);
-    link.SetAddrB4(2);
-    link.SetOnReceive(&stream);
-    link.SetActive(true);
+    test::OpenLink(link, &stream);
     link.ResetLink();
-
     // The box echoes each command's instrument bytes in pieces of 3, each its own frame.
     std::string expected;
     for (int i = 0; i < 40; ++i) {
         const std::string body = "command " + std::to_string(i) + ";";
-        const test::TBytes payload = test::CommandPayload(body);
-        std::lock_guard transaction(link.Lock);
-        link.SendCommand(payload.data(), static_cast<int>(payload.size()));
+        const QByteArray payload = RequestWithLength(QByteArray::fromStdString(body));
+        link.SendCommand(reinterpret_cast<const std::uint8_t*>(payload.constData()),
+                         static_cast<int>(payload.size()));
         expected += body;
-        ASSERT_EQ(stream.WaitFor(expected.size(), 10s), expected) << "after command " << i;
+        ASSERT_EQ(stream.WaitFor(expected.size(), std::chrono::seconds(10)), expected) << i;
     }
     link.SetActive(false);
-    // Nothing arrived twice, even after the frames' retransmissions.
-    EXPECT_EQ(stream.Bytes(), expected);
+    EXPECT_EQ(stream.WaitFor(0), expected) << "a retransmitted frame was delivered twice";
     EXPECT_TRUE(box.Stop()) << "velk-boxsim did not end cleanly on SIGTERM";
 }
 

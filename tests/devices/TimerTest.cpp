@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -23,77 +22,68 @@ constexpr auto kGenerous = 20s; // bound for anything that should happen soon
 
 // Counts ticks and lets the test wait until a number of them has happened.
 struct TickCounter {
-    std::atomic<int> count{0};
-    std::mutex lock;
-    std::vector<Clock::time_point> times;
+    std::atomic<int> count{0}, target{1};
+    std::vector<Clock::time_point> times; // read only once the timer has stopped
     velk::ManualResetEvent reached;
-    int target = 1;
 
     void Tick() {
-        {
-            std::lock_guard guard(lock);
-            times.push_back(Clock::now());
-        }
+        times.push_back(Clock::now());
         if (count.fetch_add(1) + 1 >= target) reached.Set();
     }
-    // Count after letting a few periods pass; for checks that nothing (more) happens.
-    int CountAfter(std::chrono::milliseconds quiet) {
-        std::this_thread::sleep_for(quiet);
-        return count.load();
+    bool WaitFor(int ticks) {
+        target = ticks;
+        if (count.load() < ticks) reached.Reset();
+        if (count.load() >= ticks) return true;
+        return reached.Wait(kGenerous);
+    }
+    // True when no tick comes while fifteen 10 ms periods pass.
+    bool StaysQuiet() {
+        const int before = count.load();
+        std::this_thread::sleep_for(150ms);
+        return count.load() == before;
+    }
+    void Start(THiResTimer& timer) {
+        timer.SetInterval(10);
+        timer.SetOnTimer([this](THiResTimer*) { Tick(); });
+        timer.SetEnabled(true);
     }
 };
 
-// Starts `timer` ticking every 10 ms into `counter`; true once the first tick came.
-bool StartCounting(THiResTimer& timer, TickCounter& counter) {
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](THiResTimer*) { counter.Tick(); });
-    timer.SetEnabled(true);
-    return counter.reached.Wait(kGenerous);
-}
-
-TEST(HiResTimer, StartsOnlyWithHandlerIntervalAndEnabled) {
+TEST(HiResTimer, StartsOnlyOnceEnabledWithAHandler) {
     TickCounter counter;
     THiResTimer timer;
-    EXPECT_FALSE(timer.Enabled());
-    EXPECT_EQ(timer.Interval(), 1000);
-    EXPECT_EQ(timer.Resolution(), 100);
     timer.SetInterval(10);
     timer.SetEnabled(true); // no handler: nothing starts
     timer.SetOnTimer([&](THiResTimer*) { counter.Tick(); });
-    EXPECT_EQ(counter.CountAfter(150ms), 0); // assigning the handler does not start it either
+    EXPECT_TRUE(counter.StaysQuiet()) << "assigning the handler started the timer";
     timer.SetEnabled(false);
     timer.SetEnabled(true);
-    EXPECT_TRUE(counter.reached.Wait(kGenerous));
+    EXPECT_TRUE(counter.WaitFor(1));
 }
 
-TEST(HiResTimer, IntervalZeroStopsAndAPositiveIntervalRestarts) {
-    TickCounter counter;
-    THiResTimer timer;
-    ASSERT_TRUE(StartCounting(timer, counter));
-    timer.SetInterval(0); // returns once any running tick has ended
-    const int stopped = counter.count.load();
-    EXPECT_EQ(counter.CountAfter(150ms), stopped);
-    EXPECT_TRUE(timer.Enabled());
-    counter.reached.Reset();
-    counter.target = stopped + 2;
-    timer.SetInterval(10);
-    EXPECT_TRUE(counter.reached.Wait(kGenerous));
-}
-
-TEST(HiResTimer, UnassigningTheHandlerStopsAndDisables) {
-    TickCounter counter;
-    THiResTimer timer;
-    ASSERT_TRUE(StartCounting(timer, counter));
-    timer.SetOnTimer(nullptr);
-    EXPECT_FALSE(timer.Enabled());
-    const int stopped = counter.count.load();
-    EXPECT_EQ(counter.CountAfter(150ms), stopped);
+TEST(HiResTimer, IntervalZeroOrNoHandlerStopsTheTicks) {
+    for (const bool unassign : {false, true}) {
+        SCOPED_TRACE(unassign ? "OnTimer unassigned" : "Interval 0");
+        TickCounter counter;
+        THiResTimer timer;
+        counter.Start(timer);
+        ASSERT_TRUE(counter.WaitFor(1));
+        if (unassign)
+            timer.SetOnTimer(nullptr); // returns once any running tick has ended
+        else
+            timer.SetInterval(0);
+        EXPECT_TRUE(counter.StaysQuiet());
+        EXPECT_EQ(timer.Enabled(), !unassign);
+        if (!unassign) { // a positive interval starts it again
+            timer.SetInterval(10);
+            EXPECT_TRUE(counter.WaitFor(counter.count.load() + 2));
+        }
+    }
 }
 
 TEST(HiResTimer, PeriodsMissedDuringALongTickCollapseIntoOne) {
     constexpr auto kPeriod = 200ms;
     TickCounter counter;
-    counter.target = 2;
     THiResTimer timer;
     timer.SetInterval(static_cast<int>(kPeriod.count()));
     velk::ManualResetEvent never;
@@ -103,23 +93,19 @@ TEST(HiResTimer, PeriodsMissedDuringALongTickCollapseIntoOne) {
         if (first) never.Wait(kPeriod * 11 / 2); // a tick lasting five and a half periods
     });
     timer.SetEnabled(true);
-    ASSERT_TRUE(counter.reached.Wait(kGenerous));
-    std::this_thread::sleep_for(3 * kPeriod);
+    ASSERT_TRUE(counter.WaitFor(4));
     timer.SetEnabled(false);
-    std::lock_guard guard(counter.lock);
-    ASSERT_GE(counter.times.size(), 2u);
     // Queued periods would follow the long tick back to back; collapsed ones give one tick
     // and then the regular period: within half a period at most one more (a period boundary).
     const auto second = counter.times[1];
     int soon = 0;
     for (const auto& t : counter.times)
-        if (t >= second && t < second + kPeriod / 2) ++soon;
+        soon += t >= second && t < second + kPeriod / 2;
     EXPECT_LE(soon, 2);
 }
 
 TEST(HiResTimer, AnExceptionInTheHandlerDoesNotStopTheTicks) {
     TickCounter counter;
-    counter.target = 3;
     THiResTimer timer;
     timer.SetInterval(10);
     timer.SetOnTimer([&](THiResTimer*) {
@@ -127,7 +113,7 @@ TEST(HiResTimer, AnExceptionInTheHandlerDoesNotStopTheTicks) {
         throw std::runtime_error("tick failed");
     });
     timer.SetEnabled(true);
-    EXPECT_TRUE(counter.reached.Wait(kGenerous));
+    EXPECT_TRUE(counter.WaitFor(3));
 }
 
 TEST(HiResTimer, DisablingFromInsideTheHandlerReturnsAtOnceAndEndsTheTicks) {
@@ -143,10 +129,10 @@ TEST(HiResTimer, DisablingFromInsideTheHandlerReturnsAtOnceAndEndsTheTicks) {
     timer.SetEnabled(true);
     ASSERT_TRUE(stopped.Wait(kGenerous));
     EXPECT_FALSE(timer.Enabled());
-    EXPECT_EQ(counter.CountAfter(150ms), 1);
+    EXPECT_TRUE(counter.StaysQuiet());
+    EXPECT_EQ(counter.count.load(), 1);
     timer.SetEnabled(true); // and it can be started again
-    counter.target = 2;
-    EXPECT_TRUE(counter.reached.Wait(kGenerous));
+    EXPECT_TRUE(counter.WaitFor(2));
 }
 
 TEST(HiResTimer, MainThreadStopKeepsServingTheTicksCallsIntoIt) {
