@@ -38,6 +38,7 @@ struct THiResTimer::TRun {
     ManualResetEvent DoneEvent;
     std::atomic<bool> Terminated{false};
     std::thread TimerThread;
+    std::thread::id WorkerId; // kept once the thread is detached
 
     std::mutex SignalMutex;
     std::condition_variable SignalWake;
@@ -80,6 +81,12 @@ THiResTimer::~THiResTimer() {
     } catch (...) {
         // A failing stop must not escape a destructor; nothing is left running either way.
     }
+    std::lock_guard lock(lock_);
+    for (const auto& run : detached_) {
+        if (t_currentRun == run.get()) continue; // destroyed from inside that very handler
+        while (!WaitPumping(run->DoneEvent, run->WorkerId, kLongWait)) {
+        }
+    }
 }
 
 void THiResTimer::SetEnabled(bool Value) {
@@ -118,9 +125,12 @@ void THiResTimer::StopTimer() {
     run->StopSignaller();
     run->Terminated = true;
     run->TickEvent.Set();
+    std::erase_if(detached_, [](const std::shared_ptr<TRun>& r) { return r->DoneEvent.IsSet(); });
     if (t_currentRun == run.get()) {
         // Stopped from inside OnTimer: the thread ends by itself once the handler returns.
+        run->WorkerId = run->TimerThread.get_id();
         run->TimerThread.detach();
+        detached_.push_back(run);
         return;
     }
     const std::thread::id worker = run->TimerThread.get_id();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "common/Errors.h"
 
@@ -28,7 +29,8 @@ public:
 
     // Each setter restarts the timer only when the value changes. Stopping from another thread
     // waits for a running OnTimer call; on the main thread that wait keeps running the calls
-    // the handler sends to the main thread. Stopping from inside OnTimer does not wait.
+    // the handler sends to the main thread. Stopping from inside OnTimer does not wait; the
+    // destructor then waits for that handler to return (unless it runs inside it).
     bool Enabled() const { return enabled_.load(); }
     void SetEnabled(bool Value);
     int Interval() const { return interval_.load(); }
@@ -55,6 +57,9 @@ private:
     TNotifyEvent onTimer_;
     std::recursive_mutex lock_; // serialises starts and stops
     std::shared_ptr<TRun> run_; // the running timer, none when stopped
+    // Runs stopped from inside their own handler, whose thread may still be finishing the
+    // handler; the destructor waits for them so no handler outlives the component.
+    std::vector<std::shared_ptr<TRun>> detached_;
 };
 
 } // namespace velk

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <gtest/gtest.h>
 
 #include "common/SyncEvents.h"
@@ -117,9 +119,11 @@ TEST(HiResTimer, AnExceptionInTheHandlerDoesNotStopTheTicks) {
 }
 
 TEST(HiResTimer, DisablingFromInsideTheHandlerReturnsAtOnceAndEndsTheTicks) {
+    // Declared before the timer: its destructor waits for the last handler, which still
+    // touches them after stopping its own timer.
     TickCounter counter;
-    THiResTimer timer;
     velk::ManualResetEvent stopped;
+    THiResTimer timer;
     timer.SetInterval(10);
     timer.SetOnTimer([&](THiResTimer* sender) {
         counter.Tick();
@@ -133,6 +137,28 @@ TEST(HiResTimer, DisablingFromInsideTheHandlerReturnsAtOnceAndEndsTheTicks) {
     EXPECT_EQ(counter.count.load(), 1);
     timer.SetEnabled(true); // and it can be started again
     EXPECT_TRUE(counter.WaitFor(2));
+}
+
+TEST(HiResTimer, DestroyingWaitsForAHandlerThatStoppedItsOwnTimer) {
+    velk::ManualResetEvent inHandler;
+    std::atomic<bool> finished{false};
+    {
+        THiResTimer timer;
+        timer.SetInterval(10);
+        timer.SetOnTimer([&](THiResTimer* sender) {
+            sender->SetEnabled(false);
+            inHandler.Set();
+            // Runs only while the main thread serves calls: here, inside the destructor's wait.
+            velk::CallInMainThread(0, [](std::int32_t) {});
+            finished = true;
+        });
+        timer.SetEnabled(true);
+        ASSERT_TRUE(inHandler.Wait(kGenerous));
+    }
+    EXPECT_TRUE(finished.load());
+    const auto deadline = Clock::now() + kGenerous; // let a faulty run's handler end
+    while (!finished.load() && Clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 TEST(HiResTimer, MainThreadStopKeepsServingTheTicksCallsIntoIt) {
