@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/devices/BarePingPong.h"
 #include "devices/EthernetDispatcher.h"
 #include "devices/LinkProtocol.h"
 #include "tools/boxsim/BoxSimLauncher.h"
@@ -95,36 +96,9 @@ BENCHMARK(BM_LinkAcknowledgedCommand)
     ->ReportAggregatesOnly(true);
 
 void BM_BareUdpPingPong(benchmark::State& state) {
-    const int host = BoundSocket("127.0.0.1");
-    const int peer = BoundSocket("127.0.0.2");
-    sockaddr_in peerAddress{};
-    socklen_t length = sizeof peerAddress;
-    ::getsockname(peer, reinterpret_cast<sockaddr*>(&peerAddress), &length);
-    // Answers every datagram with 2 bytes until a 1-byte datagram tells it to stop.
-    std::thread echo([peer] {
-        std::uint8_t buffer[64];
-        for (;;) {
-            sockaddr_in from{};
-            socklen_t fromLength = sizeof from;
-            const ssize_t n = ::recvfrom(peer, buffer, sizeof buffer, 0,
-                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
-            if (n == 1) return;
-            if (n < 0) continue;
-            ::sendto(peer, buffer, 2, 0, reinterpret_cast<const sockaddr*>(&from), fromLength);
-        }
-    });
-    std::uint8_t request[6] = {129, 3, 0, 2, 0, 0};
-    std::uint8_t reply[64];
-    for (auto _ : state) {
-        ::sendto(host, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&peerAddress),
-                 sizeof peerAddress);
-        ::recv(host, reply, sizeof reply, 0);
-    }
-    ::sendto(host, request, 1, 0, reinterpret_cast<const sockaddr*>(&peerAddress),
-             sizeof peerAddress);
-    echo.join();
-    ::close(host);
-    ::close(peer);
+    velk::bench::BarePingPong pingPong;
+    for (auto _ : state)
+        pingPong.RoundTrip();
 }
 BENCHMARK(BM_BareUdpPingPong)
     ->UseRealTime()
