@@ -17,6 +17,7 @@
 #include "app/Display.h"
 #include "app/VelkApplication.h"
 #include "app/globalParameters.h"
+#include "dialogs/DialogFont.h"
 #include "dialogs/DlgConnectIP.h"
 #include "dialogs/MessageReport.h"
 
@@ -32,7 +33,7 @@ namespace {
 // and the order of every control stay as designed.
 constexpr int kGroupWidth = 246;
 constexpr int kRightGroupLeft = kGroupWidth + 3;
-constexpr int kClientWidth = kRightGroupLeft + kGroupWidth;
+constexpr int kClientWidth = kRightGroupLeft + 1 + kGroupWidth; // the LN2 box sits 1 px right
 constexpr int kClientHeight = 283;
 constexpr int kToolBarHeight = 37;
 constexpr int kLogHeight = 55;
@@ -151,6 +152,7 @@ TMainForm::TMainForm(QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Velk Monitor"));
     setFixedSize(kClientWidth, kClientHeight);
+    setFont(DialogFont()); // before any control measures its caption
 
     InitToolbarImages();
     BuildToolBar();
@@ -365,8 +367,11 @@ void TMainForm::ToolButtonDisconnectClick() {
 void TMainForm::ClearReadings() {
     Session_->Readings.Clear();
     // Windows open now keep their history but get no further points.
-    GraphTemp[0] = GraphTemp[1] = nullptr;
-    GraphVacuum = GraphPumpStatus = GraphLN2Level = nullptr;
+    for (QPointer<TGraphexForm>& slot : GraphTemp)
+        slot.clear();
+    GraphVacuum.clear();
+    GraphPumpStatus.clear();
+    GraphLN2Level.clear();
 }
 
 void TMainForm::LogDeviceError(std::int32_t) {
