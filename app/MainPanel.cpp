@@ -42,6 +42,7 @@ constexpr int kButtonColumn = 150; // "Alarm" and "<-"
 constexpr int kEditColumn = 194;   // values to write
 constexpr int kValueWidth = kButtonColumn - kValueColumn - 2;
 constexpr int kSpeedButtonHeight = 17;
+constexpr int kLabelHeight = 16;
 constexpr int kEditWidth = 46, kEditHeight = 21;
 
 const char* const kGraphHint = "Display a graphic";
@@ -63,22 +64,21 @@ QPushButton* NewSpeedButton(QWidget* parent, const char* name, const char* capti
     button->setObjectName(QLatin1String(name));
     button->setFlat(true);
     button->setFocusPolicy(Qt::NoFocus);
-    const int width = button->fontMetrics().horizontalAdvance(button->text()) + 10;
+    const int width = button->fontMetrics().horizontalAdvance(button->text()) + 6;
     button->setGeometry(left, top, width, kSpeedButtonHeight);
     button->setToolTip(QString::fromUtf8(hint));
     button->setProperty("Tag", tag);
     return button;
 }
 
+// Its text centred on a row of 16 pixels (the closest rows are 16 apart), so that captions,
+// values, speed buttons and edit boxes of a row line up.
 QLabel* NewLabel(QWidget* parent, const char* name, const char* caption, int left, int top,
                  int width = 0) {
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QLatin1String(name));
-    label->move(left, top);
-    if (width > 0)
-        label->resize(width, label->sizeHint().height());
-    else
-        label->adjustSize();
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setGeometry(left, top, width > 0 ? width : label->sizeHint().width(), kLabelHeight);
     return label;
 }
 
