@@ -21,7 +21,18 @@ void TEtherLinkUDP::SetOnLinkError(TLinkErrorEvent Handler) {
 
 void TEtherLinkUDP::DoSetActive(bool Value) {
     SetPort(link::BoxPort);
-    TUDPComponent::DoSetActive(Value);
+    if (!Value) {
+        TUDPComponent::DoSetActive(false);
+        PortClaim_.Release();
+        return;
+    }
+    PortClaim_.Take(Port());
+    try {
+        TUDPComponent::DoSetActive(true);
+    } catch (...) {
+        PortClaim_.Release();
+        throw;
+    }
 }
 
 void TEtherLinkUDP::ResetLink() {

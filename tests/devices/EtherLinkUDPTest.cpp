@@ -122,7 +122,7 @@ TEST_F(LinkTest, PayloadOver114BytesIsRefusedWithoutSending) {
     EXPECT_EQ(request.at(0), 129);
 }
 
-TEST_F(LinkTest, ConfigurationChangeIsRefusedWhileActive) {
+TEST_F(LinkTest, ConfigurationChangeAndASecondLinkAreRefusedWhileActive) {
     const std::vector<std::function<void(TEtherLinkUDP&, bool Change)>> setters = {
         [](TEtherLinkUDP& l, bool c) { l.SetAddrB1(c ? 10 : 127); },
         [](TEtherLinkUDP& l, bool c) { l.SetPort(c ? 193 : 192); },
@@ -133,7 +133,14 @@ TEST_F(LinkTest, ConfigurationChangeIsRefusedWhileActive) {
         EXPECT_EQ(test::MessageOf<ESocketUDPError>([&] { setter(*Link, true); }),
                   "Can't change value while UDP socket is active");
     }
+    // Two sockets on port 192 would share the box's datagrams.
+    TEthernetLinkShared second;
+    EXPECT_EQ(test::MessageOf<ESocketUDPError>([&] { test::OpenLink(second); }),
+              "Error during Creation (UDP socket): port 192 is already in use by another "
+              "monitor or velk-probe");
+    second.SetActive(false);
     Link->SetActive(false);
+    EXPECT_NO_THROW(test::OpenLink(second));
     for (const auto& setter : setters)
         EXPECT_NO_THROW(setter(*Link, true));
     EXPECT_EQ(Link->Port(), 193);
