@@ -150,7 +150,7 @@ void TGraphPainter::Series(int s) {
                                     RoundToInt(px + capHalfWidth), yEnd);
             }
         }
-        stamp.AppendTo(pixels_, x, y);
+        Marker(stamp, color, x, y);
         if (tied) {
             if (!penUp) {
                 lines_.emplace_back(static_cast<int>(prevX), static_cast<int>(prevY), x, y);
@@ -194,10 +194,21 @@ const TMarkerStamp& TGraphPainter::Stamp(int pointType, int size, int penWidth) 
     return *stamps_.back();
 }
 
+void TGraphPainter::Marker(const TMarkerStamp& stamp, const QColor& color, int x, int y) {
+    if (stamp.Stamped()) {
+        stamp.AppendTo(pixels_, x, y);
+        return;
+    }
+    // Drawn where it stands, in the series' colour like the gathered pixels: the painter
+    // clips it to the picture.
+    SetGraphPen(p_, color, stamp.PenWidth());
+    DrawMarkerShape(p_, stamp.PointType(), stamp.R(), x, y);
+}
+
 void TGraphPainter::DrawPoint(int pointType, int size, int lineWidth, const QColor& color, int x,
                               int y) {
     pixels_.clear();
-    Stamp(pointType, size, RoundToInt(lineWidth * g_.Scale)).AppendTo(pixels_, x, y);
+    Marker(Stamp(pointType, size, RoundToInt(lineWidth * g_.Scale)), color, x, y);
     PutPixels(p_, pixels_, color);
     pixels_.clear();
 }

@@ -254,12 +254,14 @@ TEST(MarkerShapes, ShapesHaveTheirGeometry) {
         {1, 3, {{-3, 0}, {2, 0}, {0, -3}, {0, 2}}, {{3, 0}, {0, 3}}, 11}, // cross
         {2, 1, {{-1, 0}, {1, 0}, {0, -1}, {0, 1}}, {{0, 0}}, -1},         // circle 3 x 3
         {3, 2, {{-2, -2}, {1, -2}, {1, 1}}, {{2, 2}, {0, 0}}, 12},        // square 4 x 4
+        {3, 0, {}, {}, 0},                                                // empty square
         {4, 5, {{0, 0}}, {}, 1},                                          // one pixel
-        {5, 4, {{0, -4}, {-3, 2}}, {{0, 0}}, -1},                         // triangle, apex up
-        {6, 3, {{0, -3}, {-3, 0}, {0, 3}, {3, 0}}, {{0, 0}}, 12},         // losange
-        {7, 2, {{3, -3}, {-3, -3}, {1, 1}}, {{0, 1}, {1, 0}}, -1},        // diagonal cross
-        {0, 5, {}, {}, 0},                                                // none
-        {9, 5, {}, {}, 0},                                                // unknown type
+        {4, 100000, {{0, 0}}, {}, 1},             // whatever its size, no larger scratch picture
+        {5, 4, {{0, -4}, {-3, 2}}, {{0, 0}}, -1}, // triangle, apex up
+        {6, 3, {{0, -3}, {-3, 0}, {0, 3}, {3, 0}}, {{0, 0}}, 12},  // losange
+        {7, 2, {{3, -3}, {-3, -3}, {1, 1}}, {{0, 1}, {1, 0}}, -1}, // diagonal cross
+        {0, 5, {}, {}, 0},                                         // none
+        {9, 5, {}, {}, 0},                                         // unknown type
     };
     for (const auto& c : cases) {
         const TMarkerStamp stamp(c.type, c.r, 1);
