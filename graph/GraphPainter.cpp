@@ -278,6 +278,9 @@ bool TGraphPainter::YTicks() {
     const int h = TextHeight();
     for (const TTick& t :
          WalkTicks(walk, g_.ViewYMin == 0 ? 0 : -1, g_.YMajorStep, g_.YMinorStep, false)) {
+        // A view starting at 0 has 0 on the bottom row, and the sign test marks the row below
+        // as well: a second "0" one pixel lower would read as a bold one.
+        if (g_.ViewYMin == 0 && t.pos == g_.PlotHeight + 1) continue;
         const int row = g_.MarginY + t.pos;
         SetGraphPen(p_, axes, g_.UnitWidth);
         if (!t.major) {
@@ -321,8 +324,9 @@ void TGraphPainter::ZeroLines() {
         const double y0 = PixelY(0);
         if (top < y0 && y0 < bottom) {
             SetGraphPen(p_, color, g_.UnitWidth, Qt::DashDotLine);
+            // Up to the frame's right edge, not AxesWidth past it across the frame.
             DrawLine(p_, {left + g_.AxesWidth, static_cast<int>(y0)},
-                     {right + g_.AxesWidth, static_cast<int>(y0)});
+                     {right, static_cast<int>(y0)});
         }
     }
     SetGraphPen(p_, color, g_.UnitWidth);

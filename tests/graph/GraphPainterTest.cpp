@@ -107,6 +107,9 @@ TEST_F(GraphPicture, ZeroLinesOnlyStrictlyInsideThePlot) {
     EXPECT_LT(inColumn, 398) << "dash-dot: with gaps";
     EXPECT_GT(CountIn(QRect(51, 350, 598, 1), RedPixel), 300);
     EXPECT_EQ(CountIn(QRect(0, 0, 700, 50), RedPixel), 0);
+    g_.AxesWidth = 9; // a whole dash-dot period
+    Repaint();
+    EXPECT_EQ(CountIn(QRect(651, 340, 49, 20), RedPixel), 0) << "past the right edge";
 }
 
 TEST_F(GraphPicture, DayAxisTicksEveryTenHoursWithHalfLengthHourlyMinors) {
@@ -118,6 +121,9 @@ TEST_F(GraphPicture, DayAxisTicksEveryTenHoursWithHalfLengthHourlyMinors) {
     EXPECT_EQ(g_.XMinorStep, 1);
     EXPECT_EQ(CountIn(QRect(300, 451, 1, 10), Black), 9) << "major tick of 10 h";
     EXPECT_EQ(CountIn(QRect(75, 451, 1, 10), Black), 4) << "minor tick of 1 h";
+    // The Y view starts at 0: one zero tick (and label), on the bottom row.
+    EXPECT_EQ(CountIn(QRect(40, 450, 10, 1), Black), 9);
+    EXPECT_EQ(CountIn(QRect(40, 451, 10, 1), Black), 0);
 }
 
 TEST_F(GraphPicture, TooFewLabelsWidenTheAutomaticViewByAFifth) {
