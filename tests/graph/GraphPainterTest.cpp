@@ -199,6 +199,9 @@ TEST_F(GraphPicture, ErrorBarsAreClampedToThePlotArea) {
 }
 
 TEST_F(GraphPicture, DegeneratePicturesAndValuesPaintWithoutFault) {
+    image_.fill(Qt::cyan);
+    g_.Paint(); // no points: the picture stays as it was
+    EXPECT_EQ(CountIn(Everything, QColor(Qt::cyan).rgb()), 700 * 500);
     AddSeries(1, {{0, 1}, {NAN, 2}, {INFINITY, -INFINITY}, {1e308, 1e-308}}, Red);
     g_.AutoScaleX = g_.AutoScaleY = true;
     g_.PointType[1] = 7;
