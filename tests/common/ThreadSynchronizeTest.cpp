@@ -1,4 +1,5 @@
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -56,6 +57,53 @@ TEST(MainThreadCalls, WorkersCallsRunOnTheMainThreadInOrderOneAtATime) {
     for (int i = 0; i < 50; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
     EXPECT_FALSE(overlapped);
     EXPECT_FALSE(wrongThread);
+}
+
+TEST(MainThreadCalls, CallsOfTwoWorkersQueuedWhileTheMainThreadIsBusyRunInArrivalOrder) {
+    // Counts the wake-ups posted to the main thread: one per queued call.
+    struct PostedWakeUps : QObject {
+        int count = 0;
+        bool eventFilter(QObject* receiver, QEvent* event) override {
+            count += event->type() >= QEvent::User && !receiver->isWidgetType();
+            return false;
+        }
+    } posted;
+    std::string order;
+    std::thread a, b;
+    const auto queue = [&order](char name) {
+        return std::thread([&order, name] {
+            velk::CallInMainThread(0, [&order, name](std::int32_t) { order += name; });
+        });
+    };
+    velk::ManualResetEvent finished;
+    std::thread busy([&] {
+        velk::CallInMainThread(0, [&](std::int32_t) {
+            // The main thread is busy in this call; the loop below runs no call of the queue.
+            const auto waitPosted = [&](int n) {
+                const auto deadline = std::chrono::steady_clock::now() + 20s;
+                while (posted.count < n && std::chrono::steady_clock::now() < deadline)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            };
+            QCoreApplication::instance()->installEventFilter(&posted);
+            a = queue('a');
+            waitPosted(1);
+            b = queue('b');
+            waitPosted(2);
+            QCoreApplication::instance()->removeEventFilter(&posted);
+        });
+        finished.Set();
+    });
+    ASSERT_TRUE(SpinUntil(finished));
+    busy.join();
+    velk::ManualResetEvent both;
+    std::thread joiner([&] {
+        a.join();
+        b.join();
+        both.Set();
+    });
+    ASSERT_TRUE(SpinUntil(both));
+    joiner.join();
+    EXPECT_EQ(order, "ab");
 }
 
 TEST(MainThreadCalls, RunWhileAModalDialogIsOpen) {

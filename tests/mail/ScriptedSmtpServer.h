@@ -12,6 +12,7 @@
 #include <QDeadlineTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace velk::test {
 
@@ -23,7 +24,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Reply per verb ("<greeting>", "HELO", ..., "." for the end of the data): "" says
-    // nothing, "<close>" hangs up, "<stall>" answers 354 and reads no more.
+    // nothing, "<close>" hangs up, "<stall>" answers 354 and reads no more, "<trickle>text"
+    // sends the text a byte every 0.4 s.
     // Listens on `address`:`port` (a free port when 0); `connected` runs when a client has
     // connected and been greeted.
     explicit ScriptedServer(
@@ -42,6 +44,11 @@ public:
             QObject::connect(socket_, &QTcpSocket::disconnected, [this] { closed_ = true; });
             Reply("<greeting>");
             if (connected_) connected_();
+        });
+        QObject::connect(&trickleTimer_, &QTimer::timeout, [this] {
+            if (trickle_.empty()) return trickleTimer_.stop();
+            socket_->write(trickle_.data(), 1);
+            trickle_.erase(0, 1);
         });
     }
     int Port() const { return server_.serverPort(); }
@@ -78,6 +85,10 @@ private:
         const auto found = replies_.find(verb);
         const std::string reply = found == replies_.end() ? "250 OK\r\n" : found->second;
         if (reply == "<close>") return socket_->disconnectFromHost();
+        if (reply.rfind("<trickle>", 0) == 0) {
+            trickle_ = reply.substr(9);
+            return trickleTimer_.start(400);
+        }
         stalled_ = reply == "<stall>";
         if (stalled_) socket_->setReadBufferSize(1);
         socket_->write(stalled_ ? "354 go ahead\r\n" : reply.c_str());
@@ -87,6 +98,8 @@ private:
     std::function<void()> connected_;
     QTcpServer server_;
     QTcpSocket* socket_ = nullptr;
+    QTimer trickleTimer_;
+    std::string trickle_;
     bool inData_ = false, stalled_ = false, closed_ = false;
 };
 

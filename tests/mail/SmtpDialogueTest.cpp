@@ -78,7 +78,7 @@ TEST(SmtpDialogue, GreetingAndHeloRepliesDecideTheConnectionAndQuitIsAlwaysSent)
     }
 }
 
-TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedAndTheCcOnlyMailIsStillSentButNoInjection) {
+TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedCcOnlyMailIsSentAndFaultyMailsSendNothing) {
     // A multi-line refusal must not shift the replies of the later commands either.
     ScriptedServer server({{"RCPT", "550-5.1.1 No such account.\r\n550 5.1.1 See manual.\r\n"}});
     velk::TNMSMTP smtp;
@@ -86,10 +86,12 @@ TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedAndTheCcOnlyMailIsStillSentButNo
     QStringList refused;
     smtp.OnRecipientNotFound = [&](const QString& entry) { refused.append(entry); };
     smtp.PostMessage().ToAddress.clear();
-    smtp.PostMessage().ToCarbonCopy = {QStringLiteral("Duty Officer <duty@example.org>")};
+    EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Not Connected");
     smtp.Connect();
+    EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Incomplete Header"); // no recipient
+    smtp.PostMessage().ToCarbonCopy = {QStringLiteral("Duty Officer <duty@example.org>")};
     smtp.PostMessage().Subject = QStringLiteral("Alarm\r\nBcc: spam@example.org");
-    EXPECT_TRUE(FailureOf([&] { smtp.SendMail(); }).startsWith("Line break in")); // sends nothing
+    EXPECT_TRUE(FailureOf([&] { smtp.SendMail(); }).startsWith("Line break in"));
     smtp.PostMessage().Subject = QStringLiteral("Alarm");
     smtp.SendMail();
     smtp.Disconnect();
@@ -102,17 +104,21 @@ TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedAndTheCcOnlyMailIsStillSentButNo
     EXPECT_NE(server.data.find("\r\nCC: Duty Officer <duty@example.org>\r\n"), std::string::npos);
 }
 
-TEST(SmtpDialogue, RefusedOrLostStepsRaiseKeepTheRecipientsAndStillCloseTheSocket) {
+TEST(SmtpDialogue, RefusedOrLostStepsRaiseAndDisconnectThenClosesQuietlyForTheNextMail) {
     const struct {
         const char* verb;
         const char* reply;
         const char* sendFailure;
         const char* quitFailure;
+        const char* last; // the last command the server saw
     } cases[] = {
-        {".", "552 message too big\r\n", "552 message too big", ""},
-        {".", "<close>", "Connection closed by the server before the mail was accepted",
-         "10057:Socket is not connected"},
-        {"QUIT", "500 what?\r\n", "", "500 what?"},
+        {".", "552 message too big\r\n", "552 message too big", "", "DATA\r\n"},
+        {".", "451 try later\r\n", "451 try later", "", "DATA\r\n"},
+        {".", "<close>", "Connection closed by the server before the mail was accepted", "",
+         "DATA\r\n"},
+        {"MAIL", "553 sender refused\r\n", "553 sender refused", "",
+         "MAIL FROM:<lab@example.org>\r\n"},
+        {"QUIT", "500 what?\r\n", "", "500 what?", "QUIT\r\n"},
     };
     for (const auto& c : cases) {
         ScriptedServer server({{c.verb, c.reply}});
@@ -124,6 +130,8 @@ TEST(SmtpDialogue, RefusedOrLostStepsRaiseKeepTheRecipientsAndStillCloseTheSocke
         EXPECT_EQ(FailureOf([&] { smtp.Disconnect(); }), c.quitFailure) << c.reply;
         EXPECT_FALSE(smtp.Connected());
         EXPECT_TRUE(server.WaitClosed()) << c.reply;
+        EXPECT_EQ(server.commands.back(), c.last) << c.reply;
+        EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), "") << "the next mail: " << c.reply;
     }
 }
 
@@ -138,6 +146,20 @@ TEST(SmtpDialogue, SendIntoAServerThatStopsReadingAbortsAfterTheTimeOut) {
     EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Socket send aborted");
     EXPECT_LT(SecondsSince(start), 30.0);
     EXPECT_FALSE(smtp.Busy());
+    // Inside the data QUIT would be text: the socket is closed at once, without a word.
+    const auto quit = Clock::now();
+    EXPECT_EQ(FailureOf([&] { smtp.Disconnect(); }), "");
+    EXPECT_LT(SecondsSince(quit), 0.5);
+    EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(SmtpDialogue, AServerTricklingItsGreetingCannotStretchTheWait) {
+    ScriptedServer server({{"<greeting>", "<trickle>220 scripted.example ready\r\n"}});
+    velk::TNMSMTP smtp;
+    Configure(smtp, server.Port(), 1000);
+    const auto start = Clock::now();
+    EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), "Socket readln aborted");
+    EXPECT_LT(SecondsSince(start), 4.0); // the greeting's 1 s and at most 1 s for QUIT's reply
 }
 
 TEST(SmtpDialogue, ClosedPortUnknownHostAndNullAddressFailToConnect) {
