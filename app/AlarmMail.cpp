@@ -56,10 +56,10 @@ QStringList TAlarmNotifier::Send(const TPending& p) {
             smtp_.Disconnect();
         } catch (const std::exception& e) {
             lines << QStringLiteral("Unable to send an Email:") + QString::fromUtf8(e.what());
-            // Closed after any failure that left it open, or every later mail would fail
+            // Closed (quietly) whatever the failure left, or every later mail would fail
             // with "Already connected".
             try {
-                if (smtp_.Connected()) smtp_.Disconnect();
+                smtp_.Disconnect();
             } catch (const std::exception&) {
             }
         }

@@ -131,24 +131,24 @@ TEST(AlarmMail, StartMailCarriesTheTwoBodyLinesAsUtf8AndTheLogGetsHeaderAndMessa
     EXPECT_EQ(mail.To, QStringList{"ops@lab.example"});
     const QByteArray data = mail.Data;
     for (const char* part : {"From: Velk Monitoring<ops@lab.example>\r\n", "Subject: Alarm\r\n",
-                             "Reply-To: ops@lab.example\r\n", "charset=utf-8\r\n"})
+                             "Reply-To: ops@lab.example\r\n",
+                             "charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n"})
         EXPECT_TRUE(data.contains(part)) << part << "\n" << data.constData();
     EXPECT_TRUE(data.endsWith(("\r\n\r\n" + n.lines[0] + "\r\n" + message + "\r\n").toUtf8()))
         << data.constData();
 }
 
 TEST(AlarmMail, FailuresAreLoggedFirstAndTheNextMailStartsAfreshUnlessMailIsOff) {
-    // The server hangs up instead of accepting the mail: the client's connection must not
+    // The server refuses the mail and stays on the line: the client's connection must not
     // stay open, or the next alarm would fail with "Already connected".
-    test::ScriptedServer server({{".", "<close>"}});
+    test::ScriptedServer server({{".", "552 message too big\r\n"}});
     LoggedNotifier n;
     n.notifier.NMSMTP().SetPort(server.Port());
     const TAlarmMailSettings settings{true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b")};
     n.notifier.Notify(true, QStringLiteral("first"), settings);
     n.notifier.Notify(false, QStringLiteral("second"), settings);
     n.notifier.Notify(true, QStringLiteral("third"), {false, settings.Server, settings.Address});
-    const QString failed =
-        QStringLiteral("Unable to send an Email:Connection closed by the server before the mail was accepted");
+    const QString failed = QStringLiteral("Unable to send an Email:552 message too big");
     ASSERT_EQ(n.lines.size(), 8) << n.lines.join('|').toStdString();
     EXPECT_EQ(n.lines[0], failed);
     EXPECT_TRUE(n.lines[1].startsWith(QStringLiteral("Alarm at ")));
