@@ -25,7 +25,9 @@ namespace velk {
 template <class T> class TChannels {
 public:
     T& operator[](int channel) { return items_.at(static_cast<std::size_t>(channel - 1)); }
-    const T& operator[](int channel) const { return items_.at(static_cast<std::size_t>(channel - 1)); }
+    const T& operator[](int channel) const {
+        return items_.at(static_cast<std::size_t>(channel - 1));
+    }
 
 private:
     std::array<T, 2> items_{};
@@ -47,15 +49,15 @@ enum TQuantity : int {
 };
 
 struct TReadings {
-    TChannels<double> Temp;     // °C: 1 cold plate, 2 nitrogen output
-    TChannels<double> SetPoint; // °C
-    double AlarmLow = 0.0;      // °C, controller 2
-    double Power = 0.0;         // %
-    float Vacuum = 0.0f;        // mbar
+    TChannels<double> Temp;       // °C: 1 cold plate, 2 nitrogen output
+    TChannels<double> SetPoint;   // °C
+    double AlarmLow = 0.0;        // °C, controller 2
+    double Power = 0.0;           // %
+    float Vacuum = 0.0f;          // mbar
     std::uint8_t PumpStatus = 0;  // 0 running, 1 stopped
     std::uint8_t ValveStatus = 0; // 0 opened, 1 closed
-    float LN2Level = 0.0f;      // %
-    QString ErrorMessage;       // text of the last device error; never reset
+    float LN2Level = 0.0f;        // %
+    QString ErrorMessage;         // text of the last device error; never reset
     // Per quantity: whether the last tick refreshed it, and when it was last read; a value
     // the last tick could not read is still shown, but as an old one.
     std::array<bool, kQuantityCount> Fresh{};

@@ -41,7 +41,8 @@ std::vector<TAlarmChange> EvaluateAlarms(const TReadings& readings, TAlarmTempAr
     for (int i = 1; i <= 2; ++i)
         if (IsTemperature(readings.Temp[i]))
             Evaluate(readings.Temp[i], alarmTemp[i], kTempTexts[i - 1], changes);
-    if (IsVacuumReading(readings.Vacuum)) Evaluate(readings.Vacuum, alarmVacuum, kVacuumTexts, changes);
+    if (IsVacuumReading(readings.Vacuum))
+        Evaluate(readings.Vacuum, alarmVacuum, kVacuumTexts, changes);
     return changes;
 }
 

@@ -11,8 +11,10 @@ TDisplay DisplayReadings(const TReadings& r) {
         TShownReading& line = shown.Readings[q];
         const bool hasValue = text != QLatin1String(kNoValueText);
         line.Stale = hasValue && !r.Fresh[q] && r.LastRead[q].isValid();
-        if (line.Stale) line.Hint = QStringLiteral("Old value, last read at ") + DateTimeText(r.LastRead[q]);
-        if (hasValue && graphed) line.GraphValue = graphValue;
+        if (line.Stale)
+            line.Hint = QStringLiteral("Old value, last read at ") + DateTimeText(r.LastRead[q]);
+        // A graph point claims a reading taken now: an old value is not plotted again.
+        if (hasValue && graphed && !line.Stale) line.GraphValue = graphValue;
         line.Text = std::move(text);
     };
     show(qTemp1, TemperatureText(r.Temp[1]), true, r.Temp[1]);

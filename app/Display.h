@@ -13,9 +13,9 @@ namespace velk {
 
 struct TShownReading {
     QString Text;
-    bool Stale = false; // a value that the last tick could not refresh
-    QString Hint;       // when stale: the time of its last good read
-    std::optional<double> GraphValue; // the point its graph window gets, if it has one
+    bool Stale = false;               // a value that the last tick could not refresh
+    QString Hint;                     // when stale: the time of its last good read
+    std::optional<double> GraphValue; // the point its graph window gets: a live value only
 };
 
 struct TDisplay {

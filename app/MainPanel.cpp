@@ -22,7 +22,9 @@
 #include "dialogs/MessageReport.h"
 
 // The toolbar images live in this static library: its resources are registered by hand.
-static void InitToolbarImages() { Q_INIT_RESOURCE(MainPanel); }
+static void InitToolbarImages() {
+    Q_INIT_RESOURCE(MainPanel);
+}
 
 namespace velk {
 
@@ -174,7 +176,9 @@ TMainForm::TMainForm(QWidget* parent)
     FormCreate();
 }
 
-TMainForm::~TMainForm() { FormClose(); }
+TMainForm::~TMainForm() {
+    FormClose();
+}
 
 void TMainForm::BuildToolBar() {
     ToolBar = new QToolBar(this);
@@ -218,8 +222,8 @@ void TMainForm::BuildColdSource() {
     LabelSetPointColdFinger = NewLabel(g, "LabelSetPointColdFinger", "Set point(°C):", 8, 56);
     LabelSetPointColdFingerValue =
         NewValueLabel(g, "LabelSetPointColdFingerValue", kValueColumn, 56);
-    SpeedButtonSetPointColdFinger = NewSpeedButton(g, "SpeedButtonSetPointColdFinger", "<-",
-                                                   kButtonColumn, 56, kApplyHint, 1);
+    SpeedButtonSetPointColdFinger =
+        NewSpeedButton(g, "SpeedButtonSetPointColdFinger", "<-", kButtonColumn, 56, kApplyHint, 1);
     EditColdFingerSetPoint = NewEdit(g, "EditColdFingerSetPoint", "-150", kEditColumn, 54);
 
     Bind(SpeedButtonColdFingerTemp, &TMainForm::GetGraphSensor);
@@ -239,10 +243,9 @@ void TMainForm::BuildNitrogenOutput() {
         NewLabel(g, "LabelSetPointNitrogenOutput", "Set point(°C):", 8, 48);
     LabelSetPointNitrogenOutputValue =
         NewValueLabel(g, "LabelSetPointNitrogenOutputValue", kValueColumn, 48);
-    SpeedButtonSetPointNitrogenOutput = NewSpeedButton(g, "SpeedButtonSetPointNitrogenOutput",
-                                                       "<-", kButtonColumn, 48, kApplyHint, 2);
-    EditNitrogenOutputSetPoint =
-        NewEdit(g, "EditNitrogenOutputSetPoint", "30", kEditColumn, 46);
+    SpeedButtonSetPointNitrogenOutput = NewSpeedButton(g, "SpeedButtonSetPointNitrogenOutput", "<-",
+                                                       kButtonColumn, 48, kApplyHint, 2);
+    EditNitrogenOutputSetPoint = NewEdit(g, "EditNitrogenOutputSetPoint", "30", kEditColumn, 46);
     LabelAllo = NewLabel(g, "LabelAllo", "Alarm low(°C):", 8, 72);
     LabelAlloValue = NewValueLabel(g, "LabelAlloValue", kValueColumn, 72);
     SpeedButtonSetAllo =
@@ -266,8 +269,7 @@ void TMainForm::BuildVacuum() {
         NewSpeedButton(g, "SpeedButtonPumpStatus", "Pump status:", 4, 40, kGraphHint);
     LabelVacuumPumpStatusValue = NewValueLabel(g, "LabelVacuumPumpStatusValue", kValueColumn, 40);
     LabelVacuumValveStatus = NewLabel(g, "LabelVacuumValveStatus", "Valve status:", 8, 64);
-    LabelVacuumValveStatusValue =
-        NewValueLabel(g, "LabelVacuumValveStatusValue", kValueColumn, 64);
+    LabelVacuumValveStatusValue = NewValueLabel(g, "LabelVacuumValveStatusValue", kValueColumn, 64);
 
     Bind(SpeedButtonVacuum, &TMainForm::GetGraphSensorVacuum);
     Bind(SpeedButtonAlarmVacuum, &TMainForm::SpeedButtonAlarmVacuumClick);
@@ -375,7 +377,8 @@ void TMainForm::ClearReadings() {
 }
 
 void TMainForm::LogDeviceError(std::int32_t) {
-    if (Session_) AddLogLine(DeviceErrorLine(Session_->Readings.ErrorMessage, QDateTime::currentDateTime()));
+    if (Session_)
+        AddLogLine(DeviceErrorLine(Session_->Readings.ErrorMessage, QDateTime::currentDateTime()));
 }
 
 void TMainForm::UpdateDisplay(std::int32_t) {
@@ -418,8 +421,12 @@ void TMainForm::NotifyAlarmChanges(const std::vector<TAlarmChange>& changes) {
     }
 }
 
-void TMainForm::NotifyAlarmStart(const QString& Msg) { Notifier_.Notify(true, Msg, MailSettings()); }
+void TMainForm::NotifyAlarmStart(const QString& Msg) {
+    Notifier_.Notify(true, Msg, MailSettings());
+}
 
-void TMainForm::NotifyAlarmStop(const QString& Msg) { Notifier_.Notify(false, Msg, MailSettings()); }
+void TMainForm::NotifyAlarmStop(const QString& Msg) {
+    Notifier_.Notify(false, Msg, MailSettings());
+}
 
 } // namespace velk

@@ -17,7 +17,9 @@ namespace {
 
 constexpr double kLimitRange = 2147483647.0;
 
-int Tag(QObject* Sender) { return Sender->property("Tag").toInt(); }
+int Tag(QObject* Sender) {
+    return Sender->property("Tag").toInt();
+}
 
 TInfoItemMenu Field(const char* caption, std::uint8_t kind, std::uint8_t width = 0,
                     std::uint8_t digits = 0, double min = 0.0, double max = 0.0) {
@@ -120,7 +122,9 @@ void TMainForm::SpeedButtonAlarmTemp1Click(QObject* Sender) {
     EditAlarm(GlobalParameters().AlarmTemp[Tag(Sender)]);
 }
 
-void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) { EditAlarm(GlobalParameters().AlarmVacuum); }
+void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
+    EditAlarm(GlobalParameters().AlarmVacuum);
+}
 
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();

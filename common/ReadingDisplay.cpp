@@ -19,12 +19,24 @@ QString Status(std::uint8_t status, const char* zero, const char* one) {
 
 } // namespace
 
-QString TemperatureText(double t) { return Shown(IsTemperature(t), t, 5); }
-QString PowerText(double p) { return Shown(IsPower(p), p, 4); }
-QString VacuumText(double v) { return Shown(IsShownVacuum(v), v, 3); }
-QString LevelText(double l) { return Shown(IsLevel(l), l, 3); }
-QString PumpStatusText(std::uint8_t status) { return Status(status, "Running", "Stopped"); }
-QString ValveStatusText(std::uint8_t status) { return Status(status, "Opened", "Closed"); }
+QString TemperatureText(double t) {
+    return Shown(IsTemperature(t), t, 5);
+}
+QString PowerText(double p) {
+    return Shown(IsPower(p), p, 4);
+}
+QString VacuumText(double v) {
+    return Shown(IsShownVacuum(v), v, 3);
+}
+QString LevelText(double l) {
+    return Shown(IsLevel(l), l, 3);
+}
+QString PumpStatusText(std::uint8_t status) {
+    return Status(status, "Running", "Stopped");
+}
+QString ValveStatusText(std::uint8_t status) {
+    return Status(status, "Opened", "Closed");
+}
 
 int LevelBarPosition(double l) {
     // Halves to even, as every rounding of the program.

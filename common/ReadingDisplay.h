@@ -17,17 +17,27 @@ inline constexpr float kNoVacuum = -1.0f; // also what the gauge gives out of it
 inline constexpr float kNoLevel = -1.0f;
 inline constexpr std::uint8_t kNoStatus = 2; // pump and valve: 0 running/opened, 1 stopped/closed
 
-inline bool IsTemperature(double t) { return t > -274.0; }
-inline bool IsPower(double p) { return p >= 0.0; }
-inline bool IsShownVacuum(double v) { return v > 0.0; }
+inline bool IsTemperature(double t) {
+    return t > -274.0;
+}
+inline bool IsPower(double p) {
+    return p >= 0.0;
+}
+inline bool IsShownVacuum(double v) {
+    return v > 0.0;
+}
 // The vacuum alarm looks at every reading but the marker.
-inline bool IsVacuumReading(double v) { return v > -1.0; }
-inline bool IsLevel(double l) { return l > 0.0; }
+inline bool IsVacuumReading(double v) {
+    return v > -1.0;
+}
+inline bool IsLevel(double l) {
+    return l > 0.0;
+}
 
-QString TemperatureText(double t); // 5 digits
-QString PowerText(double p);       // 4 digits
-QString VacuumText(double v);      // 3 digits
-QString LevelText(double l);       // 3 digits
+QString TemperatureText(double t);            // 5 digits
+QString PowerText(double p);                  // 4 digits
+QString VacuumText(double v);                 // 3 digits
+QString LevelText(double l);                  // 3 digits
 QString PumpStatusText(std::uint8_t status);  // "Running", "Stopped"
 QString ValveStatusText(std::uint8_t status); // "Opened", "Closed"
 // Position of the LN2 bar (0..100): the level limited and rounded, 0 without a level.

@@ -65,7 +65,8 @@ public:
     void Close() {
         std::lock_guard lock(mutex_);
         closed_ = true;
-        for (CallOrder* order : queue_) order->done.Set();
+        for (CallOrder* order : queue_)
+            order->done.Set();
         queue_.clear();
     }
 
@@ -155,7 +156,9 @@ void DestroyThreadCallWindow() {
     // The object itself stays: a worker may still be between its check and its enqueue.
 }
 
-bool IsMainThread() { return g_service && std::this_thread::get_id() == g_mainThread; }
+bool IsMainThread() {
+    return g_service && std::this_thread::get_id() == g_mainThread;
+}
 
 int CallInMainThread(std::int32_t Param, const ThreadMethod& Method) {
     if (!g_service || std::this_thread::get_id() == g_mainThread) {
@@ -169,7 +172,8 @@ int CallInMainThread(std::int32_t Param, const ThreadMethod& Method) {
     return 0;
 }
 
-bool WaitPumping(ManualResetEvent& event, std::thread::id worker, std::chrono::milliseconds timeout) {
+bool WaitPumping(ManualResetEvent& event, std::thread::id worker,
+                 std::chrono::milliseconds timeout) {
     return WaitPumping(event, std::vector<std::thread::id>{worker}, timeout);
 }
 
@@ -179,6 +183,8 @@ bool WaitPumping(ManualResetEvent& event, const std::vector<std::thread::id>& wo
     return g_service->WaitFor(event, workers, timeout);
 }
 
-bool RunningCallOf(std::thread::id worker) { return IsMainThread() && g_service->Running(worker); }
+bool RunningCallOf(std::thread::id worker) {
+    return IsMainThread() && g_service->Running(worker);
+}
 
 } // namespace velk

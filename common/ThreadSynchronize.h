@@ -34,7 +34,8 @@ int CallInMainThread(std::int32_t Param, const ThreadMethod& Method);
 // Main thread only: waits until `event` is set or `timeout` passes, and meanwhile runs the
 // calls that `worker` makes (only those). True when the event was set. This is how the main
 // thread waits for a worker that may itself be waiting in CallInMainThread.
-bool WaitPumping(ManualResetEvent& event, std::thread::id worker, std::chrono::milliseconds timeout);
+bool WaitPumping(ManualResetEvent& event, std::thread::id worker,
+                 std::chrono::milliseconds timeout);
 // The same for several workers: the calls of any of them run.
 bool WaitPumping(ManualResetEvent& event, const std::vector<std::thread::id>& workers,
                  std::chrono::milliseconds timeout);

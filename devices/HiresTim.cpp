@@ -199,9 +199,15 @@ THiResTimer::~THiResTimer() {
     state->Detached.clear();
 }
 
-bool THiResTimer::Enabled() const { return State_->Enabled.load(); }
-int THiResTimer::Interval() const { return State_->Interval.load(); }
-int THiResTimer::Resolution() const { return State_->Resolution.load(); }
+bool THiResTimer::Enabled() const {
+    return State_->Enabled.load();
+}
+int THiResTimer::Interval() const {
+    return State_->Interval.load();
+}
+int THiResTimer::Resolution() const {
+    return State_->Resolution.load();
+}
 
 void THiResTimer::SetEnabled(bool Value) {
     if (State_->Enabled.exchange(Value) != Value) UpdateTimer(State_, this);

@@ -16,9 +16,9 @@
 namespace {
 
 const char* const kValueLabels[] = {
-    "LabelColdFingerTemp",        "LabelPercentOutputValue",          "LabelSetPointColdFingerValue",
-    "LabelNitrogenOutputTemp",    "LabelSetPointNitrogenOutputValue", "LabelAlloValue",
-    "LabelVacuumValue",           "LabelVacuumPumpStatusValue",       "LabelVacuumValveStatusValue",
+    "LabelColdFingerTemp",     "LabelPercentOutputValue",          "LabelSetPointColdFingerValue",
+    "LabelNitrogenOutputTemp", "LabelSetPointNitrogenOutputValue", "LabelAlloValue",
+    "LabelVacuumValue",        "LabelVacuumPumpStatusValue",       "LabelVacuumValveStatusValue",
     "LabelLN2LevelValue"};
 
 TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAndAFixedSize) {

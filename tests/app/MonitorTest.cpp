@@ -46,7 +46,8 @@ protected:
         SetDecimalSeparator(QChar('.'));
     }
     void TearDown() override {
-        if (form && HasFailure()) std::fprintf(stderr, "log:\n%s\n", qPrintable(form->RichEdit()->toPlainText()));
+        if (form && HasFailure())
+            std::fprintf(stderr, "log:\n%s\n", qPrintable(form->RichEdit()->toPlainText()));
         form.reset();
         box.reset();
     }
@@ -97,8 +98,8 @@ protected:
     QStringList Log() { return form->RichEdit()->toPlainText().split('\n'); }
     int LogLinesStarting(const QString& start) {
         const QStringList log = Log();
-        return static_cast<int>(std::count_if(log.begin(), log.end(),
-                                              [&](const QString& l) { return l.startsWith(start); }));
+        return static_cast<int>(std::count_if(
+            log.begin(), log.end(), [&](const QString& l) { return l.startsWith(start); }));
     }
     static bool Eventually(const std::function<bool()>& done, int ms = 20000) {
         const QDeadlineTimer deadline(ms);
@@ -119,11 +120,16 @@ protected:
 
 // What the window shows for velk-boxsim's held values.
 const std::pair<const char*, const char*> kHeldTexts[] = {
-    {"LabelColdFingerTemp", "-180.5"},        {"LabelPercentOutputValue", "37"},
-    {"LabelSetPointColdFingerValue", "-180"}, {"LabelNitrogenOutputTemp", "-191.2"},
-    {"LabelSetPointNitrogenOutputValue", "-190"}, {"LabelAlloValue", "-198"},
-    {"LabelVacuumValue", "9.99E-6"},          {"LabelVacuumPumpStatusValue", "Running"},
-    {"LabelVacuumValveStatusValue", "Closed"}, {"LabelLN2LevelValue", "42.5"}};
+    {"LabelColdFingerTemp", "-180.5"},
+    {"LabelPercentOutputValue", "37"},
+    {"LabelSetPointColdFingerValue", "-180"},
+    {"LabelNitrogenOutputTemp", "-191.2"},
+    {"LabelSetPointNitrogenOutputValue", "-190"},
+    {"LabelAlloValue", "-198"},
+    {"LabelVacuumValue", "9.99E-6"},
+    {"LabelVacuumPumpStatusValue", "Running"},
+    {"LabelVacuumValveStatusValue", "Closed"},
+    {"LabelLN2LevelValue", "42.5"}};
 
 TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClearsThem) {
     Settings();
@@ -150,7 +156,8 @@ TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClear
     EXPECT_EQ(Text("LabelSetPointColdFingerValue"), "-150"); // as entered, until read back
     Click("SpeedButtonSetAllo");
     EXPECT_EQ(Text("LabelAlloValue"), "-30");
-    EXPECT_EQ(messages.messages, (QStringList{"Connection not initialised !", "Incorrect value !"}));
+    EXPECT_EQ(messages.messages,
+              (QStringList{"Connection not initialised !", "Incorrect value !"}));
 
     Click("ToolButtonDisconnect");
     for (const auto& [label, text] : kHeldTexts)
@@ -171,15 +178,18 @@ TEST_F(Monitor, AControllerFallingSilentGreysItsOldValuesAndLogsItsFailure) {
     // Read before the silent controller: live. From it on: the old value, greyed.
     for (const auto& [label, text] : kHeldTexts) {
         EXPECT_EQ(Text(label), text) << label;
-        const bool old = QString(label).contains("NitrogenOutput") || QString(label).contains("Allo") ||
+        const bool old = QString(label).contains("NitrogenOutput") ||
+                         QString(label).contains("Allo") ||
                          QString(label).contains("PercentOutput");
         EXPECT_EQ(Label(label)->isEnabled(), !old) << label;
         EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
     }
     for (const QString& line : Log().filter("Command failure"))
-        EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^Command failure \(time out  1000 ms\)  \(.+ \d\d:\d\d:\d\d\)$)"))
-                        .match(line)
-                        .hasMatch())
+        EXPECT_TRUE(
+            QRegularExpression(
+                QStringLiteral(R"(^Command failure \(time out  1000 ms\)  \(.+ \d\d:\d\d:\d\d\)$)"))
+                .match(line)
+                .hasMatch())
             << line.toStdString();
     Shoot("main-stale-group");
 }
@@ -192,10 +202,12 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     Open();
     ConnectTo(127, 0, 0, 2);
     // The module's millivolts give the forced vacuum back as 0.002003.
-    const char* starts[] = {"Alarm on cold plate temperature  (-180.5°C)", "Alarm on vacuum  (0.002003mb)"};
+    const char* starts[] = {"Alarm on cold plate temperature  (-180.5°C)",
+                            "Alarm on vacuum  (0.002003mb)"};
     for (const char* message : starts) {
         const QByteArray data = sink.Next().Data;
-        EXPECT_TRUE(data.contains("From: Velk Monitoring<ops@lab.example>\r\nTo: ops@lab.example\r\nSubject: Alarm\r\n"))
+        EXPECT_TRUE(data.contains(
+            "From: Velk Monitoring<ops@lab.example>\r\nTo: ops@lab.example\r\nSubject: Alarm\r\n"))
             << data.constData();
         EXPECT_TRUE(data.contains("\r\n\r\n\r\nAlarm at ")) << data.constData();
         EXPECT_TRUE(data.endsWith(QByteArray(message) + "\r\n")) << data.constData();
@@ -205,7 +217,9 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     EXPECT_EQ(Log().mid(2, 1), QStringList{starts[0]});
     EXPECT_EQ(Log().mid(4, 1), QStringList{starts[1]});
 
-    OnFieldDialog([](TDlgBoxStdr& d) { qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false); });
+    OnFieldDialog([](TDlgBoxStdr& d) {
+        qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
+    });
     Click("SpeedButtonAlarmVacuum");
     EXPECT_FALSE(GlobalParameters().AlarmVacuum.Enabled);
     EXPECT_TRUE(sink.Next().Data.endsWith("Alarm stopped on vacuum (0.002003mb)\r\n"));

@@ -51,7 +51,8 @@ TEST(Display, EachReadingShowsItsDigitsOrFiveHyphensAndFeedsItsGraphOnlyWithAVal
         EXPECT_EQ(shown.Text, c.text) << c.text;
         EXPECT_EQ(shown.GraphValue, c.graph) << c.text;
     }
-    const std::pair<float, int> bars[] = {{37.46f, 37}, {100.0f, 100}, {0.0f, 0}, {-1.0f, 0}, {150.0f, 100}};
+    const std::pair<float, int> bars[] = {
+        {37.46f, 37}, {100.0f, 100}, {0.0f, 0}, {-1.0f, 0}, {150.0f, 100}};
     for (const auto& [level, bar] : bars) {
         TReadings readings;
         readings.LN2Level = level;
@@ -70,6 +71,8 @@ TEST(Display, AValueTheLastTickCouldNotRefreshIsMarkedOldWithItsReadTime) {
     const TDisplay shown = DisplayReadings(r);
     EXPECT_FALSE(shown.Readings[qTemp1].Stale);
     EXPECT_TRUE(shown.Readings[qTemp2].Stale);
+    EXPECT_FALSE(shown.Readings[qTemp2].GraphValue); // not plotted as a new point
+    EXPECT_EQ(shown.Readings[qTemp1].GraphValue, -180.0);
     EXPECT_TRUE(shown.Readings[qTemp2].Hint.endsWith(QStringLiteral("14:03:07")));
     EXPECT_FALSE(shown.Readings[qPower].Stale); // no value at all is not an old value
     r.Clear();
@@ -92,11 +95,16 @@ TEST(Alarms, EachStartAndEndIsReportedOnceInChannelOrderAndNoValueFreezesTheStat
         {-150.0, 1e-5f, {}, {"+Alarm on cold plate temperature  (-150°C)"}}, // exactly Max
         {-150.0, 1e-5f, {}, {}},
         {-180.0, 1e-5f, {}, {"-Alarm stopped on cold plate temperature  (-180°C)"}},
-        {-200.0, 2.5e-5f, {}, // exactly Min, and the vacuum, in that order
+        {-200.0,
+         2.5e-5f,
+         {}, // exactly Min, and the vacuum, in that order
          {"+Alarm on cold plate temperature  (-200°C)", "+Alarm on vacuum  (2.5E-5mb)"}},
         {-300.0, -1.0f, {}, {}}, // no values: nothing changes
-        {-200.0, 1e-5f, [&] { temps[1].Enabled = false; },
-         {"-Alarm stopped on cold plate temperature  (-200°C)", "-Alarm stopped on vacuum (1E-5mb)"}},
+        {-200.0,
+         1e-5f,
+         [&] { temps[1].Enabled = false; },
+         {"-Alarm stopped on cold plate temperature  (-200°C)",
+          "-Alarm stopped on vacuum (1E-5mb)"}},
     };
     for (const auto& step : steps) {
         if (step.change) step.change();
@@ -122,7 +130,8 @@ TEST(AlarmMail, StartMailCarriesTheTwoBodyLinesAsUtf8AndTheLogGetsHeaderAndMessa
     LoggedNotifier n;
     n.notifier.NMSMTP().SetPort(sink.Port());
     const QString message = QStringLiteral("Alarm on cold plate temperature  (-150°C)");
-    n.notifier.Notify(true, message, {true, QStringLiteral("127.0.0.1"), QStringLiteral("ops@lab.example")});
+    n.notifier.Notify(true, message,
+                      {true, QStringLiteral("127.0.0.1"), QStringLiteral("ops@lab.example")});
     ASSERT_EQ(n.lines.size(), 2) << n.lines.join('|').toStdString();
     EXPECT_TRUE(n.lines[0].startsWith(QStringLiteral("Alarm at ")));
     EXPECT_EQ(n.lines[1], message);
@@ -130,9 +139,9 @@ TEST(AlarmMail, StartMailCarriesTheTwoBodyLinesAsUtf8AndTheLogGetsHeaderAndMessa
     EXPECT_EQ(mail.From, "ops@lab.example");
     EXPECT_EQ(mail.To, QStringList{"ops@lab.example"});
     const QByteArray data = mail.Data;
-    for (const char* part : {"From: Velk Monitoring<ops@lab.example>\r\n", "Subject: Alarm\r\n",
-                             "Reply-To: ops@lab.example\r\n",
-                             "charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n"})
+    for (const char* part :
+         {"From: Velk Monitoring<ops@lab.example>\r\n", "Subject: Alarm\r\n",
+          "Reply-To: ops@lab.example\r\n", "charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n"})
         EXPECT_TRUE(data.contains(part)) << part << "\n" << data.constData();
     EXPECT_TRUE(data.endsWith(("\r\n\r\n" + n.lines[0] + "\r\n" + message + "\r\n").toUtf8()))
         << data.constData();
@@ -157,7 +166,8 @@ TEST(AlarmMail, FailuresAreLoggedFirstAndTheNextMailStartsAfreshUnlessMailIsOff)
     EXPECT_TRUE(n.lines[4].startsWith(QStringLiteral("Alarm stopped at ")));
     EXPECT_EQ(n.lines[5], "second");
     EXPECT_EQ(n.lines[7], "third"); // mail off: the two lines only
-    EXPECT_EQ(std::count(server.commands.begin(), server.commands.end(), std::string("DATA\r\n")), 2);
+    EXPECT_EQ(std::count(server.commands.begin(), server.commands.end(), std::string("DATA\r\n")),
+              2);
 }
 
 TEST(AlarmMail, NotificationMadeDuringAMailWaitFollowsIt) {
@@ -190,7 +200,8 @@ TEST(Acquisition, SilentControllerLeavesItsReadingsOldAndLogsOneLinePerTick) {
         session.TimerTick(); // on the main thread its calls run at once
         EXPECT_EQ(updates, tick);
         ASSERT_EQ(log.size(), tick);
-        EXPECT_TRUE(log.back().startsWith(QStringLiteral("Command failure (time out  1000 ms)  (")));
+        EXPECT_TRUE(
+            log.back().startsWith(QStringLiteral("Command failure (time out  1000 ms)  (")));
     }
     const TReadings& r = session.Readings;
     EXPECT_EQ(r.Temp[1], -180.5f);

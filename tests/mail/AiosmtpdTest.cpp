@@ -51,15 +51,14 @@ TEST(AlarmMailThroughRealServer, ArrivesWithItsEnvelopeHeadersAndBodyIntact) {
         const velk::test::SmtpSink::Mail mail = sink.Next();
         EXPECT_EQ(mail.From, address);
         EXPECT_EQ(mail.To, QStringList{address});
-        EXPECT_EQ(mail.Data,
-                  QByteArray("From: Velk Monitoring<cryo-lab@example.org>\r\n"
-                             "To: cryo-lab@example.org\r\n"
-                             "Subject: Alarm\r\n"
-                             "X-Mailer: Velk Monitoring\r\n"
-                             "Reply-To: cryo-lab@example.org\r\n"
-                             "Mime-Version: 1.0\r\n"
-                             "Content-Type: text/plain; charset=") +
-                      m.charset + "\r\n\r\n\r\n" + m.bytes);
+        EXPECT_EQ(mail.Data, QByteArray("From: Velk Monitoring<cryo-lab@example.org>\r\n"
+                                        "To: cryo-lab@example.org\r\n"
+                                        "Subject: Alarm\r\n"
+                                        "X-Mailer: Velk Monitoring\r\n"
+                                        "Reply-To: cryo-lab@example.org\r\n"
+                                        "Mime-Version: 1.0\r\n"
+                                        "Content-Type: text/plain; charset=") +
+                                 m.charset + "\r\n\r\n\r\n" + m.bytes);
     }
 }
 

@@ -15,8 +15,8 @@
 #include "common/SyncEvents.h"
 #include "common/ThreadSynchronize.h"
 #include "mail/NMsmtp.h"
-#include "tests/mail/ScriptedSmtpServer.h"
 #include "tests/TestSupport.h"
+#include "tests/mail/ScriptedSmtpServer.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

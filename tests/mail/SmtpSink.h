@@ -21,7 +21,8 @@ public:
     };
 
     // `script`: path of smtp_sink.py. Port 0 takes a free one.
-    SmtpSink(const QString& script, const QString& host = QStringLiteral("127.0.0.1"), int port = 0) {
+    SmtpSink(const QString& script, const QString& host = QStringLiteral("127.0.0.1"),
+             int port = 0) {
         sink_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         sink_.start(QStringLiteral("/usr/bin/python3"), {script, host, QString::number(port)});
         port_ = ReadLine(20000).trimmed().toInt();
@@ -41,7 +42,8 @@ public:
     Mail Next(int ms = 20000) {
         const QJsonObject mail = QJsonDocument::fromJson(ReadLine(ms)).object();
         QStringList to;
-        for (const QJsonValue& v : mail.value("rcpt_tos").toArray()) to << v.toString();
+        for (const QJsonValue& v : mail.value("rcpt_tos").toArray())
+            to << v.toString();
         return {mail.value("mail_from").toString(), to,
                 QByteArray::fromBase64(mail.value("data").toString().toLatin1())};
     }

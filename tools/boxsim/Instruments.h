@@ -50,7 +50,9 @@ private:
     std::optional<std::string> ControllerText(int Address, const std::string& Command);
     std::optional<std::string> ModuleText(int Address, int Channel);
     std::string Corrupted(std::string Text);
-    bool Silenced(bool Silent) const { return Silent && (!Options_.Silence || Options_.Silence->load()); }
+    bool Silenced(bool Silent) const {
+        return Silent && (!Options_.Silence || Options_.Silence->load());
+    }
     TReplyPieces Pieces(TBytes Reply);
 
     TInstrumentOptions Options_;

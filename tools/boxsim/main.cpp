@@ -61,7 +61,9 @@ TApply Milliseconds(const std::string& Name, std::chrono::milliseconds& Target, 
 // Set by SIGUSR1 when the silent instruments are to fall silent only then.
 std::atomic<bool> g_silence{false};
 
-void OnSilenceSignal(int) { g_silence = true; }
+void OnSilenceSignal(int) {
+    g_silence = true;
+}
 
 void Usage(const std::vector<TOption>& Options) {
     std::printf(
