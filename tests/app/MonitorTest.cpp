@@ -159,6 +159,14 @@ TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClear
     EXPECT_EQ(messages.messages,
               (QStringList{"Connection not initialised !", "Incorrect value !"}));
 
+    OnFieldDialog([](TDlgBoxStdr& d) {
+        qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
+        qobject_cast<QLineEdit*>(d.FieldControl(3))->setText(QStringLiteral("mail.lab.example"));
+    });
+    Click("ToolButtonAlarmMessageSetting");
+    EXPECT_FALSE(GlobalParameters().SendAnEmailOnAlarm);
+    EXPECT_EQ(GlobalParameters().SMTPServer, "mail.lab.example");
+
     Click("ToolButtonDisconnect");
     for (const auto& [label, text] : kHeldTexts)
         EXPECT_EQ(Text(label), "-----") << label;
