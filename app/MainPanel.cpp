@@ -51,6 +51,9 @@ const char* const kGraphHint = "Display a graphic";
 const char* const kAlarmHint = "Alarm";
 const char* const kApplyHint = "Apply a set point value";
 
+// In the window's font: a control takes it from the style sheet only once it is polished.
+int TextWidth(const QString& text) { return QFontMetrics(DialogFont()).horizontalAdvance(text); }
+
 QGroupBox* NewGroupBox(QWidget* parent, const char* name, const char* caption, int left, int top,
                        int height) {
     auto* box = new QGroupBox(QString::fromUtf8(caption), parent);
@@ -66,7 +69,7 @@ QPushButton* NewSpeedButton(QWidget* parent, const char* name, const char* capti
     button->setObjectName(QLatin1String(name));
     button->setFlat(true);
     button->setFocusPolicy(Qt::NoFocus);
-    const int width = button->fontMetrics().horizontalAdvance(button->text()) + 6;
+    const int width = TextWidth(button->text()) + 6;
     button->setGeometry(left, top, width, kSpeedButtonHeight);
     button->setToolTip(QString::fromUtf8(hint));
     button->setProperty("Tag", tag);
@@ -80,7 +83,7 @@ QLabel* NewLabel(QWidget* parent, const char* name, const char* caption, int lef
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QLatin1String(name));
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    label->setGeometry(left, top, width > 0 ? width : label->sizeHint().width(), kLabelHeight);
+    label->setGeometry(left, top, width > 0 ? width : TextWidth(label->text()) + 2, kLabelHeight);
     return label;
 }
 
@@ -154,7 +157,19 @@ TMainForm::TMainForm(QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Velk Monitor"));
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(DialogFont()); // before any control measures its caption
+    // Before any control measures its caption. A style sheet's widgets take their font
+    // from it, not from their parent, so it names the font as well.
+    const QFont font = DialogFont();
+    setFont(font);
+    // A group's frame runs through the middle of its caption, as the rows' tops assume:
+    // drawn below a caption line, it would touch the first row.
+    setStyleSheet(
+        QStringLiteral("* { font-family: \"%1\"; font-size: %2pt; }"
+                       "QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                       " margin-top: 6px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }")
+            .arg(font.family())
+            .arg(font.pointSize()));
 
     InitToolbarImages();
     BuildToolBar();
