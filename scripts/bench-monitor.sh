@@ -6,7 +6,8 @@
 #   - CPU used while connected at a 1000 ms period, over 60 s;
 #   - resident memory with one graph window holding its full 1400 points.
 # Settings live in a temporary folder; the operator's own are not touched.
-#   scripts/bench-monitor.sh            (BENCH_DISPLAY=:N picks the Xvfb display, default :93)
+#   scripts/bench-monitor.sh   (BENCH_DISPLAY=:N: the X display, default :93; an Xvfb is
+#                               started there unless one already serves it)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -15,10 +16,16 @@ if [ "${VELK_IN_NETNS:-}" != 1 ]; then
   BUILD_TARGETS="velk-monitor velk-boxsim bench_window_start bench_minimal_window" \
     "$root/scripts/build.sh" "$root/build"
   display="${BENCH_DISPLAY:-:93}"
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null || true' EXIT
-  for _ in $(seq 50); do DISPLAY="$display" xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  if ! DISPLAY="$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do DISPLAY="$display" xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  fi
+  if ! DISPLAY="$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
+    echo "bench-monitor: no X display $display (Xvfb did not start)" >&2
+    exit 1
+  fi
   DISPLAY="$display" "$root/scripts/netns.sh" "$0"
   exit
 fi
