@@ -60,6 +60,11 @@ TEST(MainThreadCalls, WorkersCallsRunOnTheMainThreadInOrderOneAtATime) {
 }
 
 TEST(MainThreadCalls, CallsOfTwoWorkersQueuedWhileTheMainThreadIsBusyRunInArrivalOrder) {
+#if defined(__SANITIZE_THREAD__)
+    // The wake-ups are delivered here before their calls run, and Qt's hand-over of a posted
+    // event is invisible to ThreadSanitizer: it would report the event's deletion.
+    GTEST_SKIP() << "not under ThreadSanitizer";
+#endif
     // Counts the wake-ups posted to the main thread: one per queued call.
     struct PostedWakeUps : QObject {
         int count = 0;
