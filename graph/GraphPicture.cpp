@@ -32,6 +32,7 @@ void TGraphPicture::Rebuild(const QSize& size) {
 void TGraphPicture::InvertRectangle(const QPoint& a, const QPoint& b) {
     const int x1 = std::min(a.x(), b.x()), x2 = std::max(a.x(), b.x());
     const int y1 = std::min(a.y(), b.y()), y2 = std::max(a.y(), b.y());
+    if (a == b) return; // the drag's starting point: no rectangle yet
     std::vector<QPoint> pixels;
     for (int x = x1; x <= x2; ++x) {
         pixels.emplace_back(x, y1);

@@ -158,7 +158,11 @@ TGraphexForm::TGraphexForm(QWidget* owner)
     picture_->hide();
     graph_->SetSurface(&picture_->Image());
     graph_->OnPainted = [this](QPaintDevice* canvas) {
-        if (canvas == graph_->Surface()) picture_->update();
+        if (canvas != graph_->Surface()) return;
+        // A paint in the middle of a drag (a new reading) wiped the zoom rectangle: it is
+        // drawn again, so that the next move removes what is really there.
+        if (dragging_) picture_->InvertRectangle(anchor_, corner_);
+        picture_->update();
     };
 
     // Pages hidden: the window is shorter by the pages less the Setup button.

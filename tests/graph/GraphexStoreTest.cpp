@@ -91,7 +91,11 @@ TEST(GraphStore, SeriesIndexAndEmptiedStoreErrorsCarryTheirTexts) {
         {[&] { g.SetPointCount(-1); }, "Index (-1) out of range, max= 1400"},
         {[&] { g.PointCaption(1, 141); }, "Index (141) out of range, max= 140"},
         {[&] { g.FlatPointCaption(2241); }, "Index (2241) out of range, max= 2240"},
-        {[&] { g.SetPointCount(0); g.GetX(1); }, "Index (1) out of range, max= 0"},
+        {[&] {
+             g.SetPointCount(0);
+             g.GetX(1);
+         },
+         "Index (1) out of range, max= 0"},
     };
     for (const auto& [call, text] : cases)
         EXPECT_EQ(ErrorOf(call), text);
