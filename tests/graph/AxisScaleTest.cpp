@@ -153,6 +153,11 @@ TEST_F(LabelTexts, XLabelsFollowTheFormatAndNameTheTickMultiple) {
     EXPECT_EQ(XLabelText(1, 1, 1), locale.toString(QDate(1899, 12, 31), QLocale::ShortFormat));
     EXPECT_EQ(XLabelText(2, 10, 10.04), "10h00s");
     EXPECT_EQ(XLabelText(3, 0.01, 9.7501), "09h45m");
+    // The read-out's date and time: no time at exactly midnight.
+    const QString day = locale.toString(QDate(2023, 3, 15), QLocale::ShortFormat);
+    EXPECT_EQ(FormatDayDateTime(45000), day);
+    EXPECT_EQ(FormatDayDateTime(45000.75), day + " 18:00:00");
+    EXPECT_EQ(FormatDayDateTime(45000.9999999999), day + " 23:59:59");
 }
 
 } // namespace
