@@ -14,10 +14,18 @@ namespace velk {
 
 void Tgraphex::Paint() {
     if (pointCount_ == 0 || canvas_ == nullptr) return;
-    if (notifier_) notifier_->HideReadOutButton();
-    MarkerX = MarkerY = -1;
-    QPainter painter(canvas_);
-    TGraphPainter(*this, painter).Paint();
+    // An off-screen paint leaves the window's picture, with its pick circle, as it is.
+    if (!OffscreenRendering) {
+        if (notifier_) notifier_->HideReadOutButton();
+        MarkerX = MarkerY = -1;
+    }
+    {
+        QPainter painter;
+        if (!painter.begin(canvas_))
+            throw EgraphexError(QStringLiteral("Unable to draw the graph on this device"));
+        TGraphPainter(*this, painter).Paint();
+    }
+    if (OnPainted) OnPainted(canvas_);
 }
 
 TGraphPainter::TGraphPainter(Tgraphex& graph, QPainter& painter) : g_(graph), p_(painter) {
@@ -84,11 +92,11 @@ void TGraphPainter::Ranges() {
 }
 
 double TGraphPainter::PixelX(double x) const {
-    return RoundEven((x - g_.MapXMin) / g_.RangeX * g_.PlotWidth + g_.MarginX);
+    return RoundEven(g_.XToPixel(x));
 }
 
 double TGraphPainter::PixelY(double y) const {
-    return RoundEven((1 - (y - g_.MapYMin) / g_.RangeY) * g_.PlotHeight + g_.MarginY);
+    return RoundEven(g_.YToPixel(y));
 }
 
 void TGraphPainter::Curves() {
