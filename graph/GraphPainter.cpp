@@ -158,7 +158,7 @@ void TGraphPainter::Series(int s) {
                                     RoundToInt(px + capHalfWidth), yEnd);
             }
         }
-        stamp.AppendTo(pixels_, x, y);
+        Marker(stamp, color, x, y);
         if (tied) {
             if (!penUp) {
                 lines_.emplace_back(static_cast<int>(prevX), static_cast<int>(prevY), x, y);
@@ -202,10 +202,21 @@ const TMarkerStamp& TGraphPainter::Stamp(int pointType, int size, int penWidth) 
     return *stamps_.back();
 }
 
+void TGraphPainter::Marker(const TMarkerStamp& stamp, const QColor& color, int x, int y) {
+    if (stamp.Stamped()) {
+        stamp.AppendTo(pixels_, x, y);
+        return;
+    }
+    // Drawn where it stands, in the series' colour like the gathered pixels: the painter
+    // clips it to the picture.
+    SetGraphPen(p_, color, stamp.PenWidth());
+    DrawMarkerShape(p_, stamp.PointType(), stamp.R(), x, y);
+}
+
 void TGraphPainter::DrawPoint(int pointType, int size, int lineWidth, const QColor& color, int x,
                               int y) {
     pixels_.clear();
-    Stamp(pointType, size, RoundToInt(lineWidth * g_.Scale)).AppendTo(pixels_, x, y);
+    Marker(Stamp(pointType, size, RoundToInt(lineWidth * g_.Scale)), color, x, y);
     PutPixels(p_, pixels_, color);
     pixels_.clear();
 }
@@ -275,6 +286,9 @@ bool TGraphPainter::YTicks() {
     const int h = TextHeight();
     for (const TTick& t :
          WalkTicks(walk, g_.ViewYMin == 0 ? 0 : -1, g_.YMajorStep, g_.YMinorStep, false)) {
+        // A view starting at 0 has 0 on the bottom row, and the sign test marks the row below
+        // as well: a second "0" one pixel lower would read as a bold one.
+        if (g_.ViewYMin == 0 && t.pos == g_.PlotHeight + 1) continue;
         const int row = g_.MarginY + t.pos;
         SetGraphPen(p_, axes, g_.UnitWidth);
         if (!t.major) {
@@ -318,8 +332,9 @@ void TGraphPainter::ZeroLines() {
         const double y0 = PixelY(0);
         if (top < y0 && y0 < bottom) {
             SetGraphPen(p_, color, g_.UnitWidth, Qt::DashDotLine);
+            // Up to the frame's right edge, not AxesWidth past it across the frame.
             DrawLine(p_, {left + g_.AxesWidth, static_cast<int>(y0)},
-                     {right + g_.AxesWidth, static_cast<int>(y0)});
+                     {right, static_cast<int>(y0)});
         }
     }
     SetGraphPen(p_, color, g_.UnitWidth);

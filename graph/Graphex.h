@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include <QString>
@@ -32,6 +31,9 @@ enum TFontStyle : std::uint8_t {
     fsStrikeOut = 8,
 };
 
+// Raises the graph's index error for a series number outside 1..16.
+[[noreturn]] void RaiseSeriesIndexError(int series);
+
 // Per-series attribute indexed by series number 1..16 like the rest of the graph.
 template <class T> class TSeriesArray {
 public:
@@ -41,8 +43,7 @@ public:
 
 private:
     static std::size_t Slot(int series) {
-        if (series < 1 || series > MaxSeries)
-            throw std::out_of_range("series number out of range: " + std::to_string(series));
+        if (series < 1 || series > MaxSeries) RaiseSeriesIndexError(series);
         return static_cast<std::size_t>(series - 1);
     }
     std::array<T, MaxSeries> items_{};

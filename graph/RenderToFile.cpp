@@ -17,6 +17,7 @@ constexpr int DefaultAxisFontSize = 8;
 constexpr int DefaultCurveFontSize = 7;
 constexpr int JpegQuality = 80;
 constexpr int DotsPerMeter96Dpi = 3780; // the screen resolution font sizes are meant for
+constexpr qint64 MaxPicturePixels = qint64{1} << 28; // 1 GiB at 4 bytes a pixel
 
 } // namespace
 
@@ -115,7 +116,14 @@ void Tgraphex::RenderToFile(const QString& fileName, int kind, int width, int he
         throw EgraphexError(QStringLiteral("Picture size must be positive: ") +
                             QString::number(width) + QStringLiteral(" x ") +
                             QString::number(height));
-    QImage picture(width, height, QImage::Format_RGB32);
+    if (kind == 2 && (width > MaxJpegSide || height > MaxJpegSide))
+        throw EgraphexError(
+            QStringLiteral("A JPEG picture is at most %1 pixels wide and high: ").arg(MaxJpegSide) +
+            QString::number(width) + QStringLiteral(" x ") + QString::number(height));
+    // Larger pictures are refused before any allocation: a failed one of many gigabytes may
+    // not come back as a null picture but end the program.
+    const bool tooLarge = static_cast<qint64>(width) * height > MaxPicturePixels;
+    QImage picture = tooLarge ? QImage() : QImage(width, height, QImage::Format_RGB32);
     if (picture.isNull())
         throw EgraphexError(QStringLiteral("Not enough memory for a picture of ") +
                             QString::number(width) + QStringLiteral(" x ") +

@@ -82,6 +82,8 @@ TEST(GraphStore, SeriesIndexAndEmptiedStoreErrorsCarryTheirTexts) {
     const std::pair<std::function<void()>, const char*> cases[] = {
         {[&] { g.IsSeriesPresent(17); }, "Index (17) out of range, max= 16"},
         {[&] { g.SetUncertainty(17, true); }, "Index (17) out of range, max= 16"},
+        {[&] { g.PointType[0] = 1; }, "Index (0) out of range, max= 16"},
+        {[&] { g.SeriesTitle[17].clear(); }, "Index (17) out of range, max= 16"},
         // Refused before growing anything: the reads below still see 3 points.
         {[&] { g.SetY(17, 50, 0); }, "Index (17) out of range, max= 16"},
         {[&] { g.GetY(3, 1); }, "Data series does not exist : 3"},
