@@ -2,6 +2,7 @@
 // Event objects with manual or automatic reset and a timed wait, the way the device threads
 // signal each other (acknowledgements, replies, timer ticks, thread ends).
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -29,9 +30,10 @@ public:
     void AttachWaker(EventWaker* waker);
 
 private:
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable cv_;
-    bool set_ = false;
+    // Written under the lock; read without it by IsSet, which waiters watch in a loop.
+    std::atomic<bool> set_{false};
     EventWaker* waker_ = nullptr;
 };
 

@@ -16,15 +16,21 @@ constexpr int DotsPerMeter96Dpi = 3780;
 
 } // namespace
 
+QImage NewGraphPicture(int width, int height, const QColor& fill) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    if (picture.isNull()) return picture;
+    picture.setDotsPerMeterX(DotsPerMeter96Dpi);
+    picture.setDotsPerMeterY(DotsPerMeter96Dpi);
+    picture.fill(fill);
+    return picture;
+}
+
 QImage RenderHiresPicture(Tgraphex& g) {
     if (g.ImageHeight <= 0)
         throw EgraphexError(QStringLiteral("The graph window has no picture to scale from"));
-    QImage picture(HiresWidth, HiresHeight, QImage::Format_RGB32);
+    QImage picture = NewGraphPicture(HiresWidth, HiresHeight, ToQColor(g.BackgroundColor));
     if (picture.isNull())
         throw EgraphexError(QStringLiteral("Not enough memory for a picture of 2000 x 1500"));
-    picture.setDotsPerMeterX(DotsPerMeter96Dpi);
-    picture.setDotsPerMeterY(DotsPerMeter96Dpi);
-    picture.fill(ToQColor(g.BackgroundColor));
     TOffscreenRendering offscreen(g, &picture, HiresWidth, HiresHeight,
                                   static_cast<double>(HiresHeight) / g.ImageHeight);
     g.Paint();

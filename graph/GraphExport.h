@@ -11,6 +11,10 @@ namespace velk {
 
 class Tgraphex;
 
+// A picture of width x height at 96 dpi (the window's pictures and the exported ones share
+// it, so fonts come out the same size) filled with `fill`; null when it cannot be had.
+QImage NewGraphPicture(int width, int height, const QColor& fill);
+
 // 2000 x 1500 picture drawn at a scale relative to the window's picture (1500 / its height).
 QImage RenderHiresPicture(Tgraphex& g);
 

@@ -5,13 +5,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "graph/GraphExport.h"
+
 namespace velk {
-
-namespace {
-
-constexpr int DotsPerMeter96Dpi = 3780;
-
-} // namespace
 
 TGraphPicture::TGraphPicture(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
@@ -21,10 +17,7 @@ TGraphPicture::TGraphPicture(QWidget* parent) : QWidget(parent) {
 
 void TGraphPicture::Rebuild(const QSize& size) {
     // Assigned in place: the graph keeps pointing at the same QImage object.
-    image_ = QImage(std::max(size.width(), 1), std::max(size.height(), 1), QImage::Format_RGB32);
-    image_.setDotsPerMeterX(DotsPerMeter96Dpi);
-    image_.setDotsPerMeterY(DotsPerMeter96Dpi);
-    image_.fill(Qt::white);
+    image_ = NewGraphPicture(std::max(size.width(), 1), std::max(size.height(), 1), Qt::white);
     resize(image_.size());
     update();
 }
@@ -32,6 +25,7 @@ void TGraphPicture::Rebuild(const QSize& size) {
 void TGraphPicture::InvertRectangle(const QPoint& a, const QPoint& b) {
     const int x1 = std::min(a.x(), b.x()), x2 = std::max(a.x(), b.x());
     const int y1 = std::min(a.y(), b.y()), y2 = std::max(a.y(), b.y());
+    if (a == b) return; // the drag's starting point: no rectangle yet
     std::vector<QPoint> pixels;
     for (int x = x1; x <= x2; ++x) {
         pixels.emplace_back(x, y1);

@@ -24,7 +24,7 @@ public:
     void Rebuild(const QSize& size);
 
     // Inverts the outline of the rectangle with corners a and b, each pixel once, so that
-    // drawing it twice gives the picture back.
+    // drawing it twice gives the picture back. A rectangle of one point is empty.
     void InvertRectangle(const QPoint& a, const QPoint& b);
     // Inverts a circle of pen width 2 in the box (x - 5, y - 5) to (x + 6, y + 6).
     void InvertCircle(int x, int y);

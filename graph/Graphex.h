@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include <QString>
@@ -229,7 +228,8 @@ private:
     int imageWidth_, imageHeight_;
     int marginX_, marginY_, borderWidth_, axesWidth_;
     TMapping mapping_;
-    std::optional<TColours> colours_;
+    bool paper_ = false;
+    TColours colours_{};
 };
 
 } // namespace velk

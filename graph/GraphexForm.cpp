@@ -158,7 +158,11 @@ TGraphexForm::TGraphexForm(QWidget* owner)
     picture_->hide();
     graph_->SetSurface(&picture_->Image());
     graph_->OnPainted = [this](QPaintDevice* canvas) {
-        if (canvas == graph_->Surface()) picture_->update();
+        if (canvas != graph_->Surface()) return;
+        // A paint in the middle of a drag (a new reading) wiped the zoom rectangle: it is
+        // drawn again, so that the next move removes what is really there.
+        if (dragging_) picture_->InvertRectangle(anchor_, corner_);
+        picture_->update();
     };
 
     // Pages hidden: the window is shorter by the pages less the Setup button.
@@ -209,14 +213,12 @@ void TGraphexForm::BuildScalePage(QWidget* p) {
     MakeLabel(p, "LabelEch", QStringLiteral("Echantillons :"), 4, 64, 76);
     LabelNBEch = MakeLabel(p, "LabelNBEch", QStringLiteral("-"), 82, 64, 50);
     LabelXYpos = MakeLabel(p, "LabelXYpos", QString(), 140, 64, 376);
-    for (QWidget* w :
-         {static_cast<QWidget*>(NbreEditMinX), static_cast<QWidget*>(NbreEditMaxX),
-          static_cast<QWidget*>(SpeedButtonApplyX), static_cast<QWidget*>(BitBtnMX),
-          static_cast<QWidget*>(BitBtnPX), static_cast<QWidget*>(Label1),
-          static_cast<QWidget*>(Label3), static_cast<QWidget*>(NbreEditMinY),
-          static_cast<QWidget*>(NbreEditMaxY), static_cast<QWidget*>(SpeedButtonApplyY),
-          static_cast<QWidget*>(BitBtnPY), static_cast<QWidget*>(BitBtnMY),
-          static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label5)})
+    // Usable only while the scale of their axis is not automatic.
+    manualX_ = {NbreEditMinX, NbreEditMaxX, SpeedButtonApplyX, BitBtnMX, BitBtnPX, Label1, Label3};
+    manualY_ = {NbreEditMinY, NbreEditMaxY, SpeedButtonApplyY, BitBtnPY, BitBtnMY, Label4, Label5};
+    for (QWidget* w : manualX_)
+        w->setEnabled(false);
+    for (QWidget* w : manualY_)
         w->setEnabled(false);
 }
 
@@ -373,8 +375,14 @@ void TGraphexForm::Connect() {
     // Scale page.
     toggled(CheckBoxEchAutoX, [this] { CheckBoxEchAutoXClick(); });
     toggled(CheckBoxEchAutoY, [this] { CheckBoxEchAutoYClick(); });
-    click("SpeedButtonApplyX", [this] { SpeedButtonApplyXClick(); });
-    click("SpeedButtonApplyY", [this] { SpeedButtonApplyYClick(); });
+    click("SpeedButtonApplyX", [this, &g] {
+        ApplyRange(NbreEditMinX, NbreEditMaxX, g.ViewXMin, g.ViewXMax,
+                   QStringLiteral("X beginning > X end !!"));
+    });
+    click("SpeedButtonApplyY", [this, &g] {
+        ApplyRange(NbreEditMinY, NbreEditMaxY, g.ViewYMin, g.ViewYMax,
+                   QStringLiteral("Y beginning > Y end !!"));
+    });
     click("BitBtnMX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, -1, true); });
     click("BitBtnPX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, +1, true); });
     click("BitBtnPY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, -1, true); });
@@ -555,26 +563,30 @@ void TGraphexForm::SetPointTypeIndex(int index) {
 
 // ---- Scale page ----
 
+void TGraphexForm::SyncAutoScale(const QCheckBox* box, const std::vector<QWidget*>& manual,
+                                 bool& autoScale) {
+    for (QWidget* w : manual)
+        w->setEnabled(!box->isChecked());
+    autoScale = box->isChecked();
+}
+
 void TGraphexForm::SyncAutoScaleX() {
-    const bool manual = !CheckBoxEchAutoX->isChecked();
-    for (QWidget* w :
-         {static_cast<QWidget*>(NbreEditMinX), static_cast<QWidget*>(SpeedButtonApplyX),
-          static_cast<QWidget*>(NbreEditMaxX), static_cast<QWidget*>(BitBtnMX),
-          static_cast<QWidget*>(BitBtnPX), static_cast<QWidget*>(Label1),
-          static_cast<QWidget*>(Label3)})
-        w->setEnabled(manual);
-    graph_->AutoScaleX = !manual;
+    SyncAutoScale(CheckBoxEchAutoX, manualX_, graph_->AutoScaleX);
 }
 
 void TGraphexForm::SyncAutoScaleY() {
-    const bool manual = !CheckBoxEchAutoY->isChecked();
-    for (QWidget* w :
-         {static_cast<QWidget*>(NbreEditMinY), static_cast<QWidget*>(SpeedButtonApplyY),
-          static_cast<QWidget*>(NbreEditMaxY), static_cast<QWidget*>(BitBtnPY),
-          static_cast<QWidget*>(BitBtnMY), static_cast<QWidget*>(Label4),
-          static_cast<QWidget*>(Label5)})
-        w->setEnabled(manual);
-    graph_->AutoScaleY = !manual;
+    SyncAutoScale(CheckBoxEchAutoY, manualY_, graph_->AutoScaleY);
+}
+
+void TGraphexForm::UntickAutomaticScales() {
+    if (CheckBoxEchAutoY->isChecked()) {
+        CheckBoxEchAutoY->setChecked(false);
+        SyncAutoScaleY();
+    }
+    if (CheckBoxEchAutoX->isChecked()) {
+        CheckBoxEchAutoX->setChecked(false);
+        SyncAutoScaleX();
+    }
 }
 
 void TGraphexForm::CheckBoxEchAutoXClick() {
@@ -597,27 +609,16 @@ double FieldNumber(const NbreEdit* edit) {
 
 } // namespace
 
-void TGraphexForm::SpeedButtonApplyXClick() {
-    const double min = FieldNumber(NbreEditMinX);
-    const double max = FieldNumber(NbreEditMaxX);
+void TGraphexForm::ApplyRange(const NbreEdit* minEdit, const NbreEdit* maxEdit, double& viewMin,
+                              double& viewMax, const QString& refusal) {
+    const double min = FieldNumber(minEdit);
+    const double max = FieldNumber(maxEdit);
     if (min > max) {
-        ReportMessage(this, QStringLiteral("X beginning > X end !!"), TMessageKind::Information);
+        ReportMessage(this, refusal, TMessageKind::Information);
         return;
     }
-    graph_->ViewXMin = min;
-    graph_->ViewXMax = max;
-    graph_->Paint();
-}
-
-void TGraphexForm::SpeedButtonApplyYClick() {
-    const double min = FieldNumber(NbreEditMinY);
-    const double max = FieldNumber(NbreEditMaxY);
-    if (min > max) {
-        ReportMessage(this, QStringLiteral("Y beginning > Y end !!"), TMessageKind::Information);
-        return;
-    }
-    graph_->ViewYMin = min;
-    graph_->ViewYMax = max;
+    viewMin = min;
+    viewMax = max;
     graph_->Paint();
 }
 
@@ -632,14 +633,7 @@ void TGraphexForm::PanClick(double& viewMin, double& viewMax, int direction, boo
 void TGraphexForm::ZoomClick(bool zoomIn) {
     Tgraphex& g = *graph_;
     g.PaintEnabled = false;
-    if (CheckBoxEchAutoY->isChecked()) {
-        CheckBoxEchAutoY->setChecked(false);
-        SyncAutoScaleY();
-    }
-    if (CheckBoxEchAutoX->isChecked()) {
-        CheckBoxEchAutoX->setChecked(false);
-        SyncAutoScaleX();
-    }
+    UntickAutomaticScales();
     g.PaintEnabled = true;
     const double sign = zoomIn ? 1 : -1;
     const double dx = (g.ViewXMax - g.ViewXMin) / 5;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QWidget>
 
@@ -74,10 +75,14 @@ private:
     void SetPointTypeIndex(int index);
 
     // Scale page.
+    void SyncAutoScale(const QCheckBox* box, const std::vector<QWidget*>& manual, bool& autoScale);
+    // Zoom buttons and the zoom rectangle switch both automatic scales off.
+    void UntickAutomaticScales();
     void CheckBoxEchAutoXClick();
     void CheckBoxEchAutoYClick();
-    void SpeedButtonApplyXClick();
-    void SpeedButtonApplyYClick();
+    // The typed range, unless it is inverted (then `refusal` is shown).
+    void ApplyRange(const NbreEdit* minEdit, const NbreEdit* maxEdit, double& viewMin,
+                    double& viewMax, const QString& refusal);
     void PanClick(double& viewMin, double& viewMax, int direction, bool refreshFields);
     void ZoomClick(bool zoomIn);
     // General and axis pages.
@@ -116,6 +121,7 @@ private:
     bool labelsFrequencyReacts_ = false;
     bool dragging_ = false;
     QPoint anchor_, corner_;
+    std::vector<QWidget*> manualX_, manualY_;
 
     QFrame* PanelI = nullptr;
     QWidget* PanelP = nullptr;

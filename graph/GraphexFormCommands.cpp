@@ -35,9 +35,8 @@ QString WithExtension(const QString& name, const QString& extension) {
 }
 
 int PixelCount(const NbreEdit* edit) {
-    const auto value = ParseInteger(edit->Text());
-    if (!value) throw Exception(NotAnIntegerText(edit->Text()));
-    return *value;
+    if (const auto value = ParseInteger(edit->Text())) return *value;
+    throw Exception(NotAnIntegerText(edit->Text()));
 }
 
 } // namespace
@@ -224,14 +223,7 @@ void TGraphexForm::ImageMouseUp(Qt::MouseButton button, int x, int y) {
         g.ViewYMin = view->yMin;
         g.ViewYMax = view->yMax;
         g.PaintEnabled = false;
-        if (CheckBoxEchAutoY->isChecked()) {
-            CheckBoxEchAutoY->setChecked(false);
-            SyncAutoScaleY();
-        }
-        if (CheckBoxEchAutoX->isChecked()) {
-            CheckBoxEchAutoX->setChecked(false);
-            SyncAutoScaleX();
-        }
+        UntickAutomaticScales();
         UpdateRangeFields();
         g.PaintEnabled = true;
         g.Paint();

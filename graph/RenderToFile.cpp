@@ -69,12 +69,12 @@ TOffscreenRendering::~TOffscreenRendering() {
     g.TickLengthX = g.TickLengthY = DefaultTickLength;
     g.AxisFontSize = DefaultAxisFontSize;
     g.CurveFontSize = DefaultCurveFontSize;
-    if (colours_) {
-        g.BackgroundColor = colours_->background;
-        g.BorderColor = colours_->border;
-        g.AxesColor = colours_->axes;
-        g.OriginColor = colours_->origin;
-        g.GridColor = colours_->grid;
+    if (paper_) {
+        g.BackgroundColor = colours_.background;
+        g.BorderColor = colours_.border;
+        g.AxesColor = colours_.axes;
+        g.OriginColor = colours_.origin;
+        g.GridColor = colours_.grid;
     }
     const TMapping& m = mapping_;
     g.PlotWidth = m.plotWidth, g.PlotHeight = m.plotHeight;
@@ -91,9 +91,10 @@ TOffscreenRendering::~TOffscreenRendering() {
 
 void TOffscreenRendering::ForPaper(double f) {
     Tgraphex& g = graph_;
-    if (!colours_)
+    if (!paper_)
         colours_ =
             TColours{g.BackgroundColor, g.BorderColor, g.AxesColor, g.OriginColor, g.GridColor};
+    paper_ = true;
     g.BackgroundColor = ColorWhite;
     g.BorderColor = g.AxesColor = g.OriginColor = g.GridColor = ColorBlack;
     if (f < 0.3) {

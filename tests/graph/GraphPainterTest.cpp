@@ -239,7 +239,8 @@ TEST(MarkerShapes, StampsMatchTheShapesDrawnInPlace) {
         for (int r : {0, 1, 3, 7})
             for (int pen : {0, 1, 3})
                 for (QPoint at : {QPoint(20, 20), QPoint(41, 33)}) {
-                    QImage direct(80, 60, QImage::Format_RGB32), stamped(80, 60, QImage::Format_RGB32);
+                    QImage direct(80, 60, QImage::Format_RGB32),
+                        stamped(80, 60, QImage::Format_RGB32);
                     direct.fill(Qt::white);
                     stamped.fill(Qt::white);
                     QPainter p(&direct), q(&stamped);

@@ -2,7 +2,6 @@
 // Helpers for the graph window tests: a window set up and fed as the main window does it,
 // choosers that answer from the test, and the recorded messages.
 
-#include <deque>
 #include <optional>
 
 #include <QApplication>
@@ -22,41 +21,30 @@
 
 namespace velk::test {
 
-// Answers every chooser from queues the test fills; an empty queue means "cancel".
+// Answers every chooser from lists the test fills; an empty list means "cancel". The
+// printer prints to `pdfPath`; every question is answered Yes.
 struct TScriptedChoosers : TGraphexChoosers {
-    std::deque<QString> fileNames;
-    std::deque<QColor> colors;
-    std::deque<bool> answers;
-    QString pdfPath; // the printer prints to this PDF file; empty cancels
-    QStringList questions;
+    QStringList fileNames, questions;
+    QList<QColor> colors;
+    QString pdfPath;
 
-    static QString Next(std::deque<QString>& q) {
-        if (q.empty()) return {};
-        QString v = q.front();
-        q.pop_front();
-        return v;
+    QString SaveFileName(QWidget*, const QString&) override { return OpenFileName(nullptr); }
+    QString OpenFileName(QWidget*) override {
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
-    QString SaveFileName(QWidget*, const QString&) override { return Next(fileNames); }
-    QString OpenFileName(QWidget*) override { return Next(fileNames); }
     std::optional<QColor> Color(QWidget*, const QColor&) override {
-        if (colors.empty()) return std::nullopt;
-        const QColor c = colors.front();
-        colors.pop_front();
-        return c;
+        if (colors.isEmpty()) return std::nullopt;
+        return colors.takeFirst();
     }
     std::optional<TChosenFont> Font(QWidget*) override { return std::nullopt; }
     bool Printer(QWidget*, QPrinter& printer) override {
-        if (pdfPath.isEmpty()) return false;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdfPath);
-        return true;
+        return !pdfPath.isEmpty();
     }
     bool Confirm(QWidget*, const QString& text) override {
         questions << text;
-        if (answers.empty()) return true;
-        const bool yes = answers.front();
-        answers.pop_front();
-        return yes;
+        return true;
     }
 };
 

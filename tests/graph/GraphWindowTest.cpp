@@ -1,6 +1,8 @@
 // The graph window driven through its real widgets: feeding, the scale and axis pages,
 // resizing, pages shown and hidden, and pictures of every page for a person to look at.
 
+#include <array>
+
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -9,6 +11,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
+#include "common/NumberFormat.h"
 #include "tests/graph/GraphWindowSupport.h"
 
 using namespace velk;
@@ -80,6 +83,115 @@ TEST_F(GraphWindow, EveryPageReadableWithNothingOverlapping) {
             form_, pages->widget(i),
             QStringLiteral("page%1_%2").arg(i + 1).arg(pages->widget(i)->objectName()));
     }
+}
+
+// A graph of x 0..10 and y 0..100 with its automatic view.
+class ScalePage : public GraphWindow {
+protected:
+    ScalePage() {
+        for (int k = 0; k <= 10; ++k)
+            Feed(k, 10 * k);
+    }
+    std::array<double, 4> View() {
+        return {G().ViewXMin, G().ViewXMax, G().ViewYMin, G().ViewYMax};
+    }
+};
+
+TEST_F(ScalePage, ZoomInOnAnAutomaticGraphAndPanBackAndForth) {
+    const auto [x0, x1, y0, y1] = View();
+    Click("SpeedButtonZp");
+    EXPECT_FALSE(Find<QCheckBox>("CheckBoxEchAutoX")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("CheckBoxEchAutoY")->isChecked());
+    EXPECT_TRUE(Find<NbreEdit>("NbreEditMinX")->isEnabled());
+    const double dx = (x1 - x0) / 5, dy = (y1 - y0) / 5;
+    EXPECT_EQ(View(), (std::array{x0 + dx, x1 - dx, y0 + dy, y1 - dy}));
+    EXPECT_EQ(Find<NbreEdit>("NbreEditMinX")->text(), FormatGeneral(x0 + dx, 5));
+    EXPECT_EQ(G().MapXMin, x0 + dx) << "painted";
+
+    const auto zoomed = View();
+    for (const char* button : {"BitBtnPX", "BitBtnPX", "BitBtnMX", "BitBtnMX", "BitBtnMY",
+                               "BitBtnMY", "BitBtnPY", "BitBtnPY"})
+        Click(button);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_NEAR(View()[i], zoomed[i], 1e-9) << i;
+    EXPECT_EQ(Find<NbreEdit>("NbreEditMaxY")->text(), FormatGeneral(G().ViewYMax, 5));
+}
+
+TEST_F(ScalePage, TypedRangesAppliedOrRefused) {
+    QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoX"), Qt::LeftButton, {}, {5, 8});
+    ASSERT_FALSE(G().AutoScaleX);
+    const struct {
+        const char *min, *max;
+        QString message;
+        double mapMin, mapMax;
+    } cases[] = {
+        {"5", "5", {}, 4.5, 5.5}, // equal ends are widened by a tenth of the value
+        {"6", "5", "X beginning > X end !!", 4.5, 5.5},
+        {"abc", "5", "'abc' is not a valid floating point value", 4.5, 5.5},
+        {"-2", "3", {}, -2, 3},
+    };
+    for (const auto& c : cases) {
+        messages_.texts.clear();
+        SetField("NbreEditMinX", c.min);
+        SetField("NbreEditMaxX", c.max);
+        Click("SpeedButtonApplyX");
+        EXPECT_EQ(messages_.texts, c.message.isEmpty() ? QStringList() : QStringList{c.message});
+        EXPECT_EQ(G().MapXMin, c.mapMin) << c.min;
+        EXPECT_EQ(G().MapXMax, c.mapMax) << c.max;
+    }
+    QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoY"), Qt::LeftButton, {}, {5, 8});
+    SetField("NbreEditMinY", "9");
+    SetField("NbreEditMaxY", "1");
+    Click("SpeedButtonApplyY");
+    EXPECT_EQ(messages_.texts.back(), "Y beginning > Y end !!");
+}
+
+TEST_F(ScalePage, LabelsFrequencyFixesTheTickSteps) {
+    QTest::mouseClick(Find<QCheckBox>("CheckBoxUnit"), Qt::LeftButton, {}, {5, 8});
+    auto* spinX = Find<QSpinBox>("SpinEditXpuiss");
+    auto* spinY = Find<QSpinBox>("SpinEditPuissY");
+    EXPECT_TRUE(spinX->isEnabled());
+    spinX->setValue(1);
+    spinY->setValue(1);
+    Click("Button8");
+    Feed(11, 110); // painted again by the feeder
+    EXPECT_EQ(G().XMajorStep, 10);
+    EXPECT_EQ(G().YMajorStep, 10);
+    EXPECT_EQ(spinX->value(), 1);
+    EXPECT_EQ(spinY->value(), 1);
+    QTest::mouseClick(Find<QCheckBox>("CheckBoxUnit"), Qt::LeftButton, {}, {5, 8});
+    EXPECT_TRUE(G().AutoLabelExponent);
+    EXPECT_EQ(spinX->value(), G().XLabelExponent) << "the spins show what the paint chose";
+    EXPECT_EQ(G().XMajorStep, 1);
+}
+
+TEST_F(ScalePage, ExtraHeightGoesToThePictureOnly) {
+    const auto pictureHeight = [this] { return form_->Picture()->height(); };
+    auto* panel = Find<QWidget>("PanelP");
+    EXPECT_EQ(pictureHeight(), 372);
+    form_->resize(600, 500);
+    EXPECT_EQ(Picture().size(), QSize(595, 472));
+    EXPECT_EQ(panel->geometry(), QRect(0, 476, 600, 24));
+    Click("ButtonSet"); // the pages add their height to the window, not to the picture
+    EXPECT_EQ(form_->height(), 604);
+    EXPECT_EQ(pictureHeight(), 472);
+    EXPECT_EQ(panel->height(), 128);
+    EXPECT_EQ(form_->minimumSize(), QSize(537, 327));
+    form_->resize(600, 700);
+    EXPECT_EQ(pictureHeight(), 568);
+    EXPECT_EQ(panel->height(), 128);
+    Click("ButtonHidePanel");
+    EXPECT_EQ(form_->height(), 596);
+    EXPECT_EQ(pictureHeight(), 568);
+    EXPECT_EQ(form_->minimumSize(), QSize(263, 224));
+}
+
+TEST_F(ScalePage, CurvesPageNamesAnAbsentSeriesAndTakesColours) {
+    choosers_->colors = {QColor(0, 0, 255)};
+    Click("Button5");
+    EXPECT_EQ(G().SeriesColor[1], 0xFF0000u) << "stored as 0x00BBGGRR";
+    Find<QSpinBox>("SpinC")->setValue(2);
+    EXPECT_EQ(messages_.texts, QStringList{"This serie does not exist or is empty..."});
 }
 
 } // namespace

@@ -115,8 +115,8 @@ TEST_F(RenderToFile, BmpIs24BitWithMarginsOfATenthAndReplacesAnOldFile) {
         old.write(QByteArray(5'000'000, 'x'));
     }
     // Frame at a tenth of the picture each side: left column, bottom row.
-    for (const auto& [size, left, bottom] : {std::tuple{QSize(700, 500), 70, 450},
-                                             std::tuple{QSize(800, 600), 80, 540}}) {
+    for (const auto& [size, left, bottom] :
+         {std::tuple{QSize(700, 500), 70, 450}, std::tuple{QSize(800, 600), 80, 540}}) {
         g_.RenderToFile(path, 1, size.width(), size.height());
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
