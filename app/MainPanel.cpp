@@ -201,15 +201,15 @@ void TMainForm::BuildToolBar() {
     ToolBar->setGeometry(0, 0, kClientWidth, kToolBarHeight);
     ToolBar->setMovable(false);
     ToolBar->setIconSize(QSize(27, 27));
-    ToolButtonConnect = NewToolButton(ToolBar, "ToolButtonConnect", "connect.svg", "Connect");
+    ToolButtonConnect = NewToolButton(ToolBar, "ToolButtonConnect", "connect.png", "Connect");
     ToolButtonDisconnect =
-        NewToolButton(ToolBar, "ToolButtonDisconnect", "disconnect.svg", "Disconnect");
+        NewToolButton(ToolBar, "ToolButtonDisconnect", "disconnect.png", "Disconnect");
     AddToolSeparator(ToolBar);
     ToolButtonRefreshPeriod =
-        NewToolButton(ToolBar, "ToolButtonRefreshPeriod", "refresh-period.svg", "Refresh period");
+        NewToolButton(ToolBar, "ToolButtonRefreshPeriod", "refresh-period.png", "Refresh period");
     AddToolSeparator(ToolBar);
     ToolButtonAlarmMessageSetting =
-        NewToolButton(ToolBar, "ToolButtonAlarmMessageSetting", "mail-settings.svg", nullptr);
+        NewToolButton(ToolBar, "ToolButtonAlarmMessageSetting", "mail-settings.png", nullptr);
     ToolButtonDisconnect->setEnabled(false);
 
     connect(ToolButtonConnect, &QToolButton::clicked, this, [this] {

@@ -32,7 +32,7 @@ TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAndAFixedSize) {
     EXPECT_EQ(form.findChild<QProgressBar*>("ProgressBarLN2Level")->value(), 0);
     EXPECT_TRUE(form.findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
     EXPECT_FALSE(form.findChild<QToolButton*>("ToolButtonDisconnect")->isEnabled());
-    EXPECT_FALSE(form.findChild<QToolButton*>("ToolButtonConnect")->icon().isNull());
+    EXPECT_FALSE(form.findChild<QToolButton*>("ToolButtonConnect")->icon().pixmap(27, 27).isNull());
     EXPECT_EQ(form.RichEdit()->toPlainText(), "Velk monitor  V1.00  10/01/01");
     EXPECT_EQ(form.RichEdit()->geometry(), QRect(0, 228, form.width(), 55));
     form.AddLogLine(QStringLiteral("first"));
