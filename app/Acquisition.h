@@ -14,24 +14,13 @@
 #include <QDateTime>
 #include <QString>
 
+#include "app/Channels.h"
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
 #include "devices/HiresTim.h"
 
 namespace velk {
-
-// A pair of values indexed by channel (controller address) 1 or 2.
-template <class T> class TChannels {
-public:
-    T& operator[](int channel) { return items_.at(static_cast<std::size_t>(channel - 1)); }
-    const T& operator[](int channel) const {
-        return items_.at(static_cast<std::size_t>(channel - 1));
-    }
-
-private:
-    std::array<T, 2> items_{};
-};
 
 // The quantities of one tick, in the order it reads them.
 enum TQuantity : int {
