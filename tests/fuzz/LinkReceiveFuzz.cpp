@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "devices/EtherLinkUDP.h"
@@ -19,8 +18,6 @@
 using namespace velk;
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 class SocketlessLink final : public TEtherLinkUDP, private TSocketReceiveEvent {
 public:
@@ -42,8 +39,7 @@ public:
         resetting_ = true;
         ResetLink();
         resetting_ = false;
-        for (auto& slot : kept_)
-            slot.reset();
+        kept_.fill(false);
         next_ = link::FirstBoxSequence;
     }
 
@@ -58,10 +54,11 @@ public:
             // The first copy of a frame inside the window is the one kept; a payload too long
             // for its slot reaches the reader as an empty piece.
             if (d < TReorderBuffer::StoreWindow && !kept_[s]) {
-                const int length = Length - link::HeaderSize;
-                kept_[s] = length > link::SlotSize
-                               ? Bytes()
-                               : Bytes(Datagram + link::HeaderSize, Datagram + Length);
+                kept_[s] = true;
+                if (Length - link::HeaderSize > link::SlotSize)
+                    payloads_[s].clear();
+                else
+                    payloads_[s].assign(Datagram + link::HeaderSize, Datagram + Length);
             }
         }
         DoReceive(this, Datagram, Length);
@@ -91,8 +88,9 @@ protected:
 private:
     void OnReceive(const void* /*Sender*/, const std::uint8_t* Buffer,
                    int NbByteReceived) override {
-        FUZZ_CHECK(kept_[next_] && *kept_[next_] == Bytes(Buffer, Buffer + NbByteReceived));
-        kept_[next_].reset();
+        FUZZ_CHECK(kept_[next_] && std::equal(Buffer, Buffer + NbByteReceived,
+                                              payloads_[next_].begin(), payloads_[next_].end()));
+        kept_[next_] = false;
         next_ = static_cast<std::uint8_t>(next_ + 1);
     }
 
@@ -100,7 +98,8 @@ private:
     const std::uint8_t* current_ = nullptr;
     bool acknowledged_ = false;
     // The model: the payload kept for each number, and the number the reader gets next.
-    std::array<std::optional<Bytes>, TReorderBuffer::NbSlots> kept_;
+    std::array<bool, TReorderBuffer::NbSlots> kept_{};
+    std::array<std::vector<std::uint8_t>, TReorderBuffer::NbSlots> payloads_;
     std::uint8_t next_ = link::FirstBoxSequence;
 };
 
