@@ -1,5 +1,6 @@
 #include "app/SignalCloser.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -17,8 +18,12 @@ struct sigaction g_previous[3];
 const int kSignals[3] = {SIGTERM, SIGINT, SIGHUP};
 
 void OnSignalRaised(int) {
+    // The signal may land between a failed call and the reading of its errno; a failed write
+    // here (the pipe is full) must not change what that code reads.
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto n = ::write(g_pipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace

@@ -10,12 +10,22 @@ namespace {
 const QString kMain = QString::fromLatin1(kSectionMain);
 const QString kAlarm = QString::fromLatin1(kSectionAlarm);
 
-// Reals are kept with two significant digits in the locale's notation.
-QString RealText(double value) { return FormatGeneral(value, 2); }
+// Reals are kept with two significant digits in the locale's notation, not the program-wide
+// one: a number field switches that to '.', and the next start would refuse what was saved.
+QString RealText(double value) {
+    return FormatGeneral(value, 2, LocaleDecimalSeparator());
+}
 
-// A text the parser rejects leaves the value as it was.
+// Either separator is read, so that stores written with '.' in a comma locale still load. A
+// text that reads with neither leaves the value as it was.
 void ReadReal(const TIniStore& store, const QString& key, double& value) {
-    if (const auto parsed = ParseReal(store.ReadString(kAlarm, key, RealText(value)))) value = *parsed;
+    const QString text = store.ReadString(kAlarm, key, RealText(value));
+    for (const QChar separator : {LocaleDecimalSeparator(), QChar('.'), QChar(',')}) {
+        if (const auto parsed = ParseReal(text, separator)) {
+            value = *parsed;
+            return;
+        }
+    }
 }
 
 void ReadAlarm(const TIniStore& store, const QString& enabledKey, const QString& minKey,

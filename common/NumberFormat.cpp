@@ -13,17 +13,17 @@ namespace velk {
 
 namespace {
 
-QChar LocaleSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.size() == 1 ? point.at(0) : QChar('.');
-}
-
 std::atomic<char16_t>& SeparatorStore() {
-    static std::atomic<char16_t> separator{LocaleSeparator().unicode()};
+    static std::atomic<char16_t> separator{LocaleDecimalSeparator().unicode()};
     return separator;
 }
 
 } // namespace
+
+QChar LocaleDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 ? point.at(0) : QChar('.');
+}
 
 QChar DecimalSeparator() { return QChar(SeparatorStore().load()); }
 

@@ -14,6 +14,9 @@ namespace velk {
 QChar DecimalSeparator();
 void SetDecimalSeparator(QChar separator);
 
+// The separator of the user's numeric locale, whatever the program-wide one became.
+QChar LocaleDecimalSeparator();
+
 // General format with `digits` significant digits: fixed notation while the rounded value
 // has at most `digits` integer digits and is at least 0.0001 in magnitude, otherwise
 // "d.dddE-x" (no '+', no leading exponent zeros). Trailing zeros are dropped.

@@ -20,18 +20,17 @@ void ManualResetEvent::Reset() {
 }
 
 bool ManualResetEvent::IsSet() const {
-    std::lock_guard lock(mutex_);
-    return set_;
+    return set_.load();
 }
 
 bool ManualResetEvent::Wait(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return cv_.wait_for(lock, timeout, [this] { return set_; });
+    return cv_.wait_for(lock, timeout, [this] { return set_.load(); });
 }
 
 void ManualResetEvent::Wait() {
     std::unique_lock lock(mutex_);
-    cv_.wait(lock, [this] { return set_; });
+    cv_.wait(lock, [this] { return set_.load(); });
 }
 
 void ManualResetEvent::AttachWaker(EventWaker* waker) {

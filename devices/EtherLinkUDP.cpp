@@ -1,8 +1,6 @@
 #include "devices/EtherLinkUDP.h"
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "devices/LinkProtocol.h"
 
@@ -21,7 +19,18 @@ void TEtherLinkUDP::SetOnLinkError(TLinkErrorEvent Handler) {
 
 void TEtherLinkUDP::DoSetActive(bool Value) {
     SetPort(link::BoxPort);
-    TUDPComponent::DoSetActive(Value);
+    if (!Value) {
+        TUDPComponent::DoSetActive(false);
+        PortClaim_.Release();
+        return;
+    }
+    PortClaim_.Take(Port());
+    try {
+        TUDPComponent::DoSetActive(true);
+    } catch (...) {
+        PortClaim_.Release();
+        throw;
+    }
 }
 
 void TEtherLinkUDP::ResetLink() {
@@ -73,29 +82,10 @@ void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int L
 }
 
 bool TEtherLinkUDP::WaitAcknowledgement(std::uint8_t Sequence) {
-    using std::chrono::steady_clock;
     // Only an acknowledgement carrying this number counts: one of an earlier request that the
     // receive thread matched just before the number changed may still set the event.
-    const auto acknowledged = [&] { return AckedSequence_.load() == Sequence; };
-    // The box usually answers within tens of microseconds. Watching for it a short while
-    // spares the requester a second thread wake-up after the receive thread's, which on a
-    // busy machine costs as much as the whole round trip; then the event takes over.
-    const auto start = steady_clock::now();
-    while (steady_clock::now() - start < AckWatch) {
-        if (acknowledged()) return true;
-        std::this_thread::yield();
-    }
-    const auto deadline = start + link::AckTimeout;
-    for (;;) {
-        const auto now = steady_clock::now();
-        if (now >= deadline) return acknowledged();
-        AckEvent_.Wait(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
-        if (acknowledged()) return true;
-        // Set by a stale acknowledgement: listen again. The second look catches one that came
-        // between the first look and the reset.
-        AckEvent_.Reset();
-        if (acknowledged()) return true;
-    }
+    return WatchThenWait([&] { return AckedSequence_.load() == Sequence; }, AckEvent_, AckWatch,
+                         link::AckTimeout);
 }
 
 void TEtherLinkUDP::DoReceive(const void* /*Sender*/, const std::uint8_t* Buffer,

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "common/SyncEvents.h"
+#include "devices/PortClaim.h"
 #include "devices/ReorderBuffer.h"
 #include "devices/UDPSocketComponent.h"
 
@@ -71,6 +72,10 @@ private:
     TReorderBuffer Reorder_;
     std::mutex LinkErrorMutex_;
     TLinkErrorEvent OnLinkError_;
+    // Held while active. The socket binds with SO_REUSEADDR (the box simulator binds the same
+    // port on 127.0.0.2), which would also let a second link bind it and take the box's
+    // datagrams from the first.
+    TPortClaim PortClaim_;
 };
 
 } // namespace velk

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "devices/EthernetDispatcher.h"
 #include "devices/InstrumentFrame.h"
@@ -47,16 +46,9 @@ void TInstrumentConnection::OnReceive(const void* /*Sender*/, const std::uint8_t
 }
 
 bool TInstrumentConnection::WaitReply() {
-    // The reply usually follows the acknowledgement within microseconds. Watching the flag for
-    // a short while spares a thread wake-up, which on a busy machine costs as much as a round
-    // trip; then the event takes over for the rest of the time-out.
-    const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < kReplyWatch) {
-        if (replied_.load()) return true;
-        std::this_thread::yield();
-    }
-    return ResponseEvent.Wait(kReplyTimeout - std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                  std::chrono::steady_clock::now() - start));
+    // The flag is watched; the event, set first, stands for it while the flag is on its way.
+    return WatchThenWait([this] { return replied_.load() || ResponseEvent.IsSet(); }, ResponseEvent,
+                         kReplyWatch, kReplyTimeout);
 }
 
 QString TInstrumentConnection::Transact(const QByteArray& request) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -39,6 +40,12 @@ TDlgConnectionIP::TDlgConnectionIP(QWidget* owner) : QDialog(owner) {
     ButtonCancel->setGeometry(128, 48, 75, 25);
     ButtonCancel->setProperty(AbandonsEntryProperty, true);
     connect(ButtonCancel, &QPushButton::clicked, this, [this] { done(2); });
+    // Neither button is the default: Qt would make whichever last had the focus answer Enter,
+    // and Enter in a field would then cancel once the focus had passed Cancel.
+    for (QPushButton* button : {ButtonOk, ButtonCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     QWidget* previous = ButtonCancel;
     setTabOrder(ButtonOk, ButtonCancel);
@@ -78,6 +85,21 @@ void TDlgConnectionIP::GetAddress(int& a1, int& a2, int& a3, int& a4) const {
 
 void TDlgConnectionIP::reject() {
     done(2);
+}
+
+void TDlgConnectionIP::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the focused button only; in a field it does nothing, and Escape does not
+    // cancel (no button is the cancel button). Space on a button is the button's own.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
+        break;
+    case Qt::Key_Escape:
+        break;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }
 
 void TDlgConnectionIP::ButtonOkClick() {

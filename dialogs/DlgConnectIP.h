@@ -6,6 +6,7 @@
 
 #include "common/Errors.h"
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -32,6 +33,9 @@ public:
     void GetAddress(int& a1, int& a2, int& a3, int& a4) const;
 
     void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ButtonOkClick();

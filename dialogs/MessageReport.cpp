@@ -16,8 +16,10 @@ TMessageReporter& Reporter() {
 void ShowMessageBox(QWidget* parent, const QString& text, TMessageKind kind) {
     QWidget* owner = parent ? parent->window() : nullptr;
     const bool error = kind == TMessageKind::Error;
-    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    error ? QStringLiteral("Error") : QApplication::applicationName(), text,
+    const QMessageBox::Icon icon = error                               ? QMessageBox::Critical
+                                   : kind == TMessageKind::Information ? QMessageBox::Information
+                                                                       : QMessageBox::NoIcon;
+    QMessageBox box(icon, error ? QStringLiteral("Error") : QApplication::applicationName(), text,
                     QMessageBox::Ok, owner);
     box.setObjectName(QStringLiteral("ReportedMessage"));
     box.exec();

@@ -10,7 +10,7 @@ class QWidget;
 
 namespace velk {
 
-enum class TMessageKind { Plain, Error };
+enum class TMessageKind { Plain, Information, Error };
 
 using TMessageReporter =
     std::function<void(QWidget* parent, const QString& text, TMessageKind kind)>;

@@ -1,5 +1,6 @@
 #include "dialogs/NumberEdit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -72,12 +73,21 @@ bool TNumberEdit::CheckEntry() {
     if (text().isEmpty() || !isModified()) return true;
     const TNumberEntryCheck check = CheckNumberEntry(text(), typeValue_, minValue_, maxValue_);
     if (check.Accepted) {
-        setText(check.Text);
+        ShowResult(check.Text);
         return true;
     }
     ReportMessage(this, check.Message, TMessageKind::Plain);
     setFocus(Qt::OtherFocusReason);
     return false;
+}
+
+void TNumberEdit::ShowResult(const QString& result) {
+    // The length limits what the operator types, never the result: cut to a 10-character
+    // field, 1/300000 would read 3.33333333 instead of 3.33333333333333E-6. The limit widens
+    // while a result needs it and is back for the next entry.
+    if (typingLimit_ < 0) typingLimit_ = maxLength();
+    setMaxLength(std::max(typingLimit_, static_cast<int>(result.size())));
+    setText(result);
 }
 
 void TNumberEdit::focusOutEvent(QFocusEvent* event) {

@@ -51,9 +51,12 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void ShowResult(const QString& result);
+
     double maxValue_ = 0.0;
     double minValue_ = 0.0;
     TTypeValue typeValue_ = TTypeValue::Int;
+    int typingLimit_ = -1; // the length the operator may type, once a result has widened it
 };
 
 // A control with this property set true (a dialog's Cancel button) may take the focus from a

@@ -1,11 +1,13 @@
 #include "graph/AxisScale.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include <QDate>
 #include <QLocale>
 
+#include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 
 namespace velk {
@@ -189,6 +191,19 @@ QString FormatDayDate(double days) {
     if (!std::isfinite(days) || std::fabs(days) > 3e6) return {};
     const QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(std::trunc(days)));
     return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+QString FormatDayDateTime(double days) {
+    const QString date = FormatDayDate(days);
+    if (date.isEmpty()) return date;
+    // The fraction is the time of day, also before 1899 (where the whole part is negative).
+    const double fraction = std::fabs(days - std::trunc(days));
+    if (fraction == 0) return date;
+    constexpr qint64 msPerDay = 86'400'000;
+    const qint64 ms =
+        std::min<qint64>(static_cast<qint64>(RoundEven(fraction * msPerDay)), msPerDay - 1);
+    const QDate day = QDate(1899, 12, 30).addDays(static_cast<qint64>(std::trunc(days)));
+    return DateTimeText(QDateTime(day, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms))));
 }
 
 QString XLabelText(int format, double majorStep, double value) {

@@ -75,6 +75,9 @@ QString FormatHoursMinutes(double hours);
 QString TwoDigits(int n);
 // A day count since 30 December 1899 as the locale's short date.
 QString FormatDayDate(double days);
+// A day count as the locale's short date and the time of day (hh:mm:ss); the time is left
+// out at exactly midnight.
+QString FormatDayDateTime(double days);
 // X tick label by XLabelFormat: 0 number, 1 date, 2 h-m-s, 3 h-m.
 QString XLabelText(int format, double majorStep, double value);
 

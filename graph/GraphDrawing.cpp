@@ -105,7 +105,8 @@ void DrawMarkerShape(QPainter& painter, int pointType, int r, int x, int y) {
         painter.drawEllipse(QRect(x - r, y - r, 2 * r, 2 * r));
         break;
     case 3:
-        painter.drawRect(QRect(x - r, y - r, 2 * r - 1, 2 * r - 1));
+        // A box from (x, y) to (x, y) covers no pixel; QRect would draw it as one.
+        if (r > 0) painter.drawRect(QRect(x - r, y - r, 2 * r - 1, 2 * r - 1));
         break;
     case 4: {
         PutPixels(painter, {QPoint(x, y)}, painter.pen().color());

@@ -14,10 +14,18 @@ namespace velk {
 
 void Tgraphex::Paint() {
     if (pointCount_ == 0 || canvas_ == nullptr) return;
-    if (notifier_) notifier_->HideReadOutButton();
-    MarkerX = MarkerY = -1;
-    QPainter painter(canvas_);
-    TGraphPainter(*this, painter).Paint();
+    // An off-screen paint leaves the window's picture, with its pick circle, as it is.
+    if (!OffscreenRendering) {
+        if (notifier_) notifier_->HideReadOutButton();
+        MarkerX = MarkerY = -1;
+    }
+    {
+        QPainter painter;
+        if (!painter.begin(canvas_))
+            throw EgraphexError(QStringLiteral("Unable to draw the graph on this device"));
+        TGraphPainter(*this, painter).Paint();
+    }
+    if (OnPainted) OnPainted(canvas_);
 }
 
 TGraphPainter::TGraphPainter(Tgraphex& graph, QPainter& painter) : g_(graph), p_(painter) {
@@ -84,11 +92,11 @@ void TGraphPainter::Ranges() {
 }
 
 double TGraphPainter::PixelX(double x) const {
-    return RoundEven((x - g_.MapXMin) / g_.RangeX * g_.PlotWidth + g_.MarginX);
+    return RoundEven(g_.XToPixel(x));
 }
 
 double TGraphPainter::PixelY(double y) const {
-    return RoundEven((1 - (y - g_.MapYMin) / g_.RangeY) * g_.PlotHeight + g_.MarginY);
+    return RoundEven(g_.YToPixel(y));
 }
 
 void TGraphPainter::Curves() {
@@ -150,7 +158,7 @@ void TGraphPainter::Series(int s) {
                                     RoundToInt(px + capHalfWidth), yEnd);
             }
         }
-        stamp.AppendTo(pixels_, x, y);
+        Marker(stamp, color, x, y);
         if (tied) {
             if (!penUp) {
                 lines_.emplace_back(static_cast<int>(prevX), static_cast<int>(prevY), x, y);
@@ -194,10 +202,21 @@ const TMarkerStamp& TGraphPainter::Stamp(int pointType, int size, int penWidth) 
     return *stamps_.back();
 }
 
+void TGraphPainter::Marker(const TMarkerStamp& stamp, const QColor& color, int x, int y) {
+    if (stamp.Stamped()) {
+        stamp.AppendTo(pixels_, x, y);
+        return;
+    }
+    // Drawn where it stands, in the series' colour like the gathered pixels: the painter
+    // clips it to the picture.
+    SetGraphPen(p_, color, stamp.PenWidth());
+    DrawMarkerShape(p_, stamp.PointType(), stamp.R(), x, y);
+}
+
 void TGraphPainter::DrawPoint(int pointType, int size, int lineWidth, const QColor& color, int x,
                               int y) {
     pixels_.clear();
-    Stamp(pointType, size, RoundToInt(lineWidth * g_.Scale)).AppendTo(pixels_, x, y);
+    Marker(Stamp(pointType, size, RoundToInt(lineWidth * g_.Scale)), color, x, y);
     PutPixels(p_, pixels_, color);
     pixels_.clear();
 }
@@ -267,6 +286,9 @@ bool TGraphPainter::YTicks() {
     const int h = TextHeight();
     for (const TTick& t :
          WalkTicks(walk, g_.ViewYMin == 0 ? 0 : -1, g_.YMajorStep, g_.YMinorStep, false)) {
+        // A view starting at 0 has 0 on the bottom row, and the sign test marks the row below
+        // as well: a second "0" one pixel lower would read as a bold one.
+        if (g_.ViewYMin == 0 && t.pos == g_.PlotHeight + 1) continue;
         const int row = g_.MarginY + t.pos;
         SetGraphPen(p_, axes, g_.UnitWidth);
         if (!t.major) {
@@ -310,8 +332,9 @@ void TGraphPainter::ZeroLines() {
         const double y0 = PixelY(0);
         if (top < y0 && y0 < bottom) {
             SetGraphPen(p_, color, g_.UnitWidth, Qt::DashDotLine);
+            // Up to the frame's right edge, not AxesWidth past it across the frame.
             DrawLine(p_, {left + g_.AxesWidth, static_cast<int>(y0)},
-                     {right + g_.AxesWidth, static_cast<int>(y0)});
+                     {right, static_cast<int>(y0)});
         }
     }
     SetGraphPen(p_, color, g_.UnitWidth);

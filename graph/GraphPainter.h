@@ -39,6 +39,8 @@ private:
     void ZeroLines();
     void Captions();
     void DrawPoint(int pointType, int size, int lineWidth, const QColor& color, int x, int y);
+    // Gathers a stamped marker's pixels, or draws one too large to stamp at once.
+    void Marker(const TMarkerStamp& stamp, const QColor& color, int x, int y);
     const TMarkerStamp& Stamp(int pointType, int size, int penWidth);
 
     void UseFont(int pointSize);

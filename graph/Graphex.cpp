@@ -31,6 +31,10 @@ void Release(std::vector<double>& values) {
 
 } // namespace
 
+void RaiseSeriesIndexError(int series) {
+    throw EgraphexError(IndexErrorText(series, MaxSeries));
+}
+
 Tgraphex::Tgraphex() : pointCaptions_(static_cast<std::size_t>(MaxSeries * MaxPointCaptions)) {
     LineWidth.Fill(1);
 }

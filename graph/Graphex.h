@@ -5,8 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include <QString>
@@ -31,6 +31,9 @@ enum TFontStyle : std::uint8_t {
     fsStrikeOut = 8,
 };
 
+// Raises the graph's index error for a series number outside 1..16.
+[[noreturn]] void RaiseSeriesIndexError(int series);
+
 // Per-series attribute indexed by series number 1..16 like the rest of the graph.
 template <class T> class TSeriesArray {
 public:
@@ -40,8 +43,7 @@ public:
 
 private:
     static std::size_t Slot(int series) {
-        if (series < 1 || series > MaxSeries)
-            throw std::out_of_range("series number out of range: " + std::to_string(series));
+        if (series < 1 || series > MaxSeries) RaiseSeriesIndexError(series);
         return static_cast<std::size_t>(series - 1);
     }
     std::array<T, MaxSeries> items_{};
@@ -139,6 +141,14 @@ public:
     bool OffscreenRendering = false;
     int MarkerX = -1, MarkerY = -1;
 
+    // ---- Mapping of the last paint, exact (not rounded) ----
+    // Pixel column of abscissa x and pixel row of ordinate y.
+    double XToPixel(double x) const { return (x - MapXMin) / RangeX * PlotWidth + MarginX; }
+    double YToPixel(double y) const { return (1 - (y - MapYMin) / RangeY) * PlotHeight + MarginY; }
+    // Value of pixel column c and of pixel row r, both counted from the plot's margin.
+    double ColumnValue(double c) const { return c / PlotWidth * RangeX + MapXMin; }
+    double RowValue(double r) const { return (1 - r / PlotHeight) * RangeY + MapYMin; }
+
     // ---- Notifier (owned; a new one replaces and destroys the old) ----
     void SetNotifier(std::unique_ptr<TNotifySelecGraphForm> notifier);
     TNotifySelecGraphForm* Notifier() const { return notifier_.get(); }
@@ -153,6 +163,9 @@ public:
 
     // Draws the whole graph on the canvas; nothing when there are no points or no canvas.
     void Paint();
+    // Called after every Paint that drew, with the canvas it drew on; the window refreshes
+    // its picture from here, so no caller has to remember to.
+    std::function<void(QPaintDevice* canvas)> OnPainted;
 
     // Saves the graph as a width x height picture: kind 1 a 24-bit BMP, kind 2 a JPEG of
     // quality 80. Raises EgraphexError when the size is not positive or the file cannot be
@@ -185,7 +198,9 @@ private:
 
 // Off-screen drawing of a graph (file, clipboard, printer): directs the drawing to `target`
 // with the sizes, margins, widths and fonts scaled, and on destruction puts the window's
-// settings back, errors included.
+// settings back, errors included. The window is not repainted afterwards, so the mapping,
+// view, tick steps, exponents and pick marker of its last paint are put back as well: the
+// position read-out, the zoom rectangle and the pick go on using them.
 class TOffscreenRendering {
 public:
     TOffscreenRendering(Tgraphex& graph, QPaintDevice* target, int width, int height, double scale);
@@ -193,10 +208,28 @@ public:
     TOffscreenRendering(const TOffscreenRendering&) = delete;
     TOffscreenRendering& operator=(const TOffscreenRendering&) = delete;
 
+    // Paper: white background, black lines, and font sizes by the printed fraction f of the
+    // page (below 0.3: 1.7 f times the default sizes; below 0.6: 2 f times; else the defaults).
+    void ForPaper(double f);
+
 private:
+    struct TMapping {
+        int plotWidth, plotHeight, labelGapX, labelGapY, markerX, markerY;
+        double mapXMin, mapXMax, mapYMin, mapYMax, rangeX, rangeY;
+        double viewXMin, viewXMax, viewYMin, viewYMax;
+        double xMajorStep, xMinorStep, yMajorStep, yMinorStep;
+        int xLabelExponent, yLabelExponent;
+    };
+    struct TColours {
+        TColor background, border, axes, origin, grid;
+    };
+
     Tgraphex& graph_;
     int imageWidth_, imageHeight_;
     int marginX_, marginY_, borderWidth_, axesWidth_;
+    TMapping mapping_;
+    bool paper_ = false;
+    TColours colours_{};
 };
 
 } // namespace velk

@@ -33,6 +33,8 @@ void OnJpegMessage(j_common_ptr, int) {}
 
 } // namespace
 
+static_assert(MaxJpegSide == JPEG_MAX_DIMENSION);
+
 QByteArray EncodeJpeg(const QImage& image, int quality) {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
         throw EgraphexError(QStringLiteral("Cannot make a JPEG of an empty picture"));

@@ -13,8 +13,13 @@ TMarkerStamp::TMarkerStamp(int pointType, int r, int penWidth)
     : pointType_(pointType), r_(std::max(r, 0)), penWidth_(penWidth) {
     if (pointType < 1 || pointType > 7) return;
     // Sizes come from unsigned settings times a positive scale; a negative one draws as 0.
-    int reach = (3 * std::max(r, 0) + 1) / 2 + std::max(penWidth, 1) + 4;
+    // The single pixel reaches nowhere, whatever its size and pen.
+    int reach = pointType == 4 ? 2 : (3 * std::max(r, 0) + 1) / 2 + std::max(penWidth, 1) + 4;
     reach += reach & 1; // even, so that each centre below has the parity it stands for
+    if (reach > MaxReach) {
+        stamped_ = false;
+        return;
+    }
     const int side = 2 * reach + 2;
     for (int parity = 0; parity < 4; ++parity) {
         const int cx = reach + (parity & 1);

@@ -1,7 +1,7 @@
 #pragma once
 // A point marker rasterised once into pixel offsets and stamped at every point: a paint
 // draws thousands of identical markers, and the stamp covers exactly the pixels the shape
-// drawn in place would.
+// drawn in place would. Markers too large to stamp are left to be drawn in place.
 
 #include <array>
 #include <cstdint>
@@ -13,8 +13,15 @@ namespace velk {
 
 class TMarkerStamp {
 public:
-    // Rasterises the shape drawn with a pen of `penWidth` pixels.
+    // Rasterises the shape drawn with a pen of `penWidth` pixels, unless it reaches further
+    // than MaxReach from its centre.
     TMarkerStamp(int pointType, int r, int penWidth);
+
+    // Farthest a stamped marker reaches: its scratch picture stays small whatever the size
+    // of the picture or the marker (a marker of a huge picture can be larger than memory).
+    static constexpr int MaxReach = 64;
+    // False for a marker too large to stamp; Offsets are then empty.
+    bool Stamped() const { return stamped_; }
 
     int PointType() const { return pointType_; }
     int R() const { return r_; }
@@ -29,6 +36,7 @@ public:
 
 private:
     int pointType_, r_, penWidth_;
+    bool stamped_ = true;
     std::array<std::vector<QPoint>, 4> offsets_;
 };
 

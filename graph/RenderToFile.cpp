@@ -17,6 +17,7 @@ constexpr int DefaultAxisFontSize = 8;
 constexpr int DefaultCurveFontSize = 7;
 constexpr int JpegQuality = 80;
 constexpr int DotsPerMeter96Dpi = 3780; // the screen resolution font sizes are meant for
+constexpr qint64 MaxPicturePixels = qint64{1} << 28; // 1 GiB at 4 bytes a pixel
 
 } // namespace
 
@@ -24,7 +25,15 @@ TOffscreenRendering::TOffscreenRendering(Tgraphex& graph, QPaintDevice* target, 
                                          int height, double scale)
     : graph_(graph), imageWidth_(graph.ImageWidth), imageHeight_(graph.ImageHeight),
       marginX_(graph.MarginX), marginY_(graph.MarginY), borderWidth_(graph.BorderWidth),
-      axesWidth_(graph.AxesWidth) {
+      axesWidth_(graph.AxesWidth), mapping_{
+                                       graph.PlotWidth,     graph.PlotHeight, graph.LabelGapX,
+                                       graph.LabelGapY,     graph.MarkerX,    graph.MarkerY,
+                                       graph.MapXMin,       graph.MapXMax,    graph.MapYMin,
+                                       graph.MapYMax,       graph.RangeX,     graph.RangeY,
+                                       graph.ViewXMin,      graph.ViewXMax,   graph.ViewYMin,
+                                       graph.ViewYMax,      graph.XMajorStep, graph.XMinorStep,
+                                       graph.YMajorStep,    graph.YMinorStep, graph.XLabelExponent,
+                                       graph.YLabelExponent} {
     Tgraphex& g = graph_;
     g.DirectDrawingTo(target);
     g.OffscreenRendering = true;
@@ -60,6 +69,44 @@ TOffscreenRendering::~TOffscreenRendering() {
     g.TickLengthX = g.TickLengthY = DefaultTickLength;
     g.AxisFontSize = DefaultAxisFontSize;
     g.CurveFontSize = DefaultCurveFontSize;
+    if (paper_) {
+        g.BackgroundColor = colours_.background;
+        g.BorderColor = colours_.border;
+        g.AxesColor = colours_.axes;
+        g.OriginColor = colours_.origin;
+        g.GridColor = colours_.grid;
+    }
+    const TMapping& m = mapping_;
+    g.PlotWidth = m.plotWidth, g.PlotHeight = m.plotHeight;
+    g.LabelGapX = m.labelGapX, g.LabelGapY = m.labelGapY;
+    g.MarkerX = m.markerX, g.MarkerY = m.markerY;
+    g.MapXMin = m.mapXMin, g.MapXMax = m.mapXMax, g.MapYMin = m.mapYMin, g.MapYMax = m.mapYMax;
+    g.RangeX = m.rangeX, g.RangeY = m.rangeY;
+    g.ViewXMin = m.viewXMin, g.ViewXMax = m.viewXMax;
+    g.ViewYMin = m.viewYMin, g.ViewYMax = m.viewYMax;
+    g.XMajorStep = m.xMajorStep, g.XMinorStep = m.xMinorStep;
+    g.YMajorStep = m.yMajorStep, g.YMinorStep = m.yMinorStep;
+    g.XLabelExponent = m.xLabelExponent, g.YLabelExponent = m.yLabelExponent;
+}
+
+void TOffscreenRendering::ForPaper(double f) {
+    Tgraphex& g = graph_;
+    if (!paper_)
+        colours_ =
+            TColours{g.BackgroundColor, g.BorderColor, g.AxesColor, g.OriginColor, g.GridColor};
+    paper_ = true;
+    g.BackgroundColor = ColorWhite;
+    g.BorderColor = g.AxesColor = g.OriginColor = g.GridColor = ColorBlack;
+    if (f < 0.3) {
+        g.AxisFontSize = RoundToInt(DefaultAxisFontSize * f * 1.7);
+        g.CurveFontSize = RoundToInt(DefaultCurveFontSize * f * 1.7);
+    } else if (f < 0.6) {
+        g.AxisFontSize = RoundToInt(DefaultAxisFontSize * f * 2);
+        g.CurveFontSize = RoundToInt(DefaultCurveFontSize * f * 2);
+    } else {
+        g.AxisFontSize = DefaultAxisFontSize;
+        g.CurveFontSize = DefaultCurveFontSize;
+    }
 }
 
 void Tgraphex::RenderToFile(const QString& fileName, int kind, int width, int height) {
@@ -69,7 +116,14 @@ void Tgraphex::RenderToFile(const QString& fileName, int kind, int width, int he
         throw EgraphexError(QStringLiteral("Picture size must be positive: ") +
                             QString::number(width) + QStringLiteral(" x ") +
                             QString::number(height));
-    QImage picture(width, height, QImage::Format_RGB32);
+    if (kind == 2 && (width > MaxJpegSide || height > MaxJpegSide))
+        throw EgraphexError(
+            QStringLiteral("A JPEG picture is at most %1 pixels wide and high: ").arg(MaxJpegSide) +
+            QString::number(width) + QStringLiteral(" x ") + QString::number(height));
+    // Larger pictures are refused before any allocation: a failed one of many gigabytes may
+    // not come back as a null picture but end the program.
+    const bool tooLarge = static_cast<qint64>(width) * height > MaxPicturePixels;
+    QImage picture = tooLarge ? QImage() : QImage(width, height, QImage::Format_RGB32);
     if (picture.isNull())
         throw EgraphexError(QStringLiteral("Not enough memory for a picture of ") +
                             QString::number(width) + QStringLiteral(" x ") +

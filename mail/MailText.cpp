@@ -82,6 +82,8 @@ QStringList BuildHeader(const TPostMessage& message, TSubType subType, const QSt
     const bool relabel =
         eightBitBody && charset.compare(QStringLiteral("us-ascii"), Qt::CaseInsensitive) == 0;
     header.append(ContentTypePrefix(subType) + (relabel ? QStringLiteral("utf-8") : charset));
+    // Without it a reader may take the body for 7-bit text and mangle its 8-bit bytes.
+    if (eightBitBody) header.append(QStringLiteral("Content-Transfer-Encoding: 8bit"));
     return header;
 }
 

@@ -30,7 +30,8 @@ void SetHeaderByName(QStringList& header, const QString& name, const QString& va
 QString ContentTypePrefix(TSubType subType);
 
 // The header lines of `message`, in the order the server receives them. A body that is
-// not plain 7-bit text is declared as UTF-8 even when `charset` says "us-ascii".
+// not plain 7-bit text is declared as UTF-8 even when `charset` says "us-ascii", and as
+// 8bit content.
 QStringList BuildHeader(const TPostMessage& message, TSubType subType, const QString& charset,
                         bool eightBitBody);
 

@@ -33,6 +33,7 @@ void TNMSMTP::Command(const QByteArray& command, int limit) {
 void TNMSMTP::Connect() {
     BusyMark mark(busy_);
     TPowersock::Connect();
+    mailFailed_ = false;
     try {
         ReadReply();
         if (ReplyNumber() > 399) throw Exception(ReplyText());
@@ -50,6 +51,14 @@ void TNMSMTP::Connect() {
 }
 
 void TNMSMTP::Disconnect() {
+    // After the server has hung up there is nobody to say QUIT to, and after a failed mail
+    // the dialogue may stand anywhere, even inside the data, where QUIT would be taken as
+    // text: the socket is closed quietly, so a caller can always disconnect after a failure.
+    if (!Connected() || mailFailed_) {
+        mailFailed_ = false;
+        TPowersock::Disconnect();
+        return;
+    }
     try {
         Transaction("QUIT");
     } catch (...) {
@@ -72,6 +81,7 @@ void TNMSMTP::BuildMessage() {
 void TNMSMTP::SendMail() {
     if (busy_) return;
     BusyMark mark(busy_);
+    mailFailed_ = true; // until the server has taken the mail
     BuildMessage();
     if (!Connected()) throw Exception(QStringLiteral("Not Connected"));
     const TPostMessage& m = postMessage_;
@@ -108,6 +118,7 @@ void TNMSMTP::SendMail() {
         throw Exception(
             QStringLiteral("Connection closed by the server before the mail was accepted"));
 
+    mailFailed_ = false;
     if (clearParams_) {
         postMessage_.ToAddress.clear();
         postMessage_.ToCarbonCopy.clear();

@@ -40,6 +40,7 @@ public:
     std::function<void(const QString&)> OnRecipientNotFound;
 
     void Connect() override;
+    // Sends QUIT and closes; after the server hung up or a mail failed it only closes, quietly.
     void Disconnect() override;
     void Abort() override;
     // Sends the message; returns at once without sending while the client is busy.
@@ -61,6 +62,7 @@ private:
     TSubType subType_ = TSubType::mtPlain;
     QString charset_ = QStringLiteral("us-ascii");
     bool busy_ = false;
+    bool mailFailed_ = false; // the last SendMail raised: the dialogue is out of step
 };
 
 } // namespace velk

@@ -54,7 +54,13 @@ void TPowersock::SetTimeOut(int milliseconds) {
     timeOut_ = milliseconds;
 }
 
-TPowersock::WaitEnd TPowersock::WaitFor(const std::function<void(Wait&)>& arm) {
+QDeadlineTimer TPowersock::WaitDeadline() const {
+    return timeOut_ > 0 ? QDeadlineTimer(timeOut_, Qt::PreciseTimer)
+                        : QDeadlineTimer(QDeadlineTimer::Forever);
+}
+
+TPowersock::WaitEnd TPowersock::WaitFor(const std::function<void(Wait&)>& arm,
+                                        const QDeadlineTimer& deadline) {
     Wait wait;
     QTimer timer;
     timer.setSingleShot(true);
@@ -65,8 +71,10 @@ TPowersock::WaitEnd TPowersock::WaitFor(const std::function<void(Wait&)>& arm) {
         wait.Finish();
     });
     arm(wait);
-    if (!wait.ready) {
-        if (timeOut_ > 0) timer.start(timeOut_);
+    if (!wait.ready && deadline.hasExpired()) {
+        wait.timedOut = true;
+    } else if (!wait.ready) {
+        if (!deadline.isForever()) timer.start(std::chrono::milliseconds(deadline.remainingTime()));
         waits_.push_back(&wait);
         wait.loop.exec();
         waits_.erase(std::find(waits_.begin(), waits_.end(), &wait));
@@ -76,15 +84,18 @@ TPowersock::WaitEnd TPowersock::WaitFor(const std::function<void(Wait&)>& arm) {
     return WaitEnd::Ready;
 }
 
-TPowersock::WaitEnd TPowersock::WaitSocket(QSocketNotifier::Type type) {
+TPowersock::WaitEnd TPowersock::WaitSocket(QSocketNotifier::Type type,
+                                           const QDeadlineTimer& deadline) {
     QSocketNotifier notifier(fd_, type);
-    return WaitFor([&notifier](Wait& wait) {
-        QObject::connect(&notifier, &QSocketNotifier::activated, &wait.loop, [&wait] {
-            if (wait.canceled) return;
-            wait.ready = true;
-            wait.Finish();
-        });
-    });
+    return WaitFor(
+        [&notifier](Wait& wait) {
+            QObject::connect(&notifier, &QSocketNotifier::activated, &wait.loop, [&wait] {
+                if (wait.canceled) return;
+                wait.ready = true;
+                wait.Finish();
+            });
+        },
+        deadline);
 }
 
 void TPowersock::Abort() {
@@ -101,14 +112,16 @@ QHostAddress TPowersock::ResolveHost() {
         bool failed = true;
         int lookupId = -1;
         QObject context;
-        const WaitEnd end = WaitFor([&](Wait& wait) {
-            lookupId = QHostInfo::lookupHost(host_, &context, [&](const QHostInfo& info) {
-                result = info;
-                failed = info.error() != QHostInfo::NoError;
-                wait.ready = true;
-                wait.Finish();
-            });
-        });
+        const WaitEnd end = WaitFor(
+            [&](Wait& wait) {
+                lookupId = QHostInfo::lookupHost(host_, &context, [&](const QHostInfo& info) {
+                    result = info;
+                    failed = info.error() != QHostInfo::NoError;
+                    wait.ready = true;
+                    wait.Finish();
+                });
+            },
+            WaitDeadline());
         if (end != WaitEnd::Ready) {
             QHostInfo::abortHostLookup(lookupId);
             throw ESockError(end == WaitEnd::TimedOut ? QStringLiteral("Host Lookup Timed Out")
@@ -162,7 +175,7 @@ void TPowersock::OpenConnection(const QHostAddress& address) {
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), length) != 0) {
         error = errno;
         if (error == EINPROGRESS || error == EINTR) {
-            const WaitEnd end = WaitSocket(QSocketNotifier::Write);
+            const WaitEnd end = WaitSocket(QSocketNotifier::Write, WaitDeadline());
             if (end != WaitEnd::Ready) {
                 CloseSocket();
                 throw ESockError(end == WaitEnd::TimedOut ? QStringLiteral("Connection Timed out")
@@ -214,26 +227,32 @@ void TPowersock::RaiseSocketError(int errnoValue) {
 }
 
 void TPowersock::WriteBytes(const QByteArray& data) {
-    qsizetype sent = 0;
-    while (sent < data.size()) {
-        if (fd_ < 0) {
-            lastError_ = SocketErrorFromErrno(ENOTCONN);
-            throw ESockError(SocketErrorMessage(lastError_), lastError_);
+    // Each buffer of at most kBufferSize bytes has TimeOut to leave, however slowly the server
+    // takes it.
+    for (qsizetype start = 0; start < data.size(); start += kBufferSize) {
+        const qsizetype end = std::min(data.size(), start + kBufferSize);
+        const QDeadlineTimer deadline = WaitDeadline();
+        qsizetype sent = start;
+        while (sent < end) {
+            if (fd_ < 0) {
+                lastError_ = SocketErrorFromErrno(ENOTCONN);
+                throw ESockError(SocketErrorMessage(lastError_), lastError_);
+            }
+            const auto block = static_cast<size_t>(end - sent);
+            const ssize_t n = ::send(fd_, data.constData() + sent, block, MSG_NOSIGNAL);
+            if (n > 0) {
+                sent += n;
+                continue;
+            }
+            const int error = errno;
+            if (n < 0 && error == EINTR) continue;
+            if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK)) {
+                if (WaitSocket(QSocketNotifier::Write, deadline) != WaitEnd::Ready)
+                    throw EAbortError(QStringLiteral("Socket send aborted"));
+                continue;
+            }
+            RaiseSocketError(n < 0 ? error : EPIPE);
         }
-        const auto block = static_cast<size_t>(std::min(kBufferSize, data.size() - sent));
-        const ssize_t n = ::send(fd_, data.constData() + sent, block, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += n;
-            continue;
-        }
-        const int error = errno;
-        if (n < 0 && error == EINTR) continue;
-        if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK)) {
-            if (WaitSocket(QSocketNotifier::Write) != WaitEnd::Ready)
-                throw EAbortError(QStringLiteral("Socket send aborted"));
-            continue;
-        }
-        RaiseSocketError(n < 0 ? error : EPIPE);
     }
 }
 
@@ -247,6 +266,8 @@ void TPowersock::WriteLine(const QByteArray& text) {
 
 QByteArray TPowersock::ReadLine() {
     char buffer[4096];
+    // One deadline for the whole line: a server sending a byte at a time cannot stretch it.
+    const QDeadlineTimer deadline = WaitDeadline();
     for (;;) {
         const qsizetype end = received_.indexOf('\n');
         if (end >= 0 || received_.size() >= kBufferSize) {
@@ -269,7 +290,7 @@ QByteArray TPowersock::ReadLine() {
         const int error = errno;
         if (error == EINTR) continue;
         if (error == EAGAIN || error == EWOULDBLOCK) {
-            if (WaitSocket(QSocketNotifier::Read) != WaitEnd::Ready)
+            if (WaitSocket(QSocketNotifier::Read, deadline) != WaitEnd::Ready)
                 throw EAbortError(QStringLiteral("Socket readln aborted"));
             continue;
         }

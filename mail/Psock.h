@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QSocketNotifier>
@@ -82,9 +83,12 @@ private:
     enum class WaitEnd { Ready, TimedOut, Canceled };
     struct Wait;
 
-    // Runs a local event loop until `arm` reports readiness, the time-out passes or Abort.
-    WaitEnd WaitFor(const std::function<void(Wait&)>& arm);
-    WaitEnd WaitSocket(QSocketNotifier::Type type);
+    // The end of one wait (a look-up, a connection, a line read, a buffer sent) TimeOut from
+    // now: however the data trickle in, that one wait ends by then.
+    QDeadlineTimer WaitDeadline() const;
+    // Runs a local event loop until `arm` reports readiness, the deadline passes or Abort.
+    WaitEnd WaitFor(const std::function<void(Wait&)>& arm, const QDeadlineTimer& deadline);
+    WaitEnd WaitSocket(QSocketNotifier::Type type, const QDeadlineTimer& deadline);
     QHostAddress ResolveHost();
     void OpenConnection(const QHostAddress& address);
     void CloseSocket();

@@ -1,17 +1,21 @@
 // Cost of a whole graph paint (16 series x 1400 points, tied, circle markers of size 1)
-// against the same points drawn as bare QPainter polylines, and of JPEG pictures.
+// against the same points drawn as bare QPainter polylines, of JPEG pictures, and of a full
+// graph window: one fed point with its repaint, and one zoom-rectangle release.
 
 #include <cmath>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "graph/GraphPicture.h"
 #include "graph/Graphex.h"
+#include "graph/GraphexForm.h"
 
 namespace {
 
@@ -99,11 +103,64 @@ void BM_RenderJpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderJpeg)->Args({700, 500})->Args({2000, 1500})->Unit(benchmark::kMillisecond);
 
+// A shown window whose picture is 700 x 500, holding the full store.
+velk::TGraphexForm* FullWindow() {
+    auto* form = new velk::TGraphexForm(nullptr);
+    form->resize(705, 500 + 4 + 24);
+    Fill(form->Graph());
+    form->show();
+    form->UpdateGraph();
+    QApplication::processEvents();
+    return form;
+}
+
+// One reading for every series, as the main window feeds it, then the window on screen.
+void BM_WindowFeedAndRepaint(benchmark::State& state) {
+    velk::TGraphexForm* form = FullWindow();
+    if (form->Picture()->Image().size() != QSize(700, 500))
+        state.SkipWithError("the window's picture is not 700 x 500");
+    velk::Tgraphex& g = form->Graph();
+    int k = Points;
+    for (auto _ : state) {
+        ++k;
+        g.SetPointCount(g.PointCount() + 1); // rolls: the oldest point goes
+        g.SetX(g.PointCount(), k / 60.0);
+        for (int s = 1; s <= Series; ++s)
+            g.SetY(s, g.PointCount(), ValueAt(s, k));
+        form->UpdateGraph();
+        form->repaint();
+    }
+    delete form;
+}
+BENCHMARK(BM_WindowFeedAndRepaint)->Unit(benchmark::kMillisecond);
+
+void Mouse(QWidget* picture, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    QMouseEvent event(type, at, picture->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(picture, &event);
+}
+
+// A zoom rectangle dragged over the plot and released: the view changes and all is redrawn.
+void BM_WindowZoomRelease(benchmark::State& state) {
+    velk::TGraphexForm* form = FullWindow();
+    velk::Tgraphex& g = form->Graph();
+    QWidget* picture = form->Picture();
+    const double x0 = g.ViewXMin, x1 = g.ViewXMax, y0 = g.ViewYMin, y1 = g.ViewYMax;
+    for (auto _ : state) {
+        g.ViewXMin = x0, g.ViewXMax = x1, g.ViewYMin = y0, g.ViewYMax = y1;
+        Mouse(picture, QEvent::MouseButtonPress, {100, 80}, Qt::LeftButton);
+        Mouse(picture, QEvent::MouseMove, {400, 300}, Qt::LeftButton);
+        Mouse(picture, QEvent::MouseButtonRelease, {400, 300}, Qt::NoButton);
+        form->repaint();
+    }
+    delete form;
+}
+BENCHMARK(BM_WindowZoomRelease)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,5 +1,7 @@
-// Runs the real velk-monitor program and ends it with SIGTERM, as a logout would.
+// Runs the real velk-monitor program and ends it with SIGTERM, as a logout would; the
+// handler that does so leaves errno alone.
 
+#include <cerrno>
 #include <csignal>
 
 #include <QDeadlineTimer>
@@ -9,6 +11,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include "app/SignalCloser.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -60,6 +63,20 @@ TEST(MonitorProcess, SigtermClosesTheWindowAndSavesTheSettings) {
     ASSERT_TRUE(RunAndTerminate(config.path()));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), edited);
+}
+
+TEST(MonitorProcess, TheSignalHandlerLeavesErrnoAsItFoundIt) {
+    QWidget window;
+    velk::SignalCloser closer(&window);
+    // Nothing reads the handler's pipe here, so its writes soon fail with EAGAIN.
+    for (int i = 0; i < 20000; ++i) {
+        errno = ENOTTY;
+        std::raise(SIGHUP);
+        if (errno != ENOTTY) {
+            ADD_FAILURE() << "errno " << errno << " after " << i + 1 << " signals";
+            break;
+        }
+    }
 }
 
 } // namespace

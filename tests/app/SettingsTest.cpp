@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -19,10 +20,12 @@ protected:
         GlobalParameters() = velk::TGlobalParameters{};
         separator_ = velk::DecimalSeparator();
         velk::SetDecimalSeparator(QChar('.'));
+        QLocale::setDefault(QLocale::c());
     }
     void TearDown() override {
         GlobalParameters() = velk::TGlobalParameters{};
         velk::SetDecimalSeparator(separator_);
+        QLocale::setDefault(locale_);
     }
     QString Path() const { return dir_.filePath(QStringLiteral("ZURazirod.ini")); }
     void WriteFile(const QByteArray& text) const {
@@ -37,6 +40,7 @@ protected:
 
     QTemporaryDir dir_;
     QChar separator_;
+    QLocale locale_;
 };
 
 TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
@@ -97,14 +101,21 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     EXPECT_EQ(p.SMTPServer, "mail.lab");
 }
 
-TEST_F(Settings, RealsFollowTheProgramsDecimalSeparator) {
-    velk::SetDecimalSeparator(QChar(','));
-    GlobalParameters().AlarmTemp[2].Max = 0.5;
+TEST_F(Settings, RealsUseTheLocalesSeparatorWhateverTheProgramSwitchedToAndReadEither) {
+    QLocale::setDefault(QLocale(QLocale::German)); // a number field has switched the program to '.'
+    GlobalParameters().AlarmVacuum.Max = 0.002;
     velk::SaveSettings(Path());
-    EXPECT_TRUE(ReadFile().contains("alarmtempmax2=0,5\n"));
-    GlobalParameters() = velk::TGlobalParameters{};
-    velk::LoadSettings(Path());
-    EXPECT_EQ(GlobalParameters().AlarmTemp[2].Max, 0.5);
+    EXPECT_TRUE(ReadFile().contains("alarmvacuummax=0,002\n"));
+    // Stores written with the program's '.' in a comma locale load as well.
+    for (const auto& [text, value] : {std::pair<const char*, double>{"0,002", 0.002},
+                                      {"0.002", 0.002},
+                                      {"-1,8E2", -180},
+                                      {"-1.8E2", -180}}) {
+        WriteFile(QByteArray("[VelkM_alarm]\nalarmvacuummax=") + text);
+        GlobalParameters() = velk::TGlobalParameters{};
+        velk::LoadSettings(Path());
+        EXPECT_EQ(GlobalParameters().AlarmVacuum.Max, value) << text;
+    }
 }
 
 TEST_F(Settings, SavingKeepsForeignKeysAndNeverLeavesAPartialFile) {
@@ -129,7 +140,8 @@ TEST_F(Settings, AStoreThatCannotBeWrittenRaisesAndKeepsTheOldFile) {
     // A folder where the temporary file should go makes the save fail before the rename.
     const QString blocked = dir_.filePath(QStringLiteral("blocked"));
     ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/ZURazirod.ini")));
-    EXPECT_THROW(velk::SaveSettings(blocked + QStringLiteral("/ZURazirod.ini")), velk::EIniStoreError);
+    EXPECT_THROW(velk::SaveSettings(blocked + QStringLiteral("/ZURazirod.ini")),
+                 velk::EIniStoreError);
     EXPECT_EQ(ReadFile(), QByteArray("[VelkM_main]\nRefreshRate=4000\n"));
 }
 

@@ -73,6 +73,19 @@ TEST_F(LinkTest, FramesAreDeliveredInOrderOnceAndResetClearsTheWindow) {
     EXPECT_EQ(Stream.WaitFor(7), "A123456");
 }
 
+TEST_F(LinkTest, AFrameRepeatedAfterTheNumbersWrappedIsNotDeliveredAgain) {
+    Reset();
+    std::string expected;
+    for (int n = 1; n <= 2 * 256; ++n) {
+        const std::string payload(1, char('a' + n % 26));
+        SendAcked(std::uint8_t(n % 256), payload);
+        expected += payload;
+        // A late copy of frame 1, delivered already, in both rounds of the numbers.
+        if (n % 256 == 2) SendAcked(1, "X");
+    }
+    EXPECT_EQ(Stream.WaitFor(expected.size()), expected);
+}
+
 TEST_F(LinkTest, WindowLeavesFrames80To110AheadUnacknowledged) {
     std::string marks;
     for (const int distance : {79, 80, 110, 111}) {
@@ -124,7 +137,7 @@ TEST_F(LinkTest, PayloadOver114BytesIsRefusedWithoutSending) {
     EXPECT_EQ(request.at(0), 129);
 }
 
-TEST_F(LinkTest, ConfigurationChangeIsRefusedWhileActive) {
+TEST_F(LinkTest, ConfigurationChangeAndASecondLinkAreRefusedWhileActive) {
     const std::vector<std::function<void(TEtherLinkUDP&, bool Change)>> setters = {
         [](TEtherLinkUDP& l, bool c) { l.SetAddrB1(c ? 10 : 127); },
         [](TEtherLinkUDP& l, bool c) { l.SetPort(c ? 193 : 192); },
@@ -135,7 +148,14 @@ TEST_F(LinkTest, ConfigurationChangeIsRefusedWhileActive) {
         EXPECT_EQ(test::MessageOf<ESocketUDPError>([&] { setter(*Link, true); }),
                   "Can't change value while UDP socket is active");
     }
+    // Two sockets on port 192 would share the box's datagrams.
+    TEthernetLinkShared second;
+    EXPECT_EQ(test::MessageOf<ESocketUDPError>([&] { test::OpenLink(second); }),
+              "Error during Creation (UDP socket): port 192 is already in use by another "
+              "monitor or velk-probe");
+    second.SetActive(false);
     Link->SetActive(false);
+    EXPECT_NO_THROW(test::OpenLink(second));
     for (const auto& setter : setters)
         EXPECT_NO_THROW(setter(*Link, true));
     EXPECT_EQ(Link->Port(), 193);
@@ -190,7 +210,7 @@ TEST_F(LinkTest, DestroyingOrDetachingWaitsForARunningHandler) {
     }
 }
 
-TEST_F(LinkTest, DeviceThatNeverAnswersIsReportedAfter99Sends) {
+TEST_F(LinkTest, DeviceThatNeverAnswersIsReportedAfter99SendsAFailedSendAtOnce) {
     const auto retransmissions = Link->Retransmissions();
     auto done = Command({0, 4, 0, 0});
     int sends = 0;
@@ -204,6 +224,17 @@ TEST_F(LinkTest, DeviceThatNeverAnswersIsReportedAfter99Sends) {
     auto next = Command({0, 4, 0, 0});
     EXPECT_EQ(AckNextRequest().at(0), 130);
     next.get();
+    // A send the system refuses (broadcast without the permission) fails at once.
+    Link->SetActive(false);
+    for (auto set : {&TUDPComponent::SetAddrB1, &TUDPComponent::SetAddrB2,
+                     &TUDPComponent::SetAddrB3, &TUDPComponent::SetAddrB4})
+        ((*Link).*set)(255);
+    Link->SetActive(true);
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint8_t command[] = {0, 4, 0, 0};
+    EXPECT_EQ(test::MessageOf<EEtherLinkError>([&] { Link->SendCommand(command, 4); }),
+              "Error while sending data (UDP socket)");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
 }
 
 TEST(LinkActivation, FailureLeavesActiveSetWithoutSocketUntilDeactivated) {

@@ -33,5 +33,29 @@ TEST(LinkWithBoxSimulator, RepliesArriveInOrderDespiteLossDuplicationAndReorderi
     EXPECT_TRUE(box.Stop()) << "velk-boxsim did not end cleanly on SIGTERM";
 }
 
+TEST(LinkWithBoxSimulator, AResetDropsTheFramesTheBoxStillHeldBack) {
+    VELK_NEEDS_PORT_192();
+    // Every datagram of the box is held back 400 ms; an unacknowledged frame goes out again
+    // every 150 ms, so copies of the old reply are still held when the reset comes.
+    boxsim::TBoxSimLauncher box((test::BinDir() + "/velk-boxsim").toStdString(),
+                                {"--address", "127.0.0.2", "--echo", "3", "--reorder", "1",
+                                 "--reorder-ms", "400", "--resend-ms", "150", "--seed", "7"});
+    test::TStreamRecorder stream;
+    TEthernetLinkShared link;
+    test::OpenLink(link, &stream);
+    link.ResetLink();
+    std::string expected;
+    for (const std::string body : {"old;", "new;"}) {
+        const QByteArray payload = RequestWithLength(QByteArray::fromStdString(body));
+        link.SendCommand(reinterpret_cast<const std::uint8_t*>(payload.constData()),
+                         static_cast<int>(payload.size()));
+        expected += body;
+        ASSERT_EQ(stream.WaitFor(expected.size(), std::chrono::seconds(10)), expected);
+        link.ResetLink();
+    }
+    link.SetActive(false);
+    EXPECT_EQ(stream.WaitFor(0), expected) << "a stale frame was taken for a new one";
+}
+
 } // namespace
 } // namespace velk

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include "devices/EthernetDispatcher.h"
 #include "tests/TestSupport.h"
 #include "tools/boxsim/BoxSimLauncher.h"
 #include "tools/boxsim/HeldValues.h"
@@ -118,6 +119,14 @@ TEST_F(ProbeTest, UsageAndLinkErrorsExitWithTwo) {
     const ProbeResult result = RunProbe({"127.0.0.9"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.errors, "velk-probe: The device does not respond !\n");
+    // Another program's link holds the port: the probe must not take the box's datagrams.
+    velk::TEthernetLinkShared link;
+    link.SetPort(192);
+    link.SetActive(true);
+    const ProbeResult held = RunProbe({"127.0.0.2"});
+    EXPECT_EQ(held.exitCode, 2);
+    EXPECT_EQ(held.errors, "velk-probe: Error during Creation (UDP socket): port 192 is already "
+                           "in use by another monitor or velk-probe\n");
 }
 
 } // namespace

@@ -466,19 +466,38 @@ TEST(DlgConnectionIP, HasTheDesignedLayoutWithOkFocusedFirst) {
     }
 }
 
-TEST(DlgConnectionIP, OkHandsBackTheAddressAndCancelOrCloseSaySo) {
+TEST(DlgConnectionIP, OkByClickSpaceOrEnterOnItOnlyCancelOrTheFrameCancel) {
     TDlgConnectionIP dlg;
     dlg.SetAddress(192, 168, 0, 10);
-    test::WhenModal([&dlg] { Named(dlg, "ButtonOk")->click(); });
-    ASSERT_EQ(dlg.ShowModal(), 1);
+    // Neither button is a default or cancel button: Enter or Escape in a field does nothing.
+    const std::pair<const char*, int> ways[] = {{"click Ok", 1},
+                                                {"Space on Ok", 1},
+                                                {"Enter on Ok", 1},
+                                                {"click Cancel", 2},
+                                                {"in a field", 2}};
+    for (const auto& [way, result] : ways) {
+        SCOPED_TRACE(way);
+        bool stayedOpen = true;
+        test::WhenModal([&dlg, way = std::string(way), &stayedOpen] {
+            QPushButton* ok = Named(dlg, "ButtonOk");
+            if (way == "click Ok") ok->click();
+            if (way == "Space on Ok") QTest::keyClick(ok, Qt::Key_Space);
+            if (way == "Enter on Ok") QTest::keyClick(ok, Qt::Key_Return);
+            if (way == "click Cancel") Named(dlg, "ButtonCancel")->click();
+            if (way != "in a field") return;
+            Field(dlg, 2)->setFocus();
+            QTest::keyClick(Field(dlg, 2), Qt::Key_Return);
+            QTest::keyClick(Field(dlg, 2), Qt::Key_Escape);
+            stayedOpen = dlg.isVisible();
+            dlg.close();
+        });
+        EXPECT_EQ(dlg.ShowModal(), result);
+        EXPECT_TRUE(stayedOpen);
+        Named(dlg, "ButtonOk")->setFocus();
+    }
     int a[4] = {-1, -1, -1, -1};
     dlg.GetAddress(a[0], a[1], a[2], a[3]);
     EXPECT_EQ(std::vector<int>(a, a + 4), (std::vector<int>{192, 168, 0, 10}));
-
-    test::WhenModal([&dlg] { Named(dlg, "ButtonCancel")->click(); });
-    EXPECT_EQ(dlg.ShowModal(), 2);
-    test::WhenModal([&dlg] { dlg.close(); });
-    EXPECT_EQ(dlg.ShowModal(), 2);
 }
 
 TEST(DlgConnectionIP, FieldsTakeWholeNumbersUpTo255AndOnlyCancelSkipsTheCheck) {

@@ -162,10 +162,11 @@ struct NumberEditWindow {
     TNumberEdit* edit = new TNumberEdit(&window);
     QLineEdit* next = new QLineEdit(&window);
 
-    NumberEditWindow(TTypeValue type, double min, double max) {
+    NumberEditWindow(TTypeValue type, double min, double max, int maxLength = 32767) {
         auto* layout = new QVBoxLayout(&window);
         layout->addWidget(edit);
         layout->addWidget(next);
+        edit->setMaxLength(maxLength);
         edit->SetTypeValue(type);
         edit->SetMinValue(min);
         edit->SetMaxValue(max);
@@ -181,7 +182,8 @@ TEST(NumberEditWidget, LeavingTheFieldEvaluatesOrKeepsTheFocusWithAMessage) {
         double min, max; // equal bounds: no range check
         QString typed;
         bool accepted;
-        QString result; // the new text, or the message
+        QString result;        // the new text, or the message
+        int maxLength = 32767; // limits the typing, never the result
     } cases[] = {
         {Int, 0, 0, "7/2", false, "7/2 Invalid integer number !"},
         {Int, 0, 0, "6/2", true, "3"},
@@ -201,11 +203,13 @@ TEST(NumberEditWidget, LeavingTheFieldEvaluatesOrKeepsTheFocusWithAMessage) {
         {Float, 0, 0, "100000*100000", true, "10000000000"},
         {Float, 7, 7, "-1e9", false, "Invalid input !"},
         {Float, 7, 7, "-1000000", true, "-1000000"},
+        {Float, 0, 0, "1/300000", true, "3.33333333333333E-6", 10},
+        {Int, 0, 0, "12345", true, "123", 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
         MessageRecorder recorder;
-        NumberEditWindow w(c.type, c.min, c.max);
+        NumberEditWindow w(c.type, c.min, c.max, c.maxLength);
         QTest::keyClicks(w.edit, c.typed);
         test::PressTab();
         EXPECT_EQ(w.edit->text(), c.accepted ? c.result : c.typed);

@@ -114,9 +114,14 @@ protected:
 
 TEST_F(LabelTexts, FormatStepRoundsToTheStepAndShortensLongTexts) {
     const std::tuple<double, double, const char*> cases[] = {
-        {0.1, 0.30000000000000004, "0.3"}, {1000, 123456, "1.23E5"}, {10, -190.4, "-190"},
-        {1, -0.4, "0"},       {1e-5, 1.234e-5, "1E-5"},  {0.01, 1234.567, "1234.6"},
-        {100, 99999, "1E5"},  {0.5, 2.4, "2.5"},
+        {0.1, 0.30000000000000004, "0.3"},
+        {1000, 123456, "1.23E5"},
+        {10, -190.4, "-190"},
+        {1, -0.4, "0"},
+        {1e-5, 1.234e-5, "1E-5"},
+        {0.01, 1234.567, "1234.6"},
+        {100, 99999, "1E5"},
+        {0.5, 2.4, "2.5"},
     };
     for (const auto& [step, value, text] : cases)
         EXPECT_EQ(FormatStep(step, value), QString::fromLatin1(text)) << value;
@@ -124,9 +129,14 @@ TEST_F(LabelTexts, FormatStepRoundsToTheStepAndShortensLongTexts) {
 
 TEST_F(LabelTexts, HoursTextsLeaveOutZeroHoursAndMinutes) {
     const std::tuple<double, const char*, const char*> cases[] = {
-        {13.5, "13h30m00s", "13h30m"}, {0.25, "15m00s", "15m"},    {0, "00s", ""},
-        {9.75, "09h45m00s", "09h45m"}, {13, "13h00s", "13h"},      {-0.25, "-15m00s", "-15m"},
-        {NAN, "", ""},                 {1e300, "", ""},
+        {13.5, "13h30m00s", "13h30m"},
+        {0.25, "15m00s", "15m"},
+        {0, "00s", ""},
+        {9.75, "09h45m00s", "09h45m"},
+        {13, "13h00s", "13h"},
+        {-0.25, "-15m00s", "-15m"},
+        {NAN, "", ""},
+        {1e300, "", ""},
     };
     for (const auto& [hours, hms, hm] : cases) {
         EXPECT_EQ(FormatHoursMinutesSeconds(hours), QString::fromLatin1(hms)) << hours;
@@ -138,10 +148,16 @@ TEST_F(LabelTexts, HoursTextsLeaveOutZeroHoursAndMinutes) {
 TEST_F(LabelTexts, XLabelsFollowTheFormatAndNameTheTickMultiple) {
     const QLocale locale = QLocale::system();
     EXPECT_EQ(XLabelText(0, 10, 20.04), "20");
-    EXPECT_EQ(XLabelText(1, 1, 45000.02), locale.toString(QDate(2023, 3, 15), QLocale::ShortFormat));
+    EXPECT_EQ(XLabelText(1, 1, 45000.02),
+              locale.toString(QDate(2023, 3, 15), QLocale::ShortFormat));
     EXPECT_EQ(XLabelText(1, 1, 1), locale.toString(QDate(1899, 12, 31), QLocale::ShortFormat));
     EXPECT_EQ(XLabelText(2, 10, 10.04), "10h00s");
     EXPECT_EQ(XLabelText(3, 0.01, 9.7501), "09h45m");
+    // The read-out's date and time: no time at exactly midnight.
+    const QString day = locale.toString(QDate(2023, 3, 15), QLocale::ShortFormat);
+    EXPECT_EQ(FormatDayDateTime(45000), day);
+    EXPECT_EQ(FormatDayDateTime(45000.75), day + " 18:00:00");
+    EXPECT_EQ(FormatDayDateTime(45000.9999999999), day + " 23:59:59");
 }
 
 } // namespace

@@ -107,6 +107,9 @@ TEST_F(GraphPicture, ZeroLinesOnlyStrictlyInsideThePlot) {
     EXPECT_LT(inColumn, 398) << "dash-dot: with gaps";
     EXPECT_GT(CountIn(QRect(51, 350, 598, 1), RedPixel), 300);
     EXPECT_EQ(CountIn(QRect(0, 0, 700, 50), RedPixel), 0);
+    g_.AxesWidth = 9; // a whole dash-dot period
+    Repaint();
+    EXPECT_EQ(CountIn(QRect(651, 340, 49, 20), RedPixel), 0) << "past the right edge";
 }
 
 TEST_F(GraphPicture, DayAxisTicksEveryTenHoursWithHalfLengthHourlyMinors) {
@@ -118,6 +121,9 @@ TEST_F(GraphPicture, DayAxisTicksEveryTenHoursWithHalfLengthHourlyMinors) {
     EXPECT_EQ(g_.XMinorStep, 1);
     EXPECT_EQ(CountIn(QRect(300, 451, 1, 10), Black), 9) << "major tick of 10 h";
     EXPECT_EQ(CountIn(QRect(75, 451, 1, 10), Black), 4) << "minor tick of 1 h";
+    // The Y view starts at 0: one zero tick (and label), on the bottom row.
+    EXPECT_EQ(CountIn(QRect(40, 450, 10, 1), Black), 9);
+    EXPECT_EQ(CountIn(QRect(40, 451, 10, 1), Black), 0);
 }
 
 TEST_F(GraphPicture, TooFewLabelsWidenTheAutomaticViewByAFifth) {
@@ -193,6 +199,9 @@ TEST_F(GraphPicture, ErrorBarsAreClampedToThePlotArea) {
 }
 
 TEST_F(GraphPicture, DegeneratePicturesAndValuesPaintWithoutFault) {
+    image_.fill(Qt::cyan);
+    g_.Paint(); // no points: the picture stays as it was
+    EXPECT_EQ(CountIn(Everything, QColor(Qt::cyan).rgb()), 700 * 500);
     AddSeries(1, {{0, 1}, {NAN, 2}, {INFINITY, -INFINITY}, {1e308, 1e-308}}, Red);
     g_.AutoScaleX = g_.AutoScaleY = true;
     g_.PointType[1] = 7;
@@ -230,7 +239,8 @@ TEST(MarkerShapes, StampsMatchTheShapesDrawnInPlace) {
         for (int r : {0, 1, 3, 7})
             for (int pen : {0, 1, 3})
                 for (QPoint at : {QPoint(20, 20), QPoint(41, 33)}) {
-                    QImage direct(80, 60, QImage::Format_RGB32), stamped(80, 60, QImage::Format_RGB32);
+                    QImage direct(80, 60, QImage::Format_RGB32),
+                        stamped(80, 60, QImage::Format_RGB32);
                     direct.fill(Qt::white);
                     stamped.fill(Qt::white);
                     QPainter p(&direct), q(&stamped);
@@ -254,12 +264,14 @@ TEST(MarkerShapes, ShapesHaveTheirGeometry) {
         {1, 3, {{-3, 0}, {2, 0}, {0, -3}, {0, 2}}, {{3, 0}, {0, 3}}, 11}, // cross
         {2, 1, {{-1, 0}, {1, 0}, {0, -1}, {0, 1}}, {{0, 0}}, -1},         // circle 3 x 3
         {3, 2, {{-2, -2}, {1, -2}, {1, 1}}, {{2, 2}, {0, 0}}, 12},        // square 4 x 4
+        {3, 0, {}, {}, 0},                                                // empty square
         {4, 5, {{0, 0}}, {}, 1},                                          // one pixel
-        {5, 4, {{0, -4}, {-3, 2}}, {{0, 0}}, -1},                         // triangle, apex up
-        {6, 3, {{0, -3}, {-3, 0}, {0, 3}, {3, 0}}, {{0, 0}}, 12},         // losange
-        {7, 2, {{3, -3}, {-3, -3}, {1, 1}}, {{0, 1}, {1, 0}}, -1},        // diagonal cross
-        {0, 5, {}, {}, 0},                                                // none
-        {9, 5, {}, {}, 0},                                                // unknown type
+        {4, 100000, {{0, 0}}, {}, 1},             // whatever its size, no larger scratch picture
+        {5, 4, {{0, -4}, {-3, 2}}, {{0, 0}}, -1}, // triangle, apex up
+        {6, 3, {{0, -3}, {-3, 0}, {0, 3}, {3, 0}}, {{0, 0}}, 12},  // losange
+        {7, 2, {{3, -3}, {-3, -3}, {1, 1}}, {{0, 1}, {1, 0}}, -1}, // diagonal cross
+        {0, 5, {}, {}, 0},                                         // none
+        {9, 5, {}, {}, 0},                                         // unknown type
     };
     for (const auto& c : cases) {
         const TMarkerStamp stamp(c.type, c.r, 1);

@@ -82,6 +82,8 @@ TEST(GraphStore, SeriesIndexAndEmptiedStoreErrorsCarryTheirTexts) {
     const std::pair<std::function<void()>, const char*> cases[] = {
         {[&] { g.IsSeriesPresent(17); }, "Index (17) out of range, max= 16"},
         {[&] { g.SetUncertainty(17, true); }, "Index (17) out of range, max= 16"},
+        {[&] { g.PointType[0] = 1; }, "Index (0) out of range, max= 16"},
+        {[&] { g.SeriesTitle[17].clear(); }, "Index (17) out of range, max= 16"},
         // Refused before growing anything: the reads below still see 3 points.
         {[&] { g.SetY(17, 50, 0); }, "Index (17) out of range, max= 16"},
         {[&] { g.GetY(3, 1); }, "Data series does not exist : 3"},
@@ -91,7 +93,11 @@ TEST(GraphStore, SeriesIndexAndEmptiedStoreErrorsCarryTheirTexts) {
         {[&] { g.SetPointCount(-1); }, "Index (-1) out of range, max= 1400"},
         {[&] { g.PointCaption(1, 141); }, "Index (141) out of range, max= 140"},
         {[&] { g.FlatPointCaption(2241); }, "Index (2241) out of range, max= 2240"},
-        {[&] { g.SetPointCount(0); g.GetX(1); }, "Index (1) out of range, max= 0"},
+        {[&] {
+             g.SetPointCount(0);
+             g.GetX(1);
+         },
+         "Index (1) out of range, max= 0"},
     };
     for (const auto& [call, text] : cases)
         EXPECT_EQ(ErrorOf(call), text);

@@ -115,8 +115,8 @@ TEST_F(RenderToFile, BmpIs24BitWithMarginsOfATenthAndReplacesAnOldFile) {
         old.write(QByteArray(5'000'000, 'x'));
     }
     // Frame at a tenth of the picture each side: left column, bottom row.
-    for (const auto& [size, left, bottom] : {std::tuple{QSize(700, 500), 70, 450},
-                                             std::tuple{QSize(800, 600), 80, 540}}) {
+    for (const auto& [size, left, bottom] :
+         {std::tuple{QSize(700, 500), 70, 450}, std::tuple{QSize(800, 600), 80, 540}}) {
         g_.RenderToFile(path, 1, size.width(), size.height());
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -132,6 +132,11 @@ TEST_F(RenderToFile, BmpIs24BitWithMarginsOfATenthAndReplacesAnOldFile) {
         ExpectWindowSettingsBack();
     }
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 1) << "a temporary file left";
+    // At scale 333 circles of size 100 are far larger than the picture, and than memory.
+    g_.PointType[1] = 2;
+    g_.PointSize[1] = 100;
+    g_.RenderToFile(path, 1, 10, 200000);
+    EXPECT_EQ(QImage(path).size(), QSize(10, 200000));
 }
 
 TEST_F(RenderToFile, FailuresLeaveNoFileAndTheSettingsBack) {
@@ -141,6 +146,9 @@ TEST_F(RenderToFile, FailuresLeaveNoFileAndTheSettingsBack) {
         {"refused.bmp", 1, 0, 500, "Picture size must be positive: 0 x 500", 12},
         {"refused.jpg", 2, 700, -1, "Picture size must be positive: 700 x -1", 12},
         {"refused.bmp", 3, 700, 500, "Unknown picture kind: 3", 12},
+        {"huge.bmp", 1, 100000, 100000, "Not enough memory for a picture of 100000 x 100000", 12},
+        {"tall.jpg", 2, 10, 200000,
+         "A JPEG picture is at most 65500 pixels wide and high: 10 x 200000", 12},
         {"missing-folder/graph.jpg", 2, 700, 500, "Unable to write the picture file ", 8},
     };
     for (const auto& [name, kind, width, height, text, fontAfter] : cases) {

@@ -43,7 +43,8 @@ TEST(MailText, EmptyHeaderFieldsAreLeftOutAndBlindCopiesStayHidden) {
         velk::BuildHeader(m, velk::TSubType::mtHtml, QStringLiteral("iso-8859-1"), true),
         (QStringList{"From: Velk Monitoring<lab@example.org>",
                      "CC: c@example.org,D <d@example.org>", "Date: Sun, 6 Dec 2026 10:00:00 +0000",
-                     "Mime-Version: 1.0", "Content-Type: text/html; charset=iso-8859-1"}));
+                     "Mime-Version: 1.0", "Content-Type: text/html; charset=iso-8859-1",
+                     "Content-Transfer-Encoding: 8bit"}));
 }
 
 TEST(MailText, HeaderSetByNameReplacesAnyCaseAddsOrRemoves) {

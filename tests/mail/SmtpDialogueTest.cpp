@@ -28,7 +28,8 @@ namespace {
 class ScriptedServer {
 public:
     // Reply per verb ("<greeting>", "HELO", ..., "." for the end of the data): "" says
-    // nothing, "<close>" hangs up, "<stall>" answers 354 and reads no more.
+    // nothing, "<close>" hangs up, "<stall>" answers 354 and reads no more, "<trickle>text"
+    // sends the text a byte every 0.4 s.
     explicit ScriptedServer(
         std::initializer_list<std::pair<const std::string, std::string>> replies)
         : replies_(replies) {
@@ -42,6 +43,11 @@ public:
             QObject::connect(socket_, &QTcpSocket::readyRead, [this] { Read(); });
             QObject::connect(socket_, &QTcpSocket::disconnected, [this] { closed_ = true; });
             Reply("<greeting>");
+        });
+        QObject::connect(&trickleTimer_, &QTimer::timeout, [this] {
+            if (trickle_.empty()) return trickleTimer_.stop();
+            socket_->write(trickle_.data(), 1);
+            trickle_.erase(0, 1);
         });
     }
     int Port() const { return server_.serverPort(); }
@@ -78,6 +84,10 @@ private:
         const auto found = replies_.find(verb);
         const std::string reply = found == replies_.end() ? "250 OK\r\n" : found->second;
         if (reply == "<close>") return socket_->disconnectFromHost();
+        if (reply.rfind("<trickle>", 0) == 0) {
+            trickle_ = reply.substr(9);
+            return trickleTimer_.start(400);
+        }
         stalled_ = reply == "<stall>";
         if (stalled_) socket_->setReadBufferSize(1);
         socket_->write(stalled_ ? "354 go ahead\r\n" : reply.c_str());
@@ -86,6 +96,8 @@ private:
     std::map<std::string, std::string> replies_;
     QTcpServer server_;
     QTcpSocket* socket_ = nullptr;
+    QTimer trickleTimer_;
+    std::string trickle_;
     bool inData_ = false, stalled_ = false, closed_ = false;
 };
 
@@ -142,7 +154,7 @@ TEST(SmtpDialogue, GreetingAndHeloRepliesDecideTheConnectionAndQuitIsAlwaysSent)
     }
 }
 
-TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedAndTheCcOnlyMailIsStillSentButNoInjection) {
+TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedCcOnlyMailIsSentAndFaultyMailsSendNothing) {
     // A multi-line refusal must not shift the replies of the later commands either.
     ScriptedServer server({{"RCPT", "550-5.1.1 No such account.\r\n550 5.1.1 See manual.\r\n"}});
     velk::TNMSMTP smtp;
@@ -150,10 +162,12 @@ TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedAndTheCcOnlyMailIsStillSentButNo
     QStringList refused;
     smtp.OnRecipientNotFound = [&](const QString& entry) { refused.append(entry); };
     smtp.PostMessage().ToAddress.clear();
-    smtp.PostMessage().ToCarbonCopy = {QStringLiteral("Duty Officer <duty@example.org>")};
+    EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Not Connected");
     smtp.Connect();
+    EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Incomplete Header"); // no recipient
+    smtp.PostMessage().ToCarbonCopy = {QStringLiteral("Duty Officer <duty@example.org>")};
     smtp.PostMessage().Subject = QStringLiteral("Alarm\r\nBcc: spam@example.org");
-    EXPECT_TRUE(FailureOf([&] { smtp.SendMail(); }).startsWith("Line break in")); // sends nothing
+    EXPECT_TRUE(FailureOf([&] { smtp.SendMail(); }).startsWith("Line break in"));
     smtp.PostMessage().Subject = QStringLiteral("Alarm");
     smtp.SendMail();
     smtp.Disconnect();
@@ -166,17 +180,21 @@ TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedAndTheCcOnlyMailIsStillSentButNo
     EXPECT_NE(server.data.find("\r\nCC: Duty Officer <duty@example.org>\r\n"), std::string::npos);
 }
 
-TEST(SmtpDialogue, RefusedOrLostStepsRaiseKeepTheRecipientsAndStillCloseTheSocket) {
+TEST(SmtpDialogue, RefusedOrLostStepsRaiseAndDisconnectThenClosesQuietlyForTheNextMail) {
     const struct {
         const char* verb;
         const char* reply;
         const char* sendFailure;
         const char* quitFailure;
+        const char* last; // the last command the server saw
     } cases[] = {
-        {".", "552 message too big\r\n", "552 message too big", ""},
-        {".", "<close>", "Connection closed by the server before the mail was accepted",
-         "10057:Socket is not connected"},
-        {"QUIT", "500 what?\r\n", "", "500 what?"},
+        {".", "552 message too big\r\n", "552 message too big", "", "DATA\r\n"},
+        {".", "451 try later\r\n", "451 try later", "", "DATA\r\n"},
+        {".", "<close>", "Connection closed by the server before the mail was accepted", "",
+         "DATA\r\n"},
+        {"MAIL", "553 sender refused\r\n", "553 sender refused", "",
+         "MAIL FROM:<lab@example.org>\r\n"},
+        {"QUIT", "500 what?\r\n", "", "500 what?", "QUIT\r\n"},
     };
     for (const auto& c : cases) {
         ScriptedServer server({{c.verb, c.reply}});
@@ -188,6 +206,8 @@ TEST(SmtpDialogue, RefusedOrLostStepsRaiseKeepTheRecipientsAndStillCloseTheSocke
         EXPECT_EQ(FailureOf([&] { smtp.Disconnect(); }), c.quitFailure) << c.reply;
         EXPECT_FALSE(smtp.Connected());
         EXPECT_TRUE(server.WaitClosed()) << c.reply;
+        EXPECT_EQ(server.commands.back(), c.last) << c.reply;
+        EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), "") << "the next mail: " << c.reply;
     }
 }
 
@@ -202,6 +222,20 @@ TEST(SmtpDialogue, SendIntoAServerThatStopsReadingAbortsAfterTheTimeOut) {
     EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Socket send aborted");
     EXPECT_LT(SecondsSince(start), 30.0);
     EXPECT_FALSE(smtp.Busy());
+    // Inside the data QUIT would be text: the socket is closed at once, without a word.
+    const auto quit = Clock::now();
+    EXPECT_EQ(FailureOf([&] { smtp.Disconnect(); }), "");
+    EXPECT_LT(SecondsSince(quit), 0.5);
+    EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(SmtpDialogue, AServerTricklingItsGreetingCannotStretchTheWait) {
+    ScriptedServer server({{"<greeting>", "<trickle>220 scripted.example ready\r\n"}});
+    velk::TNMSMTP smtp;
+    Configure(smtp, server.Port(), 1000);
+    const auto start = Clock::now();
+    EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), "Socket readln aborted");
+    EXPECT_LT(SecondsSince(start), 4.0); // the greeting's 1 s and at most 1 s for QUIT's reply
 }
 
 TEST(SmtpDialogue, ClosedPortUnknownHostAndNullAddressFailToConnect) {

@@ -115,6 +115,11 @@ void TBoxSimulator::Handle(const std::uint8_t* Buffer, int Len, const sockaddr_i
         // Harmless when repeated: the host sends nothing else before it has the acknowledgement.
         NextSequence_ = link::FirstBoxSequence;
         Frames_.clear();
+        // Data frames held back for reordering carry the old numbering: sent now, the host
+        // would take them for the first frames after the reset.
+        std::erase_if(Delayed_, [](const auto& held) {
+            return held.second.size() >= link::HeaderSize && held.second[1] == link::FrameBoxData;
+        });
         LastRequest_ = sequence;
         return;
     }

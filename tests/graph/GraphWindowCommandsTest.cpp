@@ -1,0 +1,269 @@
+// The graph window's commands through its widgets: the mouse on the picture, pictures,
+// printing and clipboard with the painter settings put back, data files and curve maths.
+
+#include <array>
+#include <cmath>
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+#include "common/NumberFormat.h"
+#include "graph/AxisScale.h"
+#include "graph/GraphDataFile.h"
+#include "tests/graph/GraphWindowSupport.h"
+
+using namespace velk;
+using velk::test::GraphWindow;
+
+namespace {
+
+// A morning of readings: x from 9 h to 10.9 h, y around 10..50. The window's picture has
+// too few X labels for that range and widens its view; a large picture does not.
+class Commands : public GraphWindow {
+protected:
+    Commands() {
+        for (int k = 0; k <= 114; ++k)
+            Feed(9 + k / 60.0, 30 + 20 * std::sin(k / 15.0));
+    }
+    // Everything the read-out, the zoom rectangle, the pick and the range fields use.
+    auto Mapping() {
+        const Tgraphex& g = G();
+        return std::tuple{g.ImageWidth,     g.ImageHeight,  g.Scale,           g.UnitWidth,
+                          g.MarginX,        g.MarginY,      g.PlotWidth,       g.PlotHeight,
+                          g.MapXMin,        g.MapXMax,      g.MapYMin,         g.MapYMax,
+                          g.ViewXMin,       g.ViewYMax,     g.XMajorStep,      g.YMinorStep,
+                          g.XLabelExponent, g.AxisFontSize, g.BackgroundColor, g.AxesColor,
+                          g.TickLengthX,    g.BorderWidth};
+    }
+    // Records what each paint off the window's picture drew with.
+    struct TSeen {
+        double scale;
+        int marginX, marginY, axisFont, curveFont;
+        TColor background, axes, grid;
+    };
+    std::vector<TSeen> seen_;
+    void WatchPaints() {
+        auto previous = G().OnPainted;
+        G().OnPainted = [this, previous](QPaintDevice* canvas) {
+            const Tgraphex& g = G();
+            if (canvas != g.Surface())
+                seen_.push_back({g.Scale, g.MarginX, g.MarginY, g.AxisFontSize, g.CurveFontSize,
+                                 g.BackgroundColor, g.AxesColor, g.GridColor});
+            previous(canvas);
+        };
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(Commands, SmallZoomRectangleChangesNothingAndLeavesNoTrace) {
+    const QImage before = Picture().copy();
+    Press(Qt::LeftButton, 100, 100);
+    Move(150, 104, {}, Qt::LeftButton);
+    EXPECT_NE(Picture(), before) << "the rectangle shows while dragging";
+    Release(Qt::LeftButton, 150, 104);
+    EXPECT_EQ(Picture(), before);
+    EXPECT_TRUE(G().AutoScaleX);
+    // A reading arriving in the middle of a drag wipes the rectangle; the drag goes on cleanly.
+    Press(Qt::LeftButton, 100, 100);
+    Move(150, 103, {}, Qt::LeftButton);
+    Feed(11.1, 30);
+    Move(160, 102, {}, Qt::LeftButton);
+    Release(Qt::LeftButton, 160, 102);
+    const QImage released = Picture().copy();
+    G().Paint();
+    EXPECT_EQ(Picture(), released);
+}
+
+TEST_F(Commands, ZoomRectangleEitherWayGivesTheSameView) {
+    const auto zoom = [this](QPoint from, QPoint to) {
+        Press(Qt::LeftButton, from.x(), from.y());
+        Move(to.x(), to.y(), {}, Qt::LeftButton);
+        Release(Qt::LeftButton, to.x(), to.y());
+        const std::array view{G().ViewXMin, G().ViewXMax, G().ViewYMin, G().ViewYMax};
+        QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoX"), Qt::LeftButton, {}, {5, 8});
+        QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoY"), Qt::LeftButton, {}, {5, 8});
+        return view;
+    };
+    const auto mapping = Mapping();
+    const auto down = zoom({100, 80}, {300, 250});
+    EXPECT_EQ(Mapping(), mapping) << "automatic again";
+    const double x100 = G().ColumnValue(100 - G().MarginX), y250 = G().RowValue(250 - G().MarginY);
+    EXPECT_EQ(down, zoom({300, 250}, {100, 80}));
+    EXPECT_EQ(down[0], x100);
+    EXPECT_EQ(down[2], y250);
+}
+
+TEST_F(Commands, ReadOutAndPicks) {
+    // Values to a tenth of the minor step; pixels with Ctrl alone.
+    G().YLabelExponent = 1;
+    G().AutoLabelExponent = G().AutoScaleY = false;
+    G().ViewYMin = 10, G().ViewYMax = 20;
+    G().Paint();
+    ASSERT_EQ(G().YMinorStep, 1);
+    const int col = static_cast<int>(std::ceil(G().XToPixel(9.75)));
+    const int row = static_cast<int>(std::ceil(G().YToPixel(12.34)));
+    Move(col, row);
+    EXPECT_EQ(Find<QLabel>("LabelXYpos")->text(), "X= 09h45m Y= 12.3");
+    Move(col, row, Qt::ControlModifier);
+    EXPECT_EQ(Find<QLabel>("LabelXYpos")->text(), QStringLiteral("X= %1 Y= %2").arg(col).arg(row));
+    Move(col, row, Qt::ControlModifier, Qt::LeftButton);
+    EXPECT_EQ(Find<QLabel>("LabelXYpos")->text(), "X= 09h45m Y= 12.3");
+    Move(2, 2); // outside the plot: the text stays
+    EXPECT_EQ(Find<QLabel>("LabelXYpos")->text(), "X= 09h45m Y= 12.3");
+
+    // Two picks leave one circle, where the second one put it.
+    G().AutoScaleY = true;
+    G().Paint();
+    const auto pixelOf = [this](int k) {
+        return QPoint(RoundToInt(G().XToPixel(G().GetX(k))),
+                      RoundToInt(G().YToPixel(G().GetY(1, k))));
+    };
+    Release(Qt::RightButton, pixelOf(30).x(), pixelOf(30).y());
+    Release(Qt::MiddleButton, pixelOf(90).x(), pixelOf(90).y());
+    const QImage twice = Picture().copy();
+    const auto* button = form_->findChild<QPushButton*>("ReadOutButton");
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isVisible());
+    EXPECT_EQ(button->geometry(), QRect(pixelOf(90), QSize(150, 25)));
+    EXPECT_EQ(button->text(),
+              QStringLiteral("X =%1 Y =%2")
+                  .arg(FormatGeneral(G().GetX(90), 5), FormatGeneral(G().GetY(1, 90), 5)));
+    G().Paint();
+    EXPECT_FALSE(button->isVisible());
+    Release(Qt::RightButton, pixelOf(90).x(), pixelOf(90).y());
+    EXPECT_EQ(Picture(), twice);
+}
+
+TEST_F(Commands, PicturesAndPrintsPutTheWindowsSettingsBack) {
+    WatchPaints();
+    const auto mapping = Mapping();
+    choosers_->fileNames = {dir_.filePath("graph"), dir_.filePath("refused.bmp"),
+                            dir_.filePath("refused.bmp")};
+    Click("BitBtn2"); // JPEG at the defaults, ".jpg" added
+    EXPECT_EQ(QImage(dir_.filePath("graph.jpg")).size(), QSize(700, 500));
+    ASSERT_EQ(seen_.size(), 1u);
+    EXPECT_EQ(seen_[0].scale, 500 / 600.0);
+    EXPECT_EQ(std::tuple(seen_[0].marginX, seen_[0].marginY), std::tuple(70, 50));
+    EXPECT_EQ(Mapping(), mapping);
+    for (const char* size : {"0", "7OO"}) {
+        SetField("PixX", size);
+        Click("BitBtnSaveBMP");
+    }
+    EXPECT_EQ(messages_.texts, (QStringList{"Picture size must be positive: 0 x 500",
+                                            "'7OO' is not a valid integer value"}));
+    EXPECT_FALSE(QFile::exists(dir_.filePath("refused.bmp")));
+
+    // The large clipboard picture scales from a 400-pixel window picture.
+    form_->resize(538, 400 + 24 + 4);
+    ASSERT_EQ(Picture().height(), 400);
+    const auto resized = Mapping();
+    Click("Button7");
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(2000, 1500));
+    EXPECT_EQ(seen_.back().scale, 3.75);
+    EXPECT_EQ(std::tuple(seen_.back().marginX, seen_.back().marginY), std::tuple(200, 150));
+    EXPECT_EQ(Mapping(), resized);
+    Click("BitBtn1");
+    EXPECT_EQ(QGuiApplication::clipboard()->image(),
+              Picture().convertToFormat(QImage::Format_RGB32));
+
+    // Paper: white background, black lines, fonts by the printed part of the page; a printer
+    // that fails puts everything back just the same.
+    G().AxesColor = G().GridColor = 0x00FF00;
+    const auto coloured = Mapping();
+    for (const auto& [percent, axisFont, curveFont] :
+         {std::tuple{75, 8, 7}, std::tuple{50, 8, 7}, std::tuple{20, 3, 2}}) {
+        Find<QSpinBox>("SpinEditScalePrint")->setValue(percent);
+        choosers_->pdfPath = dir_.filePath(QStringLiteral("page%1.pdf").arg(percent));
+        Click("ButtonPrint");
+        EXPECT_EQ(std::tuple(seen_.back().axisFont, seen_.back().curveFont),
+                  std::tuple(axisFont, curveFont))
+            << percent;
+        EXPECT_EQ(std::tuple(seen_.back().background, seen_.back().axes, seen_.back().grid),
+                  std::tuple(ColorWhite, ColorBlack, ColorBlack));
+        QFile pdf(choosers_->pdfPath);
+        ASSERT_TRUE(pdf.open(QIODevice::ReadOnly)) << percent;
+        const QByteArray bytes = pdf.readAll();
+        EXPECT_EQ(bytes.count("/Type /Page\n"), 1) << "one page";
+        const qsizetype box = bytes.indexOf("/MediaBox [");
+        const QList<QByteArray> corners = bytes.mid(box + 11, 40).split(' ');
+        EXPECT_GT(corners[2].toDouble(), corners[3].toDouble()) << "landscape";
+        EXPECT_EQ(Mapping(), coloured);
+    }
+    messages_.texts.clear();
+    choosers_->pdfPath = dir_.filePath("missing/page.pdf");
+    Click("ButtonPrint");
+    EXPECT_EQ(messages_.texts.size(), 1);
+    EXPECT_EQ(Mapping(), coloured);
+}
+
+TEST_F(Commands, DataFilesThroughTheOutputInputPage) {
+    const QString name = dir_.filePath("morning");
+    choosers_->fileNames = {name, name + ".txt"};
+    Click("SaveData");
+    QFile file(name + ".txt");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    EXPECT_EQ(saved, GraphDataText(G()));
+    Click("ButtonLoadData");
+    EXPECT_EQ(choosers_->questions.size(), 1);
+    EXPECT_TRUE(messages_.texts.isEmpty()) << messages_.texts.join('|').toStdString();
+    EXPECT_TRUE(G().IsSeriesPresent(2));
+    EXPECT_EQ(Find<QListWidget>("ListBoxLogLoad")->item(0)->text(),
+              "Allocate file : collumn # 1 to the free collumn number #2");
+
+    // A file one line short: its message and the failure, once each, and no series left.
+    QFile shorter(dir_.filePath("short.txt"));
+    ASSERT_TRUE(shorter.open(QIODevice::WriteOnly));
+    const qsizetype lastPoint = saved.lastIndexOf("\r\n", saved.indexOf("\r\n#") - 1);
+    shorter.write(saved.left(lastPoint) + "\r\n#Evening\r\n");
+    shorter.close();
+    choosers_->fileNames = {shorter.fileName()};
+    Click("ButtonLoadData");
+    EXPECT_EQ(messages_.texts, (QStringList{"Amount of points does not match to the current one !",
+                                            "An error occured whilst loading the text file"}));
+    EXPECT_FALSE(G().IsSeriesPresent(3));
+    EXPECT_EQ(form_->windowTitle(), "Evening") << "texts read before the failure stay";
+}
+
+TEST_F(Commands, MathsPageBuildsAndRunsLines) {
+    auto* target = Find<QComboBox>("ComboBoxOPleft");
+    auto* operation = Find<QComboBox>("ComboBoxOP");
+    auto* operand = Find<QComboBox>("ComboBoxToOp");
+    const auto items = [](QComboBox* box) {
+        box->showPopup();
+        box->hidePopup();
+        QStringList texts;
+        for (int i = 0; i < box->count(); ++i)
+            texts << box->itemText(i);
+        return texts;
+    };
+    EXPECT_FALSE(items(operation).contains("5. Fonction")) << "no function of the X axis";
+    EXPECT_EQ(items(operand), QStringList{"0. Constante"});
+    SetField("NbreEditCstMath", "24");
+    Click("AjouterOP");
+    EXPECT_EQ(items(target), (QStringList{"0. Axe X", "1. Y Courbe #1"}));
+    target->setEditText("1. Y Courbe #1");
+    operation->setEditText("5. Fonction");
+    EXPECT_TRUE(Find<QComboBox>("ComboBoxFunc")->isEnabled());
+    EXPECT_FALSE(operand->isEnabled());
+    Find<QComboBox>("ComboBoxFunc")->setCurrentText("Sin");
+    Click("AjouterOP");
+    auto* list = Find<QListWidget>("ListBoxOP");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "AxeX = AxeX * 24");
+    EXPECT_EQ(list->item(1)->text(), "CurveY[1]= Sin(CurveY[1])");
+    const double x = G().GetX(2), y = G().GetY(1, 2);
+    Click("ButtonApplyMaths");
+    Click("ButtonApplyMaths");
+    EXPECT_DOUBLE_EQ(G().GetX(2), x * 24 * 24);
+    EXPECT_DOUBLE_EQ(G().GetY(1, 2), std::sin(std::sin(y)));
+    EXPECT_EQ(G().MapXMax, G().GetX(G().PointCount())) << "painted";
+    Click("Button9");
+    EXPECT_EQ(list->count(), 0);
+}
+
+} // namespace
