@@ -1,5 +1,6 @@
 # What `cmake --install` puts where, and the Debian package CPack makes of it
-# (scripts/package.sh): the three programs, the desktop entry with its icon, the README.
+# (scripts/package.sh): the three programs with their manual pages, the desktop entry with
+# its icon, the README.
 
 include(GNUInstallDirs)
 # Installing (and so packaging) takes the programs as built; it builds nothing else first.
@@ -17,14 +18,22 @@ install(FILES ${packaging}/velk-monitor.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${packaging}/copyright DESTINATION ${doc_dir})
 
-# Debian wants the change log compressed, reproducibly (no name or time in the header).
-set(changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
-add_custom_command(OUTPUT ${changelog}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
-  COMMAND gzip -9nc ${packaging}/changelog > ${changelog}
-  DEPENDS ${packaging}/changelog)
-add_custom_target(velk_changelog ALL DEPENDS ${changelog})
+# Debian wants the change log and the manual pages compressed, reproducibly (no name or time
+# in the gzip header).
+set(compressed "")
+foreach(source changelog man/velk-monitor.1 man/velk-probe.1 man/velk-boxsim.1)
+  get_filename_component(name ${source} NAME)
+  set(target ${PROJECT_BINARY_DIR}/packaging/${name}.gz)
+  add_custom_command(OUTPUT ${target}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
+    COMMAND gzip -9nc ${packaging}/${source} > ${target}
+    DEPENDS ${packaging}/${source})
+  list(APPEND compressed ${target})
+endforeach()
+add_custom_target(velk_packaging_files ALL DEPENDS ${compressed})
+list(POP_FRONT compressed changelog)
 install(FILES ${changelog} DESTINATION ${doc_dir})
+install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velk-monitor)

@@ -6,7 +6,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build}"
-BUILD_TARGETS="velk-monitor velk-probe velk-boxsim velk_changelog" "$root/scripts/build.sh" "$dir"
+BUILD_TARGETS="velk-monitor velk-probe velk-boxsim velk_packaging_files" "$root/scripts/build.sh" "$dir"
 (cd "$dir" && cpack -G DEB --config CPackConfig.cmake -B "$dir/package" >/dev/null)
 deb="$(ls -t "$dir"/package/*.deb | head -n 1)"
 echo "package: $deb"
