@@ -26,8 +26,15 @@ QString OneLine(QString text) {
 
 TIniStore::TIniStore(QString path) : path_(std::move(path)) {
     QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
-    QTextStream in(&file);
+    if (file.open(QIODevice::ReadOnly)) ReadText(file.readAll());
+}
+
+TIniStore::TIniStore(QString path, const QByteArray& text) : path_(std::move(path)) {
+    ReadText(text);
+}
+
+void TIniStore::ReadText(const QByteArray& text) {
+    QTextStream in(text, QIODevice::ReadOnly | QIODevice::Text);
     in.setEncoding(QStringConverter::Utf8);
     Section* current = nullptr;
     while (!in.atEnd()) {
@@ -49,6 +56,8 @@ TIniStore::TIniStore(QString path) : path_(std::move(path)) {
         const auto eq = line.indexOf(QLatin1Char('='));
         if (eq <= 0 || !current) continue;
         const QString key = line.left(eq).trimmed();
+        // Blanks before "=" name no key; kept, it would be written as a line read as none.
+        if (key.isEmpty()) continue;
         const QString value = line.mid(eq + 1);
         bool replaced = false;
         for (auto& e : current->entries)
@@ -113,14 +122,19 @@ void TIniStore::Save() const {
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, file.errorString()));
+    const QByteArray text = Text();
+    if (file.write(text) != text.size() || !file.commit())
+        throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, file.errorString()));
+}
+
+QByteArray TIniStore::Text() const {
     QByteArray text;
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         if (i > 0) text += '\n';
         text += '[' + sections_[i].name.toUtf8() + "]\n";
         for (const auto& e : sections_[i].entries) text += e.key.toUtf8() + '=' + e.value.toUtf8() + '\n';
     }
-    if (file.write(text) != text.size() || !file.commit())
-        throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, file.errorString()));
+    return text;
 }
 
 QString DefaultSettingsPath() {

@@ -3,6 +3,7 @@
 // Names match without regard to case; the file is rewritten whole through a temporary file
 // and a rename, so a crash while saving leaves the previous file intact.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -20,6 +21,8 @@ class TIniStore {
 public:
     // Reads `path` when it exists; an absent file is an empty store.
     explicit TIniStore(QString path);
+    // A store for `path` holding what `text` (the file's bytes) says; the file is not read.
+    TIniStore(QString path, const QByteArray& text);
 
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     // Replaces the key's text (line breaks become blanks); the key moves to the end of its section.
@@ -32,6 +35,8 @@ public:
 
     // Writes the whole store; raises EIniStoreError with the reason when it cannot.
     void Save() const;
+    // The file's bytes as Save writes them.
+    QByteArray Text() const;
 
     const QString& Path() const { return path_; }
 
@@ -45,6 +50,7 @@ private:
         std::vector<Entry> entries;
     };
     const Entry* Find(const QString& section, const QString& key) const;
+    void ReadText(const QByteArray& text);
 
     QString path_;
     std::vector<Section> sections_;

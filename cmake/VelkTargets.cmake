@@ -17,6 +17,19 @@ elseif(NOT SANITIZER STREQUAL "")
   message(FATAL_ERROR "SANITIZER must be address, undefined, thread or empty")
 endif()
 
+# The libFuzzer build of the fuzz harnesses (scripts/fuzz.sh): clang only. Every target gets
+# the coverage instrumentation and AddressSanitizer + UndefinedBehaviorSanitizer; the harness
+# programs link libFuzzer's main. Without it the harnesses replay their corpora under CTest.
+option(VELK_FUZZ "Build the fuzz harnesses with clang's libFuzzer" OFF)
+if(VELK_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "VELK_FUZZ needs clang++ (CMAKE_CXX_COMPILER=clang++)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 function(velk_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
   if(VELK_WERROR)

@@ -4,6 +4,16 @@
 
 namespace velk {
 
+namespace {
+
+// The voted text, or the operation's message when the reads disagree.
+QString Agreed(const adam4017::TChannelOperation& Op, const std::optional<QString>& Text) {
+    if (!Text) throw EADAM4017Connection(DisagreementMessage(Op.Name));
+    return *Text;
+}
+
+} // namespace
+
 TADAM4017Connection::TADAM4017Connection()
     : TInstrumentConnection(adam4017::kFrameStart, adam4017::kCR, adam4017::kMinReplyLength,
                             adam4017::kReplyTextOffset) {}
@@ -18,18 +28,18 @@ QString TADAM4017Connection::ReadOnce(std::uint8_t Address, const adam4017::TCha
 
 double TADAM4017Connection::ExactVolts(std::uint8_t Address,
                                        const adam4017::TChannelOperation& Op) {
-    return adam4017::VoltsOrRaise(Op, ExactVote([&] { return ReadOnce(Address, Op); }));
+    return adam4017::VoltsOrRaise(Op, Agreed(Op, ExactVote([&] { return ReadOnce(Address, Op); })));
 }
 
 double TADAM4017Connection::RelativeVolts(std::uint8_t Address,
                                           const adam4017::TChannelOperation& Op) {
-    const QString text = RelativeVote([&] { return ReadOnce(Address, Op); },
-                                      [](const QString& reply) {
-                                          const auto volts = adam4017::Volts(reply);
-                                          if (!volts) throw EADAM4017Connection(reply);
-                                          return *volts;
-                                      });
-    return adam4017::VoltsOrRaise(Op, text);
+    const auto text = RelativeVote([&] { return ReadOnce(Address, Op); },
+                                   [](const QString& reply) {
+                                       const auto volts = adam4017::Volts(reply);
+                                       if (!volts) throw EADAM4017Connection(reply);
+                                       return *volts;
+                                   });
+    return adam4017::VoltsOrRaise(Op, Agreed(Op, text));
 }
 
 float TADAM4017Connection::ReadVacuum(std::uint8_t Address) {

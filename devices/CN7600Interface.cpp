@@ -13,11 +13,13 @@ QString TCN7600connection::ExecuteCommand(std::uint8_t Address, const QByteArray
 }
 
 QString TCN7600connection::VotedRead(std::uint8_t Address, const cn7600::TReadOperation& Op) {
-    return ExactVote([&] {
+    const auto text = ExactVote([&] {
         const QString reply = ExecuteCommand(Address, Op.Command);
         cn7600::CheckReplyLength(Op, reply);
         return reply;
     });
+    if (!text) throw ECN7600connection(DisagreementMessage(Op.Name));
+    return *text;
 }
 
 float TCN7600connection::ReadPV(std::uint8_t Address) {

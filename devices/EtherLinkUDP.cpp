@@ -68,6 +68,7 @@ void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int L
     AckEvent_.Reset();
 
     for (int send = 0; send < link::MaxSends; ++send) {
+        if (send > 0) Retransmissions_.fetch_add(1, std::memory_order_relaxed);
         try {
             SendDatagram(packet, link::BoxPort, Len + link::HeaderSize);
         } catch (const EEtherLinkError&) {

@@ -41,6 +41,10 @@ public:
 
     // Sequence number of the last request sent.
     std::uint8_t Sequence() const { return Sequence_.load(); }
+    // Requests sent again for want of a timely acknowledgement, since the link was made.
+    std::uint64_t Retransmissions() const {
+        return Retransmissions_.load(std::memory_order_relaxed);
+    }
 
     void SetOnLinkError(TLinkErrorEvent Handler);
 
@@ -62,6 +66,7 @@ private:
     static constexpr int NoAcknowledgement = -1;
     std::atomic<int> AckedSequence_{NoAcknowledgement};
     std::atomic<std::uint8_t> Sequence_{128};
+    std::atomic<std::uint64_t> Retransmissions_{0};
     // Guards the reorder window: the receive thread fills and empties it, ResetLink clears it.
     std::mutex ReorderMutex_;
     TReorderBuffer Reorder_;

@@ -22,6 +22,7 @@
 #include "devices/EthernetDispatcher.h"
 #include "tools/boxsim/BoxSimLauncher.h"
 #include "tools/boxsim/HeldValues.h"
+#include "tools/boxsim/SimulatorLink.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -47,12 +48,7 @@ void BM_Acquisition(benchmark::State& state, std::vector<std::string> boxArgs) {
         velk::TCN7600connection cn7600;
         velk::TADAM4017Connection adam4017;
         velk::TEthernetLinkShared link;
-        link.SetPort(192);
-        link.SetReceiveBufferSize(4096);
-        link.SetAddrB1(127);
-        link.SetAddrB4(2);
-        link.SetActive(true);
-        link.ResetLink();
+        velk::boxsim::OpenSimulatorLink(link);
         cn7600.Attach(&link);
         adam4017.Attach(&link);
 

@@ -20,6 +20,7 @@
 #include "devices/EthernetDispatcher.h"
 #include "devices/LinkProtocol.h"
 #include "tools/boxsim/BoxSimLauncher.h"
+#include "tools/boxsim/SimulatorLink.h"
 
 namespace {
 
@@ -79,12 +80,7 @@ void BM_LinkAcknowledgedCommand(benchmark::State& state) {
     const auto box = StartBoxSimulator(state);
     if (!box) return;
     velk::TEthernetLinkShared link;
-    link.SetPort(velk::link::BoxPort);
-    link.SetReceiveBufferSize(4096);
-    link.SetAddrB1(127);
-    link.SetAddrB4(2);
-    link.SetActive(true);
-    link.ResetLink();
+    velk::boxsim::OpenSimulatorLink(link);
     const std::uint8_t command[] = {0, 2, 0, 0};
     for (auto _ : state)
         link.SendCommand(command, sizeof command);

@@ -27,6 +27,7 @@ TEST_F(LinkTest, RequestsAreNumberedFrom129AndWrapAfter255) {
 }
 
 TEST_F(LinkTest, RequestIsSentAgainEvery150msUntilAcknowledged) {
+    const auto retransmissions = Link->Retransmissions();
     auto done = Command({0, 6, 0, 0, 'A', 'B'});
     const auto first = Peer->Receive();
     ASSERT_EQ(first, (TBytes{129, link::FrameCommand, 0, 6, 0, 0, 'A', 'B'}));
@@ -41,6 +42,7 @@ TEST_F(LinkTest, RequestIsSentAgainEvery150msUntilAcknowledged) {
     Peer->Send({129, link::FrameAckHigh}); // type 1 acknowledges as well as type 0
     ASSERT_EQ(done.wait_for(5s), std::future_status::ready);
     done.get();
+    EXPECT_EQ(Link->Retransmissions() - retransmissions, 2u);
 }
 
 TEST_F(LinkTest, AcknowledgementOfAnEarlierRequestDoesNotCompleteTheCurrentOne) {
@@ -209,6 +211,7 @@ TEST_F(LinkTest, DestroyingOrDetachingWaitsForARunningHandler) {
 }
 
 TEST_F(LinkTest, DeviceThatNeverAnswersIsReportedAfter99SendsAFailedSendAtOnce) {
+    const auto retransmissions = Link->Retransmissions();
     auto done = Command({0, 4, 0, 0});
     int sends = 0;
     while (Peer->Receive(3s))
@@ -216,6 +219,7 @@ TEST_F(LinkTest, DeviceThatNeverAnswersIsReportedAfter99SendsAFailedSendAtOnce) 
     EXPECT_EQ(test::MessageOf<EEtherLinkError>([&] { done.get(); }),
               "The device does not respond !");
     EXPECT_EQ(sends, 99);
+    EXPECT_EQ(Link->Retransmissions() - retransmissions, 98u);
     // The link stays usable and goes on with the next number.
     auto next = Command({0, 4, 0, 0});
     EXPECT_EQ(AckNextRequest().at(0), 130);

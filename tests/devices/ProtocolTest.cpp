@@ -128,7 +128,7 @@ struct ScriptedReads {
 
 struct VoteCase {
     std::deque<QString> script;
-    QString result;
+    std::optional<QString> result; // none: the reads disagree
     int calls;
 };
 
@@ -136,8 +136,9 @@ TEST(Votes, ExactVoteOutcomes) {
     for (VoteCase& c : std::vector<VoteCase>{
              {{"A", "A"}, "A", 2},
              {{"A", "B", "A"}, "A", 3},
-             {{"A", "B", "C"}, "B", 3}, // three different reads: the second wins
-             {{"", "A", "A"}, "A", 3},  // a failed attempt is retried once
+             {{"A", "B", "B"}, "B", 3},
+             {{"A", "B", "C"}, std::nullopt, 3}, // three different reads: none confirmed
+             {{"", "A", "A"}, "A", 3},           // a failed attempt is retried once
              {{"A", "", "B", "B"}, "B", 4}}) {
         ScriptedReads reads{c.script};
         EXPECT_EQ(ExactVote(std::ref(reads)), c.result);
@@ -156,10 +157,16 @@ TEST(Votes, RelativeVoteOutcomes) {
     for (VoteCase& c : std::vector<VoteCase>{
              {{"05.000", "05.050"}, "05.000", 2},           // under 2 %: no third read
              {{"05.000", "05.200", "05.010"}, "05.000", 3}, // third agrees with the first
-             {{"05.000", "05.200", "05.200"}, "05.200", 3}, // else the third is taken
-             {{"00.000", "00.000", "00.010"}, "00.010", 3}, // zero never agrees with zero
-             {{"05.000", "garbl", "05.100"}, "05.100", 3},  // vote fails: one further read
-             {{"05.000", "05.500", "", "", "04.000"}, "04.000", 5}}) {
+             {{"05.000", "05.200", "05.200"}, "05.200", 3}, // third agrees with the second
+             {{"00.000", "00.000"}, "00.000", 2},           // equal values agree, zero too
+             {{"05.000", "garbl", "05.100"}, "05.000", 3},
+             // None agree: a further read is taken only when it agrees with an earlier one,
+             // or to report its bad format.
+             {{"05.000", "06.000", "07.000", "06.050"}, "06.050", 4},
+             {{"05.000", "05.500", "", "", "04.990"}, "04.990", 5},
+             {{"05.000", "garbl", "garbl", "x"}, "x", 4},
+             {{"05.000", "06.000", "07.000", "08.000"}, std::nullopt, 4},
+             {{"05.000", "05.500", "", "", "04.000"}, std::nullopt, 5}}) {
         ScriptedReads reads{c.script};
         EXPECT_EQ(RelativeVote(std::ref(reads), value), c.result);
         EXPECT_EQ(reads.calls, c.calls);
