@@ -21,7 +21,6 @@
 
 #include <QString>
 
-#include "common/SyncEvents.h"
 #include "devices/EthernetDispatcher.h"
 #include "devices/LinkProtocol.h"
 #include "tests/TestSupport.h"
@@ -90,7 +89,7 @@ public:
     }
     // The stream once it holds at least Count bytes, or what it holds at the time-out.
     std::string WaitFor(std::size_t Count,
-                        std::chrono::milliseconds Timeout = std::chrono::seconds(5)) {
+                        std::chrono::milliseconds Timeout = std::chrono::seconds(10)) {
         std::unique_lock lock(Mutex_);
         Changed_.wait_for(lock, Timeout, [&] { return Bytes_.size() >= Count; });
         return Bytes_;
@@ -122,17 +121,13 @@ inline TBytes BoxData(std::uint8_t Sequence, const std::string& Payload) {
     if (!::velk::test::CanBindPort192())                                                           \
     GTEST_SKIP() << "UDP port 192 cannot be bound here: run inside scripts/netns.sh"
 
+// A link to the scripted box, with the test playing the box.
 class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         VELK_NEEDS_PORT_192();
         Peer = std::make_unique<TScriptedPeer>();
         Link = std::make_unique<TEthernetLinkShared>();
-        Link->SetOnLinkError([this](const void* Sender, const QString& Message) {
-            std::lock_guard lock(ErrorMutex);
-            Error = {Sender, Message.toStdString()};
-            ErrorEvent.Set();
-        });
         OpenLink(*Link, &Stream);
     }
 
@@ -142,18 +137,17 @@ protected:
             Link->SendCommand(Payload.data(), static_cast<int>(Payload.size()));
         });
     }
-    // Receives the next request and acknowledges it.
-    TBytes AckNextRequest() {
+    // Receives the next request and acknowledges it with an acknowledgement of type Type.
+    TBytes AckNextRequest(std::uint8_t Type = link::FrameAckLow) {
         auto request = Peer->Receive();
         EXPECT_TRUE(request.has_value()) << "the link sent no request";
         if (!request || request->size() < 2) return {};
-        Peer->Send({(*request)[0], link::FrameAckLow});
+        Peer->Send({(*request)[0], Type});
         return *request;
     }
     void Reset() {
         auto done = std::async(std::launch::async, [this] { Link->ResetLink(); });
-        const TBytes request = AckNextRequest();
-        EXPECT_TRUE(request.size() == 2 && request[1] == link::FrameReset);
+        EXPECT_EQ(AckNextRequest().at(1), link::FrameReset);
         done.get();
     }
     // Sends box data and expects the link to acknowledge it.
@@ -165,17 +159,10 @@ protected:
         EXPECT_EQ(Peer->Receive(), (TBytes{Sequence, link::FrameBoxData}))
             << "no acknowledgement of frame " << int(Sequence);
     }
-    std::pair<const void*, std::string> LastError() {
-        std::lock_guard lock(ErrorMutex);
-        return Error;
-    }
 
     std::unique_ptr<TScriptedPeer> Peer;
     TStreamRecorder Stream;
     std::unique_ptr<TEthernetLinkShared> Link;
-    std::mutex ErrorMutex;
-    ManualResetEvent ErrorEvent;
-    std::pair<const void*, std::string> Error;
 };
 
 } // namespace velk::test
