@@ -1,23 +1,66 @@
 #pragma once
-// The reference both device benchmarks compare with: a bare UDP request/reply round trip
-// between two loopback sockets, with no protocol on top.
+// Shared by both device benchmarks: velk-boxsim beside the benchmark program, their common
+// settings, loopback sockets, and the reference they compare with: a bare UDP request/reply
+// round trip between two loopback sockets, with no protocol on top.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <memory>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "tools/boxsim/BoxSimLauncher.h"
 
 namespace velk::bench {
 
+// velk-boxsim from the benchmark's own folder, or nothing (the benchmark skipped with the
+// reason) when it does not start.
+inline std::unique_ptr<boxsim::TBoxSimLauncher>
+StartBoxSimulator(benchmark::State& State, const std::vector<std::string>& Arguments) {
+    try {
+        return std::make_unique<boxsim::TBoxSimLauncher>(
+            (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velk-boxsim")
+                .string(),
+            Arguments);
+    } catch (const std::exception& error) {
+        State.SkipWithError(error.what());
+        return nullptr;
+    }
+}
+
+inline sockaddr_in LoopbackAddress(const char* Dotted, std::uint16_t Port = 0) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(Port);
+    inet_pton(AF_INET, Dotted, &a.sin_addr);
+    return a;
+}
+
+// A UDP socket bound to Dotted:Port, sharing the port as the link and the simulator do.
+inline int BoundSocket(const char* Dotted, std::uint16_t Port = 0) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    const int yes = 1;
+    const sockaddr_in a = LoopbackAddress(Dotted, Port);
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+        throw std::runtime_error(std::string("cannot bind a socket on ") + Dotted);
+    return fd;
+}
+
 // Two UDP sockets on loopback and a thread that echoes every datagram: the cheapest request
-// and answer the machine can do, without any protocol on top.
+// and answer the machine can do.
 class BarePingPong {
 public:
-    BarePingPong() : echo_(Bound("127.0.0.3")), client_(Bound("127.0.0.1")) {
-        sockaddr_in to = Address("127.0.0.3");
+    BarePingPong() : echo_(BoundSocket("127.0.0.3")), client_(BoundSocket("127.0.0.1")) {
+        sockaddr_in to{};
         socklen_t size = sizeof to;
         ::getsockname(echo_, reinterpret_cast<sockaddr*>(&to), &size);
         ::connect(client_, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -49,19 +92,6 @@ public:
     }
 
 private:
-    static sockaddr_in Address(const char* dotted) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        inet_pton(AF_INET, dotted, &a.sin_addr);
-        return a;
-    }
-    static int Bound(const char* dotted) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        const sockaddr_in a = Address(dotted);
-        if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
-            throw std::runtime_error("cannot bind a loopback socket");
-        return fd;
-    }
     int echo_;
     int client_;
     std::thread thread_;
