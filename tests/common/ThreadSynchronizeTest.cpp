@@ -25,15 +25,12 @@ bool SpinUntil(velk::ManualResetEvent& done, std::chrono::milliseconds limit = 2
     return done.IsSet();
 }
 
-TEST(MainThreadCalls, RunAtOnceWhenMadeOnTheMainThread) {
-    int seen = 0;
-    EXPECT_EQ(velk::CallInMainThread(7, [&](std::int32_t p) { seen = p; }), 0);
-    EXPECT_EQ(seen, 7);
-}
-
 TEST(MainThreadCalls, WorkersCallsRunOnTheMainThreadInOrderOneAtATime) {
     const auto mainId = std::this_thread::get_id();
     std::vector<int> order;
+    velk::CallInMainThread(-1, [&](std::int32_t p) { order.push_back(p); }); // runs at once
+    ASSERT_EQ(order, std::vector{-1});
+    order.clear();
     std::atomic<int> inside{0};
     bool overlapped = false, wrongThread = false;
     velk::ManualResetEvent finished;
@@ -54,7 +51,8 @@ TEST(MainThreadCalls, WorkersCallsRunOnTheMainThreadInOrderOneAtATime) {
     ASSERT_TRUE(SpinUntil(finished));
     worker.join();
     ASSERT_EQ(order.size(), 50u);
-    for (int i = 0; i < 50; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
     EXPECT_FALSE(overlapped);
     EXPECT_FALSE(wrongThread);
 }
@@ -115,9 +113,16 @@ TEST(MainThreadCalls, RunWhileAModalDialogIsOpen) {
     EXPECT_TRUE(ranDuringDialog);
 }
 
-TEST(MainThreadCalls, MainThreadWaitsForAWorkerWhileRunningItsCalls) {
-    velk::ManualResetEvent workerEnded;
+// Without running the worker's calls this wait would never see the worker end; another
+// worker's call waits for the event loop.
+TEST(MainThreadCalls, WaitPumpingRunsOnlyTheCallsOfTheWorkerItWaitsForUntilItsTimeOut) {
+    velk::ManualResetEvent workerEnded, otherDone, never;
     int calls = 0, knownAsTheWorkers = 0;
+    bool otherRan = false;
+    std::thread other([&] {
+        velk::CallInMainThread(0, [&](std::int32_t) { otherRan = true; });
+        otherDone.Set();
+    });
     std::thread worker([&] {
         const auto self = std::this_thread::get_id();
         for (int i = 0; i < 3; ++i)
@@ -127,25 +132,15 @@ TEST(MainThreadCalls, MainThreadWaitsForAWorkerWhileRunningItsCalls) {
             });
         workerEnded.Set();
     });
-    // Without running the worker's calls this wait would never see the worker end.
     EXPECT_TRUE(velk::WaitPumping(workerEnded, worker.get_id(), 20s));
     EXPECT_FALSE(velk::RunningCallOf(worker.get_id()));
     worker.join();
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(knownAsTheWorkers, 3);
-}
-
-TEST(MainThreadCalls, WaitPumpingTimesOutAndLeavesOtherWorkersQueued) {
-    velk::ManualResetEvent never, otherDone;
-    bool otherRan = false;
-    std::thread other([&] {
-        velk::CallInMainThread(0, [&](std::int32_t) { otherRan = true; });
-        otherDone.Set();
-    });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(velk::WaitPumping(never, std::this_thread::get_id(), 100ms));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
-    EXPECT_FALSE(otherRan); // another worker's call waits for the event loop
+    EXPECT_FALSE(otherRan);
     ASSERT_TRUE(SpinUntil(otherDone));
     other.join();
     EXPECT_TRUE(otherRan);
