@@ -1,10 +1,30 @@
 // The link against a scripted box on loopback: numbering, retransmission, acknowledgements,
 // the reorder window, error reports and the configuration rules.
 
+#include <cstdlib>
 #include <functional>
+#include <new>
 
 #include "common/SyncEvents.h"
 #include "tests/devices/LinkFixture.h"
+
+// The receive path allocates nothing: this program counts the allocations made on one thread.
+namespace {
+std::atomic<std::thread::id> WatchedThread{};
+std::atomic<int> WatchedAllocations{0};
+} // namespace
+
+void* operator new(std::size_t Size) {
+    if (std::this_thread::get_id() == WatchedThread.load()) ++WatchedAllocations;
+    if (void* block = std::malloc(Size ? Size : 1)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* Block) noexcept {
+    std::free(Block);
+}
+void operator delete(void* Block, std::size_t) noexcept {
+    std::free(Block);
+}
 
 namespace velk {
 namespace {
@@ -34,11 +54,15 @@ TEST_F(LinkTest, RequestsAreNumberedFrom129WrapAfter255AndCarryAtMost114Bytes) {
     EXPECT_EQ(Link->Sequence(), 0);
 }
 
+// On the receive thread, without a heap allocation: acknowledgements, box data in and out of
+// order, repeats and ignored frames.
 TEST_F(LinkTest, FramesAreDeliveredInOrderOnceWithinTheWindowAndResetClearsIt) {
     Reset();
     SendAcked(1, "A");
     SendAcked(3, "-"); // held in the window: must not survive the reset
     ASSERT_EQ(Stream.WaitFor(1), "A");
+    WatchedThread = Stream.Thread.load();
+    WatchedAllocations = 0;
     Reset(); // the box numbers from 1 again
     // 5, 3 and 4 are acknowledged at once but wait for 1 and 2; a second, different copy of the
     // undelivered 3 does not replace the first, a repeat of the delivered 1 is not delivered.
@@ -54,6 +78,8 @@ TEST_F(LinkTest, FramesAreDeliveredInOrderOnceWithinTheWindowAndResetClearsIt) {
     for (const int acknowledged : {7 + 79, 7 + 111, 7})
         ExpectDataAck(std::uint8_t(acknowledged));
     EXPECT_EQ(Stream.WaitFor(8), "A1234567");
+    EXPECT_EQ(WatchedAllocations.load(), 0);
+    WatchedThread = std::thread::id();
 }
 
 TEST_F(LinkTest, AFrameRepeatedAfterTheNumbersWrappedIsNotDeliveredAgain) {

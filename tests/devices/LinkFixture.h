@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QString>
@@ -80,13 +82,17 @@ private:
     int Socket_ = -1;
 };
 
+// Records without allocating (up to 64 KiB), so that the delivering thread allocates nothing.
 class TStreamRecorder : public TSocketReceiveEvent {
 public:
+    TStreamRecorder() { Bytes_.reserve(65536); }
     void OnReceive(const void*, const std::uint8_t* Buffer, int NbByteReceived) override {
         std::lock_guard lock(Mutex_);
         Bytes_.append(reinterpret_cast<const char*>(Buffer), std::size_t(NbByteReceived));
+        Thread = std::this_thread::get_id();
         Changed_.notify_all();
     }
+    std::atomic<std::thread::id> Thread; // of the last delivery
     // The stream once it holds at least Count bytes, or what it holds at the time-out.
     std::string WaitFor(std::size_t Count,
                         std::chrono::milliseconds Timeout = std::chrono::seconds(10)) {
