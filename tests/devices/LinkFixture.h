@@ -143,12 +143,12 @@ protected:
             Link->SendCommand(Payload.data(), static_cast<int>(Payload.size()));
         });
     }
-    // Receives the next request and acknowledges it with an acknowledgement of type Type.
-    TBytes AckNextRequest(std::uint8_t Type = link::FrameAckLow) {
+    // Receives the next request and acknowledges it.
+    TBytes AckNextRequest() {
         auto request = Peer->Receive();
         EXPECT_TRUE(request.has_value()) << "the link sent no request";
         if (!request || request->size() < 2) return {};
-        Peer->Send({(*request)[0], Type});
+        Peer->Send({(*request)[0], link::FrameAckLow});
         return *request;
     }
     void Reset() {
