@@ -178,7 +178,7 @@ void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
     for (const auto& [name, tuning] : alarms) {
         const QString prefix = QString::fromLatin1(name) + QStringLiteral(" – ");
         fields[n] =
-            Field(prefix + QStringLiteral("Delay (s):"), KindSpinInt, 6, 0, 0, kMaxAlarmDelay);
+            Field(prefix + QStringLiteral("Delay (s):"), KindSpinInt, 10, 0, 0, kMaxAlarmDelay);
         fields[n].Increment = 10;
         fields[n++].IntValue = tuning->Delay;
         // The vacuum's is a factor: 1 is no band.
@@ -193,7 +193,7 @@ void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
         {"Mail when an instrument stops answering after (min):", &h.SilentAfter, 0, kMaxMinutes, 5},
     };
     for (const auto& [caption, value, min, max, step] : counts) {
-        fields[n] = Field(QString::fromLatin1(caption), KindSpinInt, 6, 0, min, max);
+        fields[n] = Field(QString::fromLatin1(caption), KindSpinInt, 10, 0, min, max);
         fields[n].Increment = step;
         fields[n++].IntValue = *value;
     }
