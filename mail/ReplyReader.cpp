@@ -5,11 +5,21 @@
 namespace velk {
 
 std::optional<QByteArray> TReplyReader::TakeLine() {
-    const qsizetype end = received_.indexOf('\n');
-    if (end < 0 && received_.size() < lineLimit_) return std::nullopt;
-    const qsizetype length = end >= 0 ? end + 1 : lineLimit_;
+    qsizetype end = received_.indexOf('\n');
+    if (skipping_) {
+        received_.remove(0, end >= 0 ? end + 1 : received_.size());
+        if (end < 0) return std::nullopt;
+        skipping_ = false;
+        end = received_.indexOf('\n');
+    }
+    // The tail of an overlong line read as a line of its own would stand as a reply with
+    // code 0, taken as success, and shift every later reply by one.
+    const bool overlong = end < 0 ? received_.size() >= lineLimit_ : end >= lineLimit_;
+    if (end < 0 && !overlong) return std::nullopt;
+    const qsizetype length = overlong ? lineLimit_ : end + 1;
     QByteArray line = received_.left(length);
-    received_.remove(0, length);
+    received_.remove(0, overlong && end >= 0 ? end + 1 : length);
+    skipping_ = overlong && end < 0;
     return line;
 }
 

@@ -20,14 +20,19 @@ public:
 
     void Append(const char* data, qsizetype size) { received_.append(data, size); }
     // Forgets everything received (the connection is gone).
-    void Clear() { received_.clear(); }
+    void Clear() {
+        received_.clear();
+        skipping_ = false;
+    }
     // The next line with its LF, or the first lineLimit bytes of a longer one; none while
-    // neither has arrived.
+    // neither has arrived. The rest of a longer line is dropped up to its LF, so that each
+    // line the server sends is one line here, however its bytes arrive.
     std::optional<QByteArray> TakeLine();
 
 private:
     qsizetype lineLimit_;
     QByteArray received_;
+    bool skipping_ = false; // inside the rest of an overlong line
 };
 
 struct TSmtpReply {
