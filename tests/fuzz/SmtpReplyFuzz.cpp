@@ -20,13 +20,16 @@ namespace {
 // The real limit, and small ones so that overlong lines are within the fuzzer's reach.
 constexpr std::array<qsizetype, 8> kLimits{kReplyLineLimit, 1, 2, 4, 5, 8, 16, 64};
 
-// The lines the server sent, each cut to `limit` bytes; a last line without its LF is lost
-// when the connection closes.
+// The lines the server sent, each cut to `limit` bytes. A last line without its LF is lost
+// when the connection closes, unless `limit` bytes of it had arrived.
 std::vector<QByteArray> SentLines(const QByteArray& stream, qsizetype limit) {
     std::vector<QByteArray> lines;
     for (qsizetype start = 0;;) {
         const qsizetype end = stream.indexOf('\n', start);
-        if (end < 0) return lines;
+        if (end < 0) {
+            if (stream.size() - start >= limit) lines.push_back(stream.mid(start, limit));
+            return lines;
+        }
         lines.push_back(stream.mid(start, std::min(end + 1 - start, limit)));
         start = end + 1;
     }
