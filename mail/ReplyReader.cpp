@@ -5,21 +5,31 @@
 namespace velk {
 
 std::optional<QByteArray> TReplyReader::TakeLine() {
-    qsizetype end = received_.indexOf('\n');
+    // Bytes searched before are not searched again: a line arriving a byte at a time costs
+    // no more than one arriving whole.
+    qsizetype end = received_.indexOf('\n', scanned_);
     if (skipping_) {
-        received_.remove(0, end >= 0 ? end + 1 : received_.size());
-        if (end < 0) return std::nullopt;
+        if (end < 0) {
+            received_.clear();
+            scanned_ = 0;
+            return std::nullopt;
+        }
+        received_.remove(0, end + 1);
         skipping_ = false;
         end = received_.indexOf('\n');
     }
     // The tail of an overlong line read as a line of its own would stand as a reply with
     // code 0, taken as success, and shift every later reply by one.
     const bool overlong = end < 0 ? received_.size() >= lineLimit_ : end >= lineLimit_;
-    if (end < 0 && !overlong) return std::nullopt;
+    if (end < 0 && !overlong) {
+        scanned_ = received_.size();
+        return std::nullopt;
+    }
     const qsizetype length = overlong ? lineLimit_ : end + 1;
     QByteArray line = received_.left(length);
     received_.remove(0, overlong && end >= 0 ? end + 1 : length);
     skipping_ = overlong && end < 0;
+    scanned_ = 0;
     return line;
 }
 

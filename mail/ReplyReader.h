@@ -22,6 +22,7 @@ public:
     // Forgets everything received (the connection is gone).
     void Clear() {
         received_.clear();
+        scanned_ = 0;
         skipping_ = false;
     }
     // The next line with its LF, or the first lineLimit bytes of a longer one; none while
@@ -32,6 +33,7 @@ public:
 private:
     qsizetype lineLimit_;
     QByteArray received_;
+    qsizetype scanned_ = 0; // the bytes at the front known to hold no LF
     bool skipping_ = false; // inside the rest of an overlong line
 };
 

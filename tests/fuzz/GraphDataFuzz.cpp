@@ -31,17 +31,18 @@ struct SeriesState {
     bool operator==(const SeriesState&) const = default;
 };
 
+std::vector<double> Values(const double* data, int count) {
+    return data ? std::vector<double>(data, data + count) : std::vector<double>();
+}
+
 SeriesState StateOf(const Tgraphex& g, int s) {
     SeriesState state;
     state.present = g.IsSeriesPresent(s);
     state.uncertain = g.HasUncertainty(s);
     if (!state.present) return state;
-    for (int i = 1; i <= g.PointCount(); ++i) {
-        state.y.push_back(g.GetY(s, i));
-        if (!state.uncertain) continue;
-        state.plus.push_back(g.GetErrPlus(s, i));
-        state.minus.push_back(g.GetErrMinus(s, i));
-    }
+    state.y = Values(g.YData(s), g.PointCount());
+    state.plus = Values(g.ErrPlusData(s), g.PointCount());
+    state.minus = Values(g.ErrMinusData(s), g.PointCount());
     state.type = g.PointType[s];
     state.size = g.PointSize[s];
     state.color = g.SeriesColor[s];
@@ -55,9 +56,8 @@ struct GraphState {
     std::vector<double> x;
     std::vector<SeriesState> series; // [s - 1]
 
-    explicit GraphState(const Tgraphex& g) : count(g.PointCount()), last(g.LastIndex()) {
-        for (int i = 1; i <= count; ++i)
-            x.push_back(g.GetX(i));
+    explicit GraphState(const Tgraphex& g)
+        : count(g.PointCount()), last(g.LastIndex()), x(Values(g.XData(), count)) {
         for (int s = 1; s <= MaxSeries; ++s)
             series.push_back(StateOf(g, s));
     }
@@ -81,6 +81,23 @@ void Feed(Tgraphex& g, double hours, double value) {
 // Ticks 5 s apart from 13:00, with the time of day's inexact hours.
 double Hours(int tick) {
     return 13.0 + tick * 5.0 / 3600.0;
+}
+
+// One graph serves every input, as building one costs more than most loads: it is first
+// brought back to a new graph's state in everything a load reads or writes.
+void Reset(Tgraphex& g) {
+    g.SetPointCount(0);
+    for (int s = 1; s <= MaxSeries; ++s) {
+        g.SetSeriesPresent(s, true);
+        g.SetUncertainty(s, false);
+        g.SetSeriesPresent(s, false);
+    }
+    g.PointType.Fill(0);
+    g.PointSize.Fill(0);
+    g.SeriesColor.Fill(0);
+    g.ShowInLegend.Fill(false);
+    g.SeriesTitle.Fill(QString());
+    g.YCaption.clear();
 }
 
 // Bits 0-2 of the set-up byte: the points (7: past the capacity); bits 3-4: other series
@@ -158,7 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     if (Size < 1) return 0;
     const std::uint8_t setup = Data[0];
     SetDecimalSeparator((setup & 32) ? QLatin1Char(',') : QLatin1Char('.'));
-    Tgraphex g;
+    static Tgraphex g;
+    Reset(g);
     SetUp(g, setup);
     const QString title = g.Title;
     const GraphState before(g);
@@ -180,8 +198,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
                        after.series[k].uncertain == before.series[k].uncertain);
         return 0;
     }
+    // A graph too full for every column takes none: the columns given a series are released.
     const int added = CheckAdded(before, after);
-    FUZZ_CHECK(added == load.log.filter(QStringLiteral("Allocate file")).size());
+    const bool full = load.messages.contains(QStringLiteral("No availables series..."));
+    FUZZ_CHECK(added == (full ? 0 : load.log.filter(QStringLiteral("Allocate file")).size()));
     if (setup & 64) FUZZ_CHECK(added == 0 && g.Title == title && load.messages.size() <= 1);
 
     // What the graph holds now saves to a file that loads back as copies of its series.
