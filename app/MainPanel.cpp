@@ -1,24 +1,182 @@
 #include "app/MainPanel.h"
 
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/Acquisition.h"
+#include "app/Display.h"
+#include "app/VelkApplication.h"
+#include "app/globalParameters.h"
+#include "dialogs/DialogFont.h"
+#include "dialogs/DlgConnectIP.h"
+#include "dialogs/MessageReport.h"
+
+// The toolbar images live in this static library: its resources are registered by hand.
+static void InitToolbarImages() {
+    Q_INIT_RESOURCE(MainPanel);
+}
 
 namespace velk {
 
 namespace {
-constexpr int kClientWidth = 384;
+
+// The designed panel was laid out for a narrow bitmap font. With the wider DejaVu Sans the
+// columns are moved apart so no caption or value is cut or covered: rows, tops, heights
+// and the order of every control stay as designed.
+constexpr int kGroupWidth = 246;
+constexpr int kRightGroupLeft = kGroupWidth + 3;
+constexpr int kClientWidth = kRightGroupLeft + 1 + kGroupWidth; // the LN2 box sits 1 px right
 constexpr int kClientHeight = 283;
+constexpr int kToolBarHeight = 37;
 constexpr int kLogHeight = 55;
+constexpr int kValueColumn = 96;   // value labels
+constexpr int kButtonColumn = 150; // "Alarm" and "<-"
+constexpr int kEditColumn = 194;   // values to write
+constexpr int kValueWidth = kButtonColumn - kValueColumn - 2;
+constexpr int kSpeedButtonHeight = 17;
+constexpr int kLabelHeight = 16;
+constexpr int kEditWidth = 46, kEditHeight = 21;
+
+const char* const kGraphHint = "Display a graphic";
+const char* const kAlarmHint = "Alarm";
+const char* const kApplyHint = "Apply a set point value";
+
+// In the window's font: a control takes it from the style sheet only once it is polished.
+int TextWidth(const QString& text) { return QFontMetrics(DialogFont()).horizontalAdvance(text); }
+
+QGroupBox* NewGroupBox(QWidget* parent, const char* name, const char* caption, int left, int top,
+                       int height) {
+    auto* box = new QGroupBox(QString::fromUtf8(caption), parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(left, top, kGroupWidth, height);
+    return box;
+}
+
+// A flat push button as wide as its caption needs.
+QPushButton* NewSpeedButton(QWidget* parent, const char* name, const char* caption, int left,
+                            int top, const char* hint, int tag = 0) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFlat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    const int width = TextWidth(button->text()) + 6;
+    button->setGeometry(left, top, width, kSpeedButtonHeight);
+    button->setToolTip(QString::fromUtf8(hint));
+    button->setProperty("Tag", tag);
+    return button;
+}
+
+// Its text centred on a row of 16 pixels (the closest rows are 16 apart), so that captions,
+// values, speed buttons and edit boxes of a row line up.
+QLabel* NewLabel(QWidget* parent, const char* name, const char* caption, int left, int top,
+                 int width = 0) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setGeometry(left, top, width > 0 ? width : TextWidth(label->text()) + 2, kLabelHeight);
+    return label;
+}
+
+QLabel* NewValueLabel(QWidget* parent, const char* name, int left, int top) {
+    // Replaced by "-----" before the window is shown.
+    return NewLabel(parent, name, "Label", left, top, kValueWidth);
+}
+
+QLineEdit* NewEdit(QWidget* parent, const char* name, const char* text, int left, int top) {
+    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setGeometry(left, top, kEditWidth, kEditHeight);
+    return edit;
+}
+
+QToolButton* NewToolButton(QToolBar* bar, const char* name, const char* image, const char* hint) {
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setIcon(QIcon(QStringLiteral(":/toolbar/") + QLatin1String(image)));
+    button->setIconSize(QSize(27, 27));
+    button->setFixedSize(34, 33);
+    button->setAutoRaise(true);
+    if (hint) button->setToolTip(QString::fromLatin1(hint));
+    bar->addWidget(button);
+    return button;
+}
+
+void AddToolSeparator(QToolBar* bar) {
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(8);
+    bar->addWidget(gap);
+}
+
+TAlarmMailSettings MailSettings() {
+    const TGlobalParameters& p = GlobalParameters();
+    return {p.SendAnEmailOnAlarm, p.SMTPServer, p.EMailAddress};
+}
+
 } // namespace
+
+// Counts the window's handlers on the stack: a close is carried out only when none is.
+class TMainForm::THandlerScope {
+public:
+    explicit THandlerScope(TMainForm& form) : form_(form) { ++form_.handlersRunning_; }
+    ~THandlerScope() {
+        if (--form_.handlersRunning_ == 0 && form_.closePending_) {
+            form_.closePending_ = false;
+            // Queued: the handler that ends here is still on the stack.
+            QMetaObject::invokeMethod(&form_, &QWidget::close, Qt::QueuedConnection);
+        }
+    }
+    THandlerScope(const THandlerScope&) = delete;
+    THandlerScope& operator=(const THandlerScope&) = delete;
+
+private:
+    TMainForm& form_;
+};
+
+template <class Handler> void TMainForm::Bind(QAbstractButton* button, Handler handler) {
+    connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
+        THandlerScope scope(*this);
+        if (Session_) (this->*handler)(button);
+    });
+}
 
 TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      Notifier_([this](const QString& line) { AddLogLine(line); }) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Velk Monitor"));
     setFixedSize(kClientWidth, kClientHeight);
+    // Before any control measures its caption. A style sheet's widgets take their font
+    // from it, not from their parent, so it names the font as well.
+    const QFont font = DialogFont();
+    setFont(font);
+    // A group's frame runs through the middle of its caption, as the rows' tops assume:
+    // drawn below a caption line, it would touch the first row.
+    setStyleSheet(
+        QStringLiteral("* { font-family: \"%1\"; font-size: %2pt; }"
+                       "QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                       " margin-top: 6px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }")
+            .arg(font.family())
+            .arg(font.pointSize()));
+
+    InitToolbarImages();
+    BuildToolBar();
+    BuildColdSource();
+    BuildNitrogenOutput();
+    BuildVacuum();
+    BuildNitrogen();
 
     RichEdit_ = new QTextEdit(this);
     RichEdit_->setObjectName(QStringLiteral("RichEdit"));
@@ -33,7 +191,120 @@ TMainForm::TMainForm(QWidget* parent)
     FormCreate();
 }
 
-void TMainForm::FormCreate() { AddLogLine(QString::fromLatin1(kTitleLine)); }
+TMainForm::~TMainForm() {
+    FormClose();
+}
+
+void TMainForm::BuildToolBar() {
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setGeometry(0, 0, kClientWidth, kToolBarHeight);
+    ToolBar->setMovable(false);
+    ToolBar->setIconSize(QSize(27, 27));
+    ToolButtonConnect = NewToolButton(ToolBar, "ToolButtonConnect", "connect.png", "Connect");
+    ToolButtonDisconnect =
+        NewToolButton(ToolBar, "ToolButtonDisconnect", "disconnect.png", "Disconnect");
+    AddToolSeparator(ToolBar);
+    ToolButtonRefreshPeriod =
+        NewToolButton(ToolBar, "ToolButtonRefreshPeriod", "refresh-period.png", "Refresh period");
+    AddToolSeparator(ToolBar);
+    ToolButtonAlarmMessageSetting =
+        NewToolButton(ToolBar, "ToolButtonAlarmMessageSetting", "mail-settings.png", nullptr);
+    ToolButtonDisconnect->setEnabled(false);
+
+    connect(ToolButtonConnect, &QToolButton::clicked, this, [this] {
+        THandlerScope scope(*this);
+        if (Session_) Connect();
+    });
+    connect(ToolButtonDisconnect, &QToolButton::clicked, this, [this] {
+        THandlerScope scope(*this);
+        if (Session_) ToolButtonDisconnectClick();
+    });
+    Bind(ToolButtonRefreshPeriod, &TMainForm::ToolButtonRefreshPeriodClick);
+    Bind(ToolButtonAlarmMessageSetting, &TMainForm::ToolButtonAlarmMessageSettingClick);
+}
+
+void TMainForm::BuildColdSource() {
+    QGroupBox* g = GroupBoxColdSource =
+        NewGroupBox(this, "GroupBoxColdSource", "Cold source", 0, 40, 81);
+    SpeedButtonColdFingerTemp =
+        NewSpeedButton(g, "SpeedButtonColdFingerTemp", "Temp (°C):", 8, 16, kGraphHint, 1);
+    LabelColdFingerTemp = NewValueLabel(g, "LabelColdFingerTemp", kValueColumn, 16);
+    SpeedButtonAlarmTemp1 =
+        NewSpeedButton(g, "SpeedButtonAlarmTemp1", "Alarm", kButtonColumn, 16, kAlarmHint, 1);
+    LabelPercentOutput = NewLabel(g, "LabelPercentOutput", "Power (%):", 8, 40);
+    LabelPercentOutputValue = NewValueLabel(g, "LabelPercentOutputValue", kValueColumn, 40);
+    LabelSetPointColdFinger = NewLabel(g, "LabelSetPointColdFinger", "Set point(°C):", 8, 56);
+    LabelSetPointColdFingerValue =
+        NewValueLabel(g, "LabelSetPointColdFingerValue", kValueColumn, 56);
+    SpeedButtonSetPointColdFinger =
+        NewSpeedButton(g, "SpeedButtonSetPointColdFinger", "<-", kButtonColumn, 56, kApplyHint, 1);
+    EditColdFingerSetPoint = NewEdit(g, "EditColdFingerSetPoint", "-150", kEditColumn, 54);
+
+    Bind(SpeedButtonColdFingerTemp, &TMainForm::GetGraphSensor);
+    Bind(SpeedButtonAlarmTemp1, &TMainForm::SpeedButtonAlarmTemp1Click);
+    Bind(SpeedButtonSetPointColdFinger, &TMainForm::SpeedButtonSetPointClick);
+}
+
+void TMainForm::BuildNitrogenOutput() {
+    QGroupBox* g = GroupBoxNitrogenOutput =
+        NewGroupBox(this, "GroupBoxNitrogenOutput", "Nitrogen output", 0, 128, 97);
+    SpeedButtonNitrogenOutput =
+        NewSpeedButton(g, "SpeedButtonNitrogenOutput", "Temp (°C):", 8, 24, kGraphHint, 2);
+    LabelNitrogenOutputTemp = NewValueLabel(g, "LabelNitrogenOutputTemp", kValueColumn, 24);
+    SpeedButtonAlarmTemp2 =
+        NewSpeedButton(g, "SpeedButtonAlarmTemp2", "Alarm", kButtonColumn, 24, kAlarmHint, 2);
+    LabelSetPointNitrogenOutput =
+        NewLabel(g, "LabelSetPointNitrogenOutput", "Set point(°C):", 8, 48);
+    LabelSetPointNitrogenOutputValue =
+        NewValueLabel(g, "LabelSetPointNitrogenOutputValue", kValueColumn, 48);
+    SpeedButtonSetPointNitrogenOutput = NewSpeedButton(g, "SpeedButtonSetPointNitrogenOutput", "<-",
+                                                       kButtonColumn, 48, kApplyHint, 2);
+    EditNitrogenOutputSetPoint = NewEdit(g, "EditNitrogenOutputSetPoint", "30", kEditColumn, 46);
+    LabelAllo = NewLabel(g, "LabelAllo", "Alarm low(°C):", 8, 72);
+    LabelAlloValue = NewValueLabel(g, "LabelAlloValue", kValueColumn, 72);
+    SpeedButtonSetAllo =
+        NewSpeedButton(g, "SpeedButtonSetAllo", "<-", kButtonColumn, 72, kApplyHint);
+    EditSetAlloValue = NewEdit(g, "EditSetAlloValue", "-30", kEditColumn, 70);
+
+    Bind(SpeedButtonNitrogenOutput, &TMainForm::GetGraphSensor);
+    Bind(SpeedButtonAlarmTemp2, &TMainForm::SpeedButtonAlarmTemp1Click);
+    Bind(SpeedButtonSetPointNitrogenOutput, &TMainForm::SpeedButtonSetPointClick);
+    Bind(SpeedButtonSetAllo, &TMainForm::SpeedButtonSetAlloClick);
+}
+
+void TMainForm::BuildVacuum() {
+    QGroupBox* g = GroupBoxVacuum =
+        NewGroupBox(this, "GroupBoxVacuum", "Vacuum", kRightGroupLeft, 40, 81);
+    SpeedButtonVacuum = NewSpeedButton(g, "SpeedButtonVacuum", "Vacuum (mb):", 4, 16, kGraphHint);
+    LabelVacuumValue = NewValueLabel(g, "LabelVacuumValue", kValueColumn, 16);
+    SpeedButtonAlarmVacuum =
+        NewSpeedButton(g, "SpeedButtonAlarmVacuum", "Alarm", kButtonColumn, 16, kAlarmHint);
+    SpeedButtonPumpStatus =
+        NewSpeedButton(g, "SpeedButtonPumpStatus", "Pump status:", 4, 40, kGraphHint);
+    LabelVacuumPumpStatusValue = NewValueLabel(g, "LabelVacuumPumpStatusValue", kValueColumn, 40);
+    LabelVacuumValveStatus = NewLabel(g, "LabelVacuumValveStatus", "Valve status:", 8, 64);
+    LabelVacuumValveStatusValue = NewValueLabel(g, "LabelVacuumValveStatusValue", kValueColumn, 64);
+
+    Bind(SpeedButtonVacuum, &TMainForm::GetGraphSensorVacuum);
+    Bind(SpeedButtonAlarmVacuum, &TMainForm::SpeedButtonAlarmVacuumClick);
+    Bind(SpeedButtonPumpStatus, &TMainForm::SpeedButtonPumpStatusClick);
+}
+
+void TMainForm::BuildNitrogen() {
+    QGroupBox* g = GroupBoxLN2 =
+        NewGroupBox(this, "GroupBoxLN2", "Nitrogen", kRightGroupLeft + 1, 128, 97);
+    SpeedButtonLN2Level =
+        NewSpeedButton(g, "SpeedButtonLN2Level", "LN2 Level (%):", 4, 24, kGraphHint);
+    LabelLN2LevelValue = NewValueLabel(g, "LabelLN2LevelValue", kValueColumn, 24);
+    ProgressBarLN2Level = new QProgressBar(g);
+    ProgressBarLN2Level->setObjectName(QStringLiteral("ProgressBarLN2Level"));
+    ProgressBarLN2Level->setGeometry(8, 48, kGroupWidth - 16, 16);
+    ProgressBarLN2Level->setRange(0, 100);
+    ProgressBarLN2Level->setTextVisible(false);
+
+    Bind(SpeedButtonLN2Level, &TMainForm::SpeedButtonLN2LevelClick);
+}
 
 void TMainForm::AddLogLine(const QString& line) {
     QTextCursor cursor(RichEdit_->document());
@@ -42,6 +313,135 @@ void TMainForm::AddLogLine(const QString& line) {
     cursor.insertText(line);
     RichEdit_->setTextCursor(cursor);
     RichEdit_->ensureCursorVisible();
+}
+
+// ---- Lifecycle ----
+
+void TMainForm::FormCreate() {
+    Session_ = std::make_unique<TAcquisition>(
+        GlobalParameters().RefreshRate, [this](std::int32_t p) { LogDeviceError(p); },
+        [this](std::int32_t p) { UpdateDisplay(p); });
+    ClearReadings();
+    UpdateDisplay(0);
+    AddLogLine(QString::fromLatin1(kTitleLine));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (handlersRunning_ > 0) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    const bool open = Session_ != nullptr;
+    {
+        THandlerScope scope(*this);
+        FormClose();
+    }
+    event->accept();
+    if (open) emit Closed();
+}
+
+void TMainForm::FormClose() {
+    // Stops and frees the timer (waiting for a tick in progress while serving its calls),
+    // then frees the link, the drivers and the lock.
+    Session_.reset();
+}
+
+void TMainForm::Connect() {
+    TGlobalParameters& p = GlobalParameters();
+    TDlgConnectionIP dialog;
+    dialog.SetAddress(p.IP1, p.IP2, p.IP3, p.IP4);
+    if (dialog.ShowModal() != 1) return;
+    try {
+        dialog.GetAddress(p.IP1, p.IP2, p.IP3, p.IP4);
+        Session_->Connect(p.IP1, p.IP2, p.IP3, p.IP4);
+        ToolButtonDisconnect->setEnabled(true);
+        ToolButtonConnect->setEnabled(false);
+    } catch (const EEtherLinkError& e) {
+        ReportMessage(this, e.Message(), TMessageKind::Plain);
+    } catch (const ECN7600connection& e) {
+        ReportMessage(this, e.Message(), TMessageKind::Plain);
+    } catch (const EADAM4017Connection& e) {
+        ReportMessage(this, e.Message(), TMessageKind::Plain);
+    } catch (const std::exception& e) {
+        VelkApplication::ShowError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TMainForm::ToolButtonDisconnectClick() {
+    // Waits for a tick in progress, serving its calls, before ReadingsLock is taken.
+    Session_->Timer->SetEnabled(false);
+    std::lock_guard lock(Session_->ReadingsLock);
+    ToolButtonDisconnect->setEnabled(false);
+    ToolButtonConnect->setEnabled(true);
+    Session_->CloseLink();
+    ClearReadings();
+    UpdateDisplay(0);
+}
+
+// ---- Acquisition and display ----
+
+void TMainForm::ClearReadings() {
+    Session_->Readings.Clear();
+    // Windows open now keep their history but get no further points.
+    for (QPointer<TGraphexForm>& slot : GraphTemp)
+        slot.clear();
+    GraphVacuum.clear();
+    GraphPumpStatus.clear();
+    GraphLN2Level.clear();
+}
+
+void TMainForm::LogDeviceError(std::int32_t) {
+    if (Session_)
+        AddLogLine(DeviceErrorLine(Session_->Readings.ErrorMessage, QDateTime::currentDateTime()));
+}
+
+void TMainForm::UpdateDisplay(std::int32_t) {
+    THandlerScope scope(*this);
+    if (Session_) NotifyAlarmChanges(ShowReadings());
+}
+
+std::vector<TAlarmChange> TMainForm::ShowReadings() {
+    const TDisplay shown = DisplayReadings(Session_->Readings);
+    const std::pair<TQuantity, QLabel*> labels[] = {
+        {qTemp1, LabelColdFingerTemp},
+        {qPower, LabelPercentOutputValue},
+        {qSetPoint1, LabelSetPointColdFingerValue},
+        {qTemp2, LabelNitrogenOutputTemp},
+        {qSetPoint2, LabelSetPointNitrogenOutputValue},
+        {qAlarmLow, LabelAlloValue},
+        {qVacuum, LabelVacuumValue},
+        {qPumpStatus, LabelVacuumPumpStatusValue},
+        {qValveStatus, LabelVacuumValveStatusValue},
+        {qLN2Level, LabelLN2LevelValue},
+    };
+    for (const auto& [quantity, label] : labels) {
+        const TShownReading& reading = shown.Readings[quantity];
+        label->setText(reading.Text);
+        label->setEnabled(!reading.Stale); // an old value is drawn greyed
+        label->setToolTip(reading.Hint);
+    }
+    ProgressBarLN2Level->setValue(shown.LN2Bar);
+    FeedGraphs(shown);
+    TGlobalParameters& p = GlobalParameters();
+    return EvaluateAlarms(Session_->Readings, p.AlarmTemp, p.AlarmVacuum);
+}
+
+void TMainForm::NotifyAlarmChanges(const std::vector<TAlarmChange>& changes) {
+    for (const TAlarmChange& change : changes) {
+        if (change.Start)
+            NotifyAlarmStart(change.Message);
+        else
+            NotifyAlarmStop(change.Message);
+    }
+}
+
+void TMainForm::NotifyAlarmStart(const QString& Msg) {
+    Notifier_.Notify(true, Msg, MailSettings());
+}
+
+void TMainForm::NotifyAlarmStop(const QString& Msg) {
+    Notifier_.Notify(false, Msg, MailSettings());
 }
 
 } // namespace velk

@@ -1,12 +1,34 @@
 #pragma once
-// The monitor's main window: a small fixed-size panel whose log pane at the bottom keeps
-// every device error and alarm change of the run.
+// The monitor's main window: a small fixed-size panel that shows the readings of the
+// acquisition session, turns the operator's clicks into its commands, and keeps every device
+// error and alarm change of the run in its log pane.
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QPointer>
 #include <QWidget>
 
+#include "app/AlarmMail.h"
+#include "app/Alarms.h"
+
+class QAbstractButton;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
 class QTextEdit;
+class QToolBar;
+class QToolButton;
 
 namespace velk {
+
+class TAcquisition;
+class TGraphexForm;
+struct TDisplay;
 
 inline constexpr const char* kTitleLine = "Velk monitor  V1.00  10/01/01";
 
@@ -14,16 +36,133 @@ class TMainForm : public QWidget {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
 
     // Appends one line at the end of the log pane; lines are never removed.
     void AddLogLine(const QString& line);
 
     QTextEdit* RichEdit() const { return RichEdit_; }
+    // The session, for tests that look at its state; none once the window has closed.
+    TAcquisition* Session() const { return Session_.get(); }
+    TNMSMTP& NMSMTP() { return Notifier_.NMSMTP(); }
+
+signals:
+    // The window has closed for good (FormClose has run).
+    void Closed();
+
+protected:
+    // A close that arrives while a handler of this window is running (inside an alarm mail's
+    // wait, a dialog, or a stop waiting for a tick) is carried out once it has returned.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    class THandlerScope;
+    template <class Handler> void Bind(QAbstractButton* button, Handler handler);
+
+    void BuildToolBar();
+    void BuildColdSource();
+    void BuildNitrogenOutput();
+    void BuildVacuum();
+    void BuildNitrogen();
+
+    // Lifecycle
     void FormCreate();
+    void FormClose();
+    void Connect();
+    void ToolButtonDisconnectClick();
+
+    // Acquisition and display
+    void ClearReadings();
+    void LogDeviceError(std::int32_t Param);
+    void UpdateDisplay(std::int32_t Param);
+    // The display half of UpdateDisplay: labels, LN2 bar, graph points and the alarm state;
+    // returns the alarm changes to notify.
+    std::vector<TAlarmChange> ShowReadings();
+    void NotifyAlarmChanges(const std::vector<TAlarmChange>& changes);
+    void NotifyAlarmStart(const QString& Msg);
+    void NotifyAlarmStop(const QString& Msg);
+
+    // Operator commands
+    void SpeedButtonSetPointClick(QObject* Sender);
+    void SpeedButtonSetAlloClick(QObject* Sender);
+    void ToolButtonRefreshPeriodClick(QObject* Sender);
+    void SpeedButtonAlarmTemp1Click(QObject* Sender);
+    void SpeedButtonAlarmVacuumClick(QObject* Sender);
+    void ToolButtonAlarmMessageSettingClick(QObject* Sender);
+    void GetGraphSensor(QObject* Sender);
+    void GetGraphSensorVacuum(QObject* Sender);
+    void SpeedButtonPumpStatusClick(QObject* Sender);
+    void SpeedButtonLN2LevelClick(QObject* Sender);
+    void GraphSensorClosed(TGraphexForm* Sender);
+    void GraphVacuumClosed(TGraphexForm* Sender);
+    void GraphPumpStatusClosed(TGraphexForm* Sender);
+    void GraphLN2LevelClosed(TGraphexForm* Sender);
+    // Converts the text of `edit` and hands the value to `write` (which writes it to the
+    // controller and stores it in its reading), all under ReadingsLock; shows the problem
+    // once the lock is released.
+    void WriteToController(QLineEdit* edit, TQuantity quantity,
+                           const std::function<void(double)>& write);
+    // Opens and sets up the graph window of `slot`, or brings the open one to the front.
+    void OpenGraph(QPointer<TGraphexForm>& slot, const char* title,
+                   void (TMainForm::*closed)(TGraphexForm*));
+    void FeedGraphs(const TDisplay& shown);
+
+    QToolBar* ToolBar = nullptr;
+    QToolButton* ToolButtonConnect = nullptr;
+    QToolButton* ToolButtonDisconnect = nullptr;
+    QToolButton* ToolButtonRefreshPeriod = nullptr;
+    QToolButton* ToolButtonAlarmMessageSetting = nullptr;
+
+    QGroupBox* GroupBoxColdSource = nullptr;
+    QPushButton* SpeedButtonColdFingerTemp = nullptr;
+    QLabel* LabelColdFingerTemp = nullptr;
+    QPushButton* SpeedButtonAlarmTemp1 = nullptr;
+    QLabel* LabelPercentOutput = nullptr;
+    QLabel* LabelPercentOutputValue = nullptr;
+    QLabel* LabelSetPointColdFinger = nullptr;
+    QLabel* LabelSetPointColdFingerValue = nullptr;
+    QPushButton* SpeedButtonSetPointColdFinger = nullptr;
+    QLineEdit* EditColdFingerSetPoint = nullptr;
+
+    QGroupBox* GroupBoxNitrogenOutput = nullptr;
+    QPushButton* SpeedButtonNitrogenOutput = nullptr;
+    QLabel* LabelNitrogenOutputTemp = nullptr;
+    QPushButton* SpeedButtonAlarmTemp2 = nullptr;
+    QLabel* LabelSetPointNitrogenOutput = nullptr;
+    QLabel* LabelSetPointNitrogenOutputValue = nullptr;
+    QPushButton* SpeedButtonSetPointNitrogenOutput = nullptr;
+    QLineEdit* EditNitrogenOutputSetPoint = nullptr;
+    QLabel* LabelAllo = nullptr;
+    QLabel* LabelAlloValue = nullptr;
+    QPushButton* SpeedButtonSetAllo = nullptr;
+    QLineEdit* EditSetAlloValue = nullptr;
+
+    QGroupBox* GroupBoxVacuum = nullptr;
+    QPushButton* SpeedButtonVacuum = nullptr;
+    QLabel* LabelVacuumValue = nullptr;
+    QPushButton* SpeedButtonAlarmVacuum = nullptr;
+    QPushButton* SpeedButtonPumpStatus = nullptr;
+    QLabel* LabelVacuumPumpStatusValue = nullptr;
+    QLabel* LabelVacuumValveStatus = nullptr;
+    QLabel* LabelVacuumValveStatusValue = nullptr;
+
+    QGroupBox* GroupBoxLN2 = nullptr;
+    QPushButton* SpeedButtonLN2Level = nullptr;
+    QLabel* LabelLN2LevelValue = nullptr;
+    QProgressBar* ProgressBarLN2Level = nullptr;
 
     QTextEdit* RichEdit_ = nullptr;
+
+    // Graph windows fed with the readings; none when closed or forgotten by ClearReadings.
+    QPointer<TGraphexForm> GraphTemp[2];
+    QPointer<TGraphexForm> GraphVacuum;
+    QPointer<TGraphexForm> GraphPumpStatus;
+    QPointer<TGraphexForm> GraphLN2Level;
+
+    TAlarmNotifier Notifier_;
+    std::unique_ptr<TAcquisition> Session_; // FormCreate to FormClose
+    int handlersRunning_ = 0;
+    bool closePending_ = false;
 };
 
 } // namespace velk

@@ -3,7 +3,8 @@
 #include <cstdio>
 
 #include <QFont>
-#include <QMessageBox>
+
+#include "dialogs/MessageReport.h"
 
 namespace velk {
 
@@ -25,7 +26,7 @@ bool VelkApplication::notify(QObject* receiver, QEvent* event) {
 
 void VelkApplication::ShowError(const QString& message) {
     std::fprintf(stderr, "velk-monitor: %s\n", message.toLocal8Bit().constData());
-    QMessageBox::critical(nullptr, QStringLiteral("Velk Monitor"), message);
+    ReportMessage(nullptr, message, TMessageKind::Error);
 }
 
 } // namespace velk

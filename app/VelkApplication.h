@@ -11,7 +11,8 @@ public:
     VelkApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Shows `message` in a message box (and on standard error, for a session without eyes on it).
+    // Shows `message` in a message box through the dialogs' reporter, which tests replace
+    // (and on standard error, for a session without eyes on it).
     static void ShowError(const QString& message);
 };
 

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include "app/Channels.h"
+
 namespace velk {
 
 struct TAlarmLimits {
@@ -18,16 +20,7 @@ struct TAlarmLimits {
 };
 
 // Alarm records indexed by channel 1 or 2.
-class TAlarmTempArray {
-public:
-    TAlarmLimits& operator[](int channel) { return records_.at(static_cast<std::size_t>(channel - 1)); }
-    const TAlarmLimits& operator[](int channel) const {
-        return records_.at(static_cast<std::size_t>(channel - 1));
-    }
-
-private:
-    std::array<TAlarmLimits, 2> records_{};
-};
+using TAlarmTempArray = TChannels<TAlarmLimits>;
 
 struct TGlobalParameters {
     std::int32_t RefreshRate = 10000; // ms

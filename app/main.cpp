@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
         try {
             velk::TMainForm form;
             velk::SignalCloser closer(&form);
+            // The window may close while a graph window is still open.
+            QObject::connect(&form, &velk::TMainForm::Closed, &app, &QCoreApplication::quit);
             form.show();
             rc = app.exec();
         } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "common/ThreadSynchronize.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -64,12 +65,17 @@ public:
     void Close() {
         std::lock_guard lock(mutex_);
         closed_ = true;
-        for (CallOrder* order : queue_) order->done.Set();
+        for (CallOrder* order : queue_)
+            order->done.Set();
         queue_.clear();
     }
 
-    bool WaitFor(ManualResetEvent& event, std::thread::id worker, std::chrono::milliseconds timeout) {
+    bool WaitFor(ManualResetEvent& event, const std::vector<std::thread::id>& workers,
+                 std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
+        const auto served = [&workers](const CallOrder* o) {
+            return std::find(workers.begin(), workers.end(), o->caller) != workers.end();
+        };
         event.AttachWaker(this);
         bool result = false;
         for (;;) {
@@ -78,30 +84,26 @@ public:
                 std::unique_lock lock(mutex_);
                 auto ready = [&] {
                     if (event.IsSet()) return true;
-                    for (CallOrder* o : queue_)
-                        if (o->caller == worker) return true;
-                    return false;
+                    return std::any_of(queue_.begin(), queue_.end(), served);
                 };
                 if (!cv_.wait_until(lock, deadline, ready)) break;
                 if (event.IsSet()) {
                     result = true;
                     break;
                 }
-                for (auto it = queue_.begin(); it != queue_.end(); ++it) {
-                    if ((*it)->caller == worker) {
-                        order = *it;
-                        queue_.erase(it);
-                        break;
-                    }
-                }
+                const auto it = std::find_if(queue_.begin(), queue_.end(), served);
+                order = *it;
+                queue_.erase(it);
             }
-            if (order) {
-                RunGuarded(*order);
-                order->done.Set();
-            }
+            Run(*order);
         }
         event.AttachWaker(nullptr);
         return result;
+    }
+
+    // Main thread only.
+    bool Running(std::thread::id worker) const {
+        return std::find(callers_.begin(), callers_.end(), worker) != callers_.end();
     }
 
 private:
@@ -117,17 +119,24 @@ private:
                 order = queue_.front();
                 queue_.pop_front();
             }
-            RunGuarded(*order);
-            order->done.Set();
+            Run(*order);
         }
         running_ = false;
+    }
+
+    void Run(CallOrder& order) {
+        callers_.push_back(order.caller);
+        RunGuarded(order);
+        callers_.pop_back();
+        order.done.Set();
     }
 
     std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<CallOrder*> queue_;
     bool closed_ = false;
-    bool running_ = false; // main thread only
+    bool running_ = false;                 // main thread only
+    std::vector<std::thread::id> callers_; // main thread only: makers of the calls running
 };
 
 CallService* g_service = nullptr;
@@ -147,7 +156,9 @@ void DestroyThreadCallWindow() {
     // The object itself stays: a worker may still be between its check and its enqueue.
 }
 
-bool IsMainThread() { return g_service && std::this_thread::get_id() == g_mainThread; }
+bool IsMainThread() {
+    return g_service && std::this_thread::get_id() == g_mainThread;
+}
 
 int CallInMainThread(std::int32_t Param, const ThreadMethod& Method) {
     if (!g_service || std::this_thread::get_id() == g_mainThread) {
@@ -161,9 +172,19 @@ int CallInMainThread(std::int32_t Param, const ThreadMethod& Method) {
     return 0;
 }
 
-bool WaitPumping(ManualResetEvent& event, std::thread::id worker, std::chrono::milliseconds timeout) {
+bool WaitPumping(ManualResetEvent& event, std::thread::id worker,
+                 std::chrono::milliseconds timeout) {
+    return WaitPumping(event, std::vector<std::thread::id>{worker}, timeout);
+}
+
+bool WaitPumping(ManualResetEvent& event, const std::vector<std::thread::id>& workers,
+                 std::chrono::milliseconds timeout) {
     if (!g_service || !IsMainThread()) return event.Wait(timeout);
-    return g_service->WaitFor(event, worker, timeout);
+    return g_service->WaitFor(event, workers, timeout);
+}
+
+bool RunningCallOf(std::thread::id worker) {
+    return IsMainThread() && g_service->Running(worker);
 }
 
 } // namespace velk

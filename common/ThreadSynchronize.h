@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <thread>
+#include <vector>
 
 namespace velk {
 
@@ -32,6 +34,15 @@ int CallInMainThread(std::int32_t Param, const ThreadMethod& Method);
 // Main thread only: waits until `event` is set or `timeout` passes, and meanwhile runs the
 // calls that `worker` makes (only those). True when the event was set. This is how the main
 // thread waits for a worker that may itself be waiting in CallInMainThread.
-bool WaitPumping(ManualResetEvent& event, std::thread::id worker, std::chrono::milliseconds timeout);
+bool WaitPumping(ManualResetEvent& event, std::thread::id worker,
+                 std::chrono::milliseconds timeout);
+// The same for several workers: the calls of any of them run.
+bool WaitPumping(ManualResetEvent& event, const std::vector<std::thread::id>& workers,
+                 std::chrono::milliseconds timeout);
+
+// Main thread only: true while the main thread is running, at any depth of nesting, a call
+// that `worker` made. Such a worker stays blocked until the main thread returns from the
+// call, so the main thread must not wait for it.
+bool RunningCallOf(std::thread::id worker);
 
 } // namespace velk

@@ -3,11 +3,8 @@
 // transactions never block the user interface; periods that elapse while the handler runs
 // collapse into one pending tick.
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <vector>
 
 #include "common/Errors.h"
 
@@ -29,37 +26,35 @@ public:
 
     // Each setter restarts the timer only when the value changes. Stopping from another thread
     // waits for a running OnTimer call; on the main thread that wait keeps running the calls
-    // the handler sends to the main thread. Stopping from inside OnTimer does not wait; the
-    // destructor then waits for that handler to return (unless it runs inside it).
-    bool Enabled() const { return enabled_.load(); }
+    // the handler sends to the main thread. A stop does not wait when it cannot end: asked
+    // from inside OnTimer, or by the main thread from inside a call that a handler of this
+    // timer is blocked on; the handler then finishes by itself and no later tick of the
+    // stopped run follows. Handlers never overlap, across restarts either.
+    bool Enabled() const;
     void SetEnabled(bool Value);
-    int Interval() const { return interval_.load(); }
+    int Interval() const;
     void SetInterval(int Value);
     // Kept for callers that tune it; the steady clock behind the period is finer than any
     // resolution asked, so it changes nothing but the restart.
-    int Resolution() const { return resolution_.load(); }
+    int Resolution() const;
     void SetResolution(int Value);
     // Unassigning the handler stops the timer first; assigning one never starts it.
     void SetOnTimer(TNotifyEvent Handler);
 
+    // The destructor waits for every handler still running, except one it cannot wait for
+    // (see above): that handler finishes on its own and touches none of the timer's state
+    // after the destructor, which is also safe while a stop of this timer is in progress
+    // further down the same thread's stack.
+
 private:
     struct TRun;
+    struct TState;
 
-    void UpdateTimer();
-    void StopTimer();
-    void StartTimer();
-    static void TimerThreadLoop(THiResTimer* owner, const std::shared_ptr<TRun>& run);
+    static void UpdateTimer(const std::shared_ptr<TState>& State, THiResTimer* Owner);
 
-    std::atomic<bool> enabled_{false};
-    std::atomic<int> interval_{1000};
-    std::atomic<int> resolution_{100};
-    std::mutex handlerLock_; // OnTimer is read by the timer thread, written by the caller
-    TNotifyEvent onTimer_;
-    std::recursive_mutex lock_; // serialises starts and stops
-    std::shared_ptr<TRun> run_; // the running timer, none when stopped
-    // Runs stopped from inside their own handler, whose thread may still be finishing the
-    // handler; the destructor waits for them so no handler outlives the component.
-    std::vector<std::shared_ptr<TRun>> detached_;
+    // Shared with the handler threads and with every stop in progress, so neither ever
+    // touches a freed timer.
+    std::shared_ptr<TState> State_;
 };
 
 } // namespace velk

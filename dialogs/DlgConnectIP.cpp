@@ -34,6 +34,9 @@ TDlgConnectionIP::TDlgConnectionIP(QWidget* owner) : QDialog(owner) {
     ButtonOk->setObjectName(QStringLiteral("ButtonOk"));
     ButtonOk->setGeometry(40, 48, 75, 25);
     connect(ButtonOk, &QPushButton::clicked, this, &TDlgConnectionIP::ButtonOkClick);
+    // A mouse press does not take the focus from the field: the click's own check reports a
+    // refused entry once, instead of leaving the field reporting it first.
+    ButtonOk->setFocusPolicy(Qt::TabFocus);
 
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));

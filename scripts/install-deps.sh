@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev libjpeg62-turbo-dev
+  qt6-base-dev libqt6svg6 libgl-dev libjpeg62-turbo-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation2
+  xvfb xauth xdotool libxcb1-dev fonts-dejavu-core fonts-liberation2
   python3 python3-aiosmtpd iproute2 util-linux
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, then runs the monitor against the bundled box simulator
-# on 127.0.0.2, both inside a private network namespace (UDP port 192 without root, nothing
-# sent on the real network).
+# The demo: installs what is missing, builds, then runs the monitor against the bundled box
+# simulator on 127.0.0.2 and a mail sink on 127.0.0.1:25 that prints every alarm mail, all
+# inside a private network namespace (ports 192 and 25 without root, nothing sent on the real
+# network). The demo's settings live in build/demo-config, apart from the operator's own.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -10,4 +11,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 "$root/scripts/install-deps.sh"
 BUILD_TARGETS="velk-monitor velk-boxsim" "$root/scripts/build.sh" build
-exec "$root/scripts/netns.sh" "$root/scripts/demo-inside.sh" "$root/build/bin"
+exec "$root/scripts/netns.sh" "$root/scripts/demo-inside.sh" "$root/build/bin" "$root/build/demo-config"

@@ -1,4 +1,13 @@
+// The main window as it opens: fixed size, every value "-----", Connect alone enabled, the
+// title line, and every caption readable whole next to its neighbours.
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QTextEdit>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/MainPanel.h"
@@ -6,25 +15,60 @@
 
 namespace {
 
-TEST(MainWindow, StartsWithItsCaptionFixedSizeAndTitleLine) {
+const char* const kValueLabels[] = {
+    "LabelColdFingerTemp",     "LabelPercentOutputValue",          "LabelSetPointColdFingerValue",
+    "LabelNitrogenOutputTemp", "LabelSetPointNitrogenOutputValue", "LabelAlloValue",
+    "LabelVacuumValue",        "LabelVacuumPumpStatusValue",       "LabelVacuumValveStatusValue",
+    "LabelLN2LevelValue"};
+
+TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAndAFixedSize) {
     velk::TMainForm form;
     form.show();
     EXPECT_EQ(form.windowTitle(), "Velk Monitor");
-    EXPECT_EQ(form.size(), QSize(384, 283));
     EXPECT_EQ(form.minimumSize(), form.maximumSize()); // cannot be resized
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-    auto* log = form.findChild<QTextEdit*>(QStringLiteral("RichEdit"));
-    ASSERT_NE(log, nullptr);
-    EXPECT_EQ(log->toPlainText(), "Velk monitor  V1.00  10/01/01");
-    EXPECT_EQ(log->geometry(), QRect(0, 228, 384, 55));
-}
-
-TEST(MainWindow, LogLinesAreAppendedAtTheEnd) {
-    velk::TMainForm form;
+    for (const char* name : kValueLabels)
+        EXPECT_EQ(form.findChild<QLabel*>(name)->text(), "-----") << name;
+    EXPECT_EQ(form.findChild<QProgressBar*>("ProgressBarLN2Level")->value(), 0);
+    EXPECT_TRUE(form.findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+    EXPECT_FALSE(form.findChild<QToolButton*>("ToolButtonDisconnect")->isEnabled());
+    EXPECT_FALSE(form.findChild<QToolButton*>("ToolButtonConnect")->icon().pixmap(27, 27).isNull());
+    EXPECT_EQ(form.RichEdit()->toPlainText(), "Velk monitor  V1.00  10/01/01");
+    EXPECT_EQ(form.RichEdit()->geometry(), QRect(0, 228, form.width(), 55));
     form.AddLogLine(QStringLiteral("first"));
     form.RichEdit()->moveCursor(QTextCursor::Start); // the operator clicked at the top
     form.AddLogLine(QStringLiteral("second"));
     EXPECT_EQ(form.RichEdit()->toPlainText(), "Velk monitor  V1.00  10/01/01\nfirst\nsecond");
+}
+
+TEST(MainWindow, EveryCaptionIsWholeAndNoControlCoversAnother) {
+    velk::TMainForm form;
+    form.show();
+    const auto boxes = form.findChildren<QGroupBox*>();
+    ASSERT_EQ(boxes.size(), 4);
+    for (QGroupBox* box : boxes) {
+        EXPECT_TRUE(form.rect().contains(box->geometry())) << box->objectName().toStdString();
+        const auto controls = box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        for (QWidget* w : controls) {
+            const std::string id = w->objectName().toStdString();
+            EXPECT_TRUE(box->rect().contains(w->geometry())) << id;
+            int needed = 0;
+            if (auto* label = qobject_cast<QLabel*>(w))
+                needed = label->fontMetrics().horizontalAdvance(label->text());
+            if (auto* button = qobject_cast<QAbstractButton*>(w))
+                needed = button->fontMetrics().horizontalAdvance(button->text()) + 6;
+            EXPECT_GE(w->width(), needed) << id;
+            for (QWidget* other : controls) {
+                EXPECT_FALSE(other != w && w->geometry().intersects(other->geometry()))
+                    << id << " covers " << other->objectName().toStdString();
+            }
+        }
+    }
+    // The widest values the labels show must fit their column too.
+    const auto* value = form.findChild<QLabel*>("LabelVacuumValue");
+    EXPECT_GE(value->width(), value->fontMetrics().horizontalAdvance(QStringLiteral("1.01E-10")));
+    QDir().mkpath(QStringLiteral(VELK_APP_SHOTS_DIR));
+    EXPECT_TRUE(form.grab().save(QStringLiteral(VELK_APP_SHOTS_DIR "/main-disconnected.png")));
 }
 
 } // namespace

@@ -117,15 +117,22 @@ TEST(MainThreadCalls, RunWhileAModalDialogIsOpen) {
 
 TEST(MainThreadCalls, MainThreadWaitsForAWorkerWhileRunningItsCalls) {
     velk::ManualResetEvent workerEnded;
-    int calls = 0;
+    int calls = 0, knownAsTheWorkers = 0;
     std::thread worker([&] {
-        for (int i = 0; i < 3; ++i) velk::CallInMainThread(0, [&](std::int32_t) { ++calls; });
+        const auto self = std::this_thread::get_id();
+        for (int i = 0; i < 3; ++i)
+            velk::CallInMainThread(0, [&](std::int32_t) {
+                ++calls;
+                knownAsTheWorkers += velk::RunningCallOf(self);
+            });
         workerEnded.Set();
     });
     // Without running the worker's calls this wait would never see the worker end.
     EXPECT_TRUE(velk::WaitPumping(workerEnded, worker.get_id(), 20s));
+    EXPECT_FALSE(velk::RunningCallOf(worker.get_id()));
     worker.join();
     EXPECT_EQ(calls, 3);
+    EXPECT_EQ(knownAsTheWorkers, 3);
 }
 
 TEST(MainThreadCalls, WaitPumpingTimesOutAndLeavesOtherWorkersQueued) {

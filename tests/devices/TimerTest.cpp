@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -181,3 +182,53 @@ TEST(HiResTimer, MainThreadStopKeepsServingTheTicksCallsIntoIt) {
 }
 
 } // namespace
+
+// The main thread, inside a call that a tick is blocked on (an alarm mail pumping events),
+// stops, restarts or (from inside a stop's own wait) destroys the timer. Waiting for that tick
+// there would never end; a restarted timer must still not run a tick beside it.
+TEST(HiResTimer, MainThreadInsideATicksCallNeitherWaitsForItNorOverlapsTicks) {
+    enum class Act { Stop, Restart, DestroyUnderStop };
+    for (const Act act : {Act::Stop, Act::Restart, Act::DestroyUnderStop}) {
+        SCOPED_TRACE(static_cast<int>(act));
+        auto timer = std::make_unique<THiResTimer>();
+        std::atomic<int> inside{0}, ticks{0};
+        std::atomic<bool> overlapped{false};
+        velk::ManualResetEvent inFirstTick, firstEnded, later;
+        timer->SetInterval(10);
+        timer->SetOnTimer([&](THiResTimer*) {
+            if (inside.fetch_add(1) != 0) overlapped = true;
+            const int n = ++ticks;
+            if (n == 1) {
+                inFirstTick.Set();
+                velk::CallInMainThread(0, [&](std::int32_t) {
+                    if (act == Act::Stop) timer->SetEnabled(false);
+                    if (act == Act::Restart) {
+                        timer->SetEnabled(false);
+                        timer->SetInterval(5);
+                        timer->SetEnabled(true);
+                        std::this_thread::sleep_for(50ms); // the new run's periods pass meanwhile
+                    }
+                    if (act == Act::DestroyUnderStop) timer.reset();
+                });
+            }
+            inside.fetch_sub(1);
+            (n == 1 ? firstEnded : later).Set();
+        });
+        timer->SetEnabled(true);
+        ASSERT_TRUE(inFirstTick.Wait(kGenerous));
+        if (act == Act::DestroyUnderStop) timer->SetEnabled(false); // its wait runs the call
+        const auto deadline = Clock::now() + kGenerous;
+        while (!firstEnded.IsSet() && Clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(firstEnded.IsSet());
+        if (act == Act::Restart) {
+            EXPECT_TRUE(later.Wait(kGenerous));
+        }
+        if (act == Act::Stop) {
+            std::this_thread::sleep_for(150ms);
+            EXPECT_EQ(ticks.load(), 1);
+        }
+        timer.reset();
+        EXPECT_FALSE(overlapped.load());
+    }
+}

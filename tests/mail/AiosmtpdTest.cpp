@@ -1,31 +1,17 @@
 // The alarm mail, sent the way the monitor sends it, received by a real SMTP server
 // (aiosmtpd on a loopback port): envelope, header lines, body bytes.
 
-#include <QDeadlineTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 #include "mail/NMsmtp.h"
 #include "tests/TestSupport.h"
+#include "tests/mail/SmtpSink.h"
 
 namespace {
 
 TEST(AlarmMailThroughRealServer, ArrivesWithItsEnvelopeHeadersAndBodyIntact) {
-    // The sink prints its port, then one JSON line per mail; QProcess kills it at the end.
-    QProcess sink;
-    sink.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sink.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(SMTP_SINK_SCRIPT)});
-    const auto readLine = [&sink] {
-        const QDeadlineTimer deadline(20000);
-        while (!sink.canReadLine())
-            if (!sink.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-                return QByteArray();
-        return sink.readLine();
-    };
-    const int port = readLine().trimmed().toInt();
+    velk::test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT));
+    const int port = sink.Port();
     ASSERT_GT(port, 0) << "the aiosmtpd sink did not start (python3-aiosmtpd?)";
     velk::TNMSMTP smtp;
     EXPECT_EQ(smtp.Host(), "localhost");   // the default, reached through the host look-up
@@ -62,18 +48,17 @@ TEST(AlarmMailThroughRealServer, ArrivesWithItsEnvelopeHeadersAndBodyIntact) {
         EXPECT_TRUE(smtp.PostMessage().ToAddress.isEmpty()); // cleared after the mail
         EXPECT_FALSE(smtp.Connected());
 
-        const QJsonObject mail = QJsonDocument::fromJson(readLine()).object();
-        EXPECT_EQ(mail.value("mail_from").toString(), address);
-        EXPECT_EQ(mail.value("rcpt_tos").toArray(), QJsonArray{address});
-        EXPECT_EQ(QByteArray::fromBase64(mail.value("data").toString().toLatin1()),
-                  QByteArray("From: Velk Monitoring<cryo-lab@example.org>\r\n"
-                             "To: cryo-lab@example.org\r\n"
-                             "Subject: Alarm\r\n"
-                             "X-Mailer: Velk Monitoring\r\n"
-                             "Reply-To: cryo-lab@example.org\r\n"
-                             "Mime-Version: 1.0\r\n"
-                             "Content-Type: text/plain; charset=") +
-                      m.charset + "\r\n\r\n\r\n" + m.bytes);
+        const velk::test::SmtpSink::Mail mail = sink.Next();
+        EXPECT_EQ(mail.From, address);
+        EXPECT_EQ(mail.To, QStringList{address});
+        EXPECT_EQ(mail.Data, QByteArray("From: Velk Monitoring<cryo-lab@example.org>\r\n"
+                                        "To: cryo-lab@example.org\r\n"
+                                        "Subject: Alarm\r\n"
+                                        "X-Mailer: Velk Monitoring\r\n"
+                                        "Reply-To: cryo-lab@example.org\r\n"
+                                        "Mime-Version: 1.0\r\n"
+                                        "Content-Type: text/plain; charset=") +
+                                 m.charset + "\r\n\r\n\r\n" + m.bytes);
     }
 }
 

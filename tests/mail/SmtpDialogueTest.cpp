@@ -17,90 +17,14 @@
 #include "common/ThreadSynchronize.h"
 #include "mail/NMsmtp.h"
 #include "tests/TestSupport.h"
+#include "tests/mail/ScriptedSmtpServer.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using Lines = std::vector<std::string>;
+using Lines = velk::test::ScriptedServer::Lines;
+using velk::test::ScriptedServer;
 
 namespace {
-
-// A loopback SMTP peer answering from a script, for what real servers rarely do. It runs
-// on the main thread, served while the client waits, and records what it receives.
-class ScriptedServer {
-public:
-    // Reply per verb ("<greeting>", "HELO", ..., "." for the end of the data): "" says
-    // nothing, "<close>" hangs up, "<stall>" answers 354 and reads no more, "<trickle>text"
-    // sends the text a byte every 0.4 s.
-    explicit ScriptedServer(
-        std::initializer_list<std::pair<const std::string, std::string>> replies)
-        : replies_(replies) {
-        replies_.insert({{"<greeting>", "220 scripted.example ready\r\n"},
-                         {"DATA", "354 go ahead\r\n"},
-                         {".", "250 accepted\r\n"},
-                         {"QUIT", "221 bye\r\n"}});
-        server_.listen(QHostAddress::LocalHost);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            socket_ = server_.nextPendingConnection();
-            QObject::connect(socket_, &QTcpSocket::readyRead, [this] { Read(); });
-            QObject::connect(socket_, &QTcpSocket::disconnected, [this] { closed_ = true; });
-            Reply("<greeting>");
-        });
-        QObject::connect(&trickleTimer_, &QTimer::timeout, [this] {
-            if (trickle_.empty()) return trickleTimer_.stop();
-            socket_->write(trickle_.data(), 1);
-            trickle_.erase(0, 1);
-        });
-    }
-    int Port() const { return server_.serverPort(); }
-    // Serves until the client has closed the connection (at most 10 s); true if it did.
-    bool WaitClosed() {
-        const QDeadlineTimer deadline(10000);
-        while (!closed_ && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        return closed_;
-    }
-
-    Lines commands;
-    std::vector<Clock::time_point> at; // when each command arrived
-    std::string data;                  // between DATA and the final "."
-
-private:
-    void Read() {
-        while (!stalled_ && socket_->canReadLine()) {
-            const std::string line = socket_->readLine().toStdString();
-            if (inData_ && line != ".\r\n") {
-                data += line;
-                continue;
-            }
-            const std::string verb = inData_ ? "." : line.substr(0, line.find_first_of(" :\r\n"));
-            if (!inData_) {
-                commands.push_back(line);
-                at.push_back(Clock::now());
-            }
-            inData_ = verb == "DATA" && replies_.at("DATA").rfind("354", 0) == 0;
-            Reply(verb);
-        }
-    }
-    void Reply(const std::string& verb) {
-        const auto found = replies_.find(verb);
-        const std::string reply = found == replies_.end() ? "250 OK\r\n" : found->second;
-        if (reply == "<close>") return socket_->disconnectFromHost();
-        if (reply.rfind("<trickle>", 0) == 0) {
-            trickle_ = reply.substr(9);
-            return trickleTimer_.start(400);
-        }
-        stalled_ = reply == "<stall>";
-        if (stalled_) socket_->setReadBufferSize(1);
-        socket_->write(stalled_ ? "354 go ahead\r\n" : reply.c_str());
-    }
-
-    std::map<std::string, std::string> replies_;
-    QTcpServer server_;
-    QTcpSocket* socket_ = nullptr;
-    QTimer trickleTimer_;
-    std::string trickle_;
-    bool inData_ = false, stalled_ = false, closed_ = false;
-};
 
 // A client set up as the monitor sets up its own.
 void Configure(velk::TNMSMTP& smtp, int port, int timeOut = 10000) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""SMTP sink for the mail tests: aiosmtpd on a free loopback port. Prints that port, then one
-JSON line per message (envelope and base64 of the data); ends when its standard input closes."""
+"""SMTP sink for the mail tests: aiosmtpd on a loopback port (arguments: HOST PORT, default a
+free port of 127.0.0.1). Prints that port, then one JSON line per message (envelope and
+base64 of the data); ends when its standard input closes."""
 
 import asyncio
 import base64
@@ -21,7 +22,9 @@ class Recorder:
 async def main():
     loop = asyncio.get_running_loop()
     server = await loop.create_server(
-        lambda: SMTP(Recorder(), hostname="sink.example", decode_data=False), "127.0.0.1", 0)
+        lambda: SMTP(Recorder(), hostname="sink.example", decode_data=False),
+        sys.argv[1] if len(sys.argv) > 1 else "127.0.0.1",
+        int(sys.argv[2]) if len(sys.argv) > 2 else 0)
     print(server.sockets[0].getsockname()[1], flush=True)
     await loop.run_in_executor(None, sys.stdin.buffer.read)  # until the test closes it
     server.close()

@@ -71,6 +71,10 @@ TBoxSimLauncher::~TBoxSimLauncher() {
     Stop();
 }
 
+void TBoxSimLauncher::Signal(int Signal) {
+    if (Pid_ >= 0) ::kill(Pid_, Signal);
+}
+
 bool TBoxSimLauncher::Stop(std::chrono::milliseconds Timeout) {
     if (Pid_ < 0) return false;
     ::kill(Pid_, SIGTERM);

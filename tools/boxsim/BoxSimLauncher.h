@@ -20,6 +20,10 @@ public:
     TBoxSimLauncher(const TBoxSimLauncher&) = delete;
     TBoxSimLauncher& operator=(const TBoxSimLauncher&) = delete;
 
+    // Sends `Signal` to the simulator (SIGUSR1: the instruments named by --silent with
+    // --silent-on-signal fall silent).
+    void Signal(int Signal);
+
     // Sends SIGTERM; true when the simulator then ended with exit code 0 within the
     // time-out (otherwise it is killed).
     bool Stop(std::chrono::milliseconds Timeout = std::chrono::seconds(10));

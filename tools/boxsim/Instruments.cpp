@@ -103,8 +103,8 @@ TReplyPieces TInstruments::Execute(const std::uint8_t* Payload, int Len) {
 }
 
 std::optional<std::string> TInstruments::ControllerText(int Address, const std::string& Command) {
-    if (Address == 1   ? Options_.SilentController1
-        : Address == 2 ? Options_.SilentController2
+    if (Address == 1   ? Silenced(Options_.SilentController1)
+        : Address == 2 ? Silenced(Options_.SilentController2)
                        : true)
         return std::nullopt;
     const bool first = Address == 1;
@@ -151,7 +151,7 @@ std::optional<std::string> TInstruments::ControllerText(int Address, const std::
 }
 
 std::optional<std::string> TInstruments::ModuleText(int Address, int Channel) {
-    if (Address != 1 || Options_.SilentModule) return std::nullopt;
+    if (Address != 1 || Silenced(Options_.SilentModule)) return std::nullopt;
     double volts = 0; // unused inputs read as open
     if (Channel == adam4017::kReadLN2Level.Channel)
         volts = Model_.Value(TQuantity::Level) / 10.0;

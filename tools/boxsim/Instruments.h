@@ -2,6 +2,7 @@
 // What stands behind the simulated box: something that gets one instrument command and
 // answers with the reply bytes the box sends back as its numbered data frames.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -28,6 +29,8 @@ struct TInstrumentOptions {
     bool SilentController1 = false;
     bool SilentController2 = false;
     bool SilentModule = false;
+    // When given, the silent instruments above answer until it is set.
+    const std::atomic<bool>* Silence = nullptr;
     double Corrupt = 0;              // share of replies with a damaged text
     double Split = 0.5;              // share of replies cut across two data frames
     std::optional<int> RefuseWrites; // controllers refuse every write with this code
@@ -47,6 +50,9 @@ private:
     std::optional<std::string> ControllerText(int Address, const std::string& Command);
     std::optional<std::string> ModuleText(int Address, int Channel);
     std::string Corrupted(std::string Text);
+    bool Silenced(bool Silent) const {
+        return Silent && (!Options_.Silence || Options_.Silence->load());
+    }
     TReplyPieces Pieces(TBytes Reply);
 
     TInstrumentOptions Options_;

@@ -6,6 +6,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -57,6 +58,13 @@ TApply Milliseconds(const std::string& Name, std::chrono::milliseconds& Target, 
     };
 }
 
+// Set by SIGUSR1 when the silent instruments are to fall silent only then.
+std::atomic<bool> g_silence{false};
+
+void OnSilenceSignal(int) {
+    g_silence = true;
+}
+
 void Usage(const std::vector<TOption>& Options) {
     std::printf(
         "Usage: velk-boxsim [options]\nStands in for the interface box on UDP port 192.\n\n");
@@ -76,6 +84,7 @@ int main(int argc, char** argv) {
     int echoPiece = 0;
     bool help = false;
     bool exitWithParent = false;
+    bool silenceOnSignal = false;
 
     // One line per option: add new ones here.
     const std::vector<TOption> options = {
@@ -113,6 +122,9 @@ int main(int argc, char** argv) {
                  throw std::invalid_argument(
                      "--silent needs controller1, controller2 or module, got '" + v + "'");
          }},
+        {"silent-on-signal", nullptr,
+         "the --silent instruments answer until the simulator gets SIGUSR1",
+         [&](const std::string&) { silenceOnSignal = true; }},
         {"corrupt", "SHARE", "share of instrument replies with a damaged text (0..1)",
          Share("corrupt", instrumentOptions.Corrupt)},
         {"split", "SHARE", "share of instrument replies cut across two data frames (default 0.5)",
@@ -179,6 +191,12 @@ int main(int argc, char** argv) {
         // A test that crashes must not leave its simulator holding the port.
         if (exitWithParent) ::prctl(PR_SET_PDEATHSIG, SIGTERM);
 
+        if (silenceOnSignal) {
+            struct sigaction action = {};
+            action.sa_handler = OnSilenceSignal;
+            ::sigaction(SIGUSR1, &action, nullptr);
+            instrumentOptions.Silence = &g_silence;
+        }
         std::unique_ptr<TInstrumentSide> instruments;
         if (echoPiece > 0)
             instruments = std::make_unique<TEchoInstruments>(echoPiece);

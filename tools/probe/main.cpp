@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include "common/NumberFormat.h"
+#include "common/ReadingDisplay.h"
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
@@ -28,7 +29,6 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kBoxPort = 192;
 constexpr int kReceiveBuffer = 4096;
-const char* const kNoValue = "-----";
 const char* const kDefaultAddress = "127.0.0.2";
 
 const char* const kUsage =
@@ -103,14 +103,6 @@ void PrintLine(const QString& name, const QString& value) {
     std::fflush(stdout);
 }
 
-// The main window's texts: a number when the reading is valid, five hyphens otherwise.
-QString Shown(bool valid, double value, int digits) {
-    return valid ? FormatGeneral(value, digits) : QString::fromLatin1(kNoValue);
-}
-QString Temperature(float t) {
-    return Shown(t > -274.0f, t, 5);
-}
-
 struct TRead {
     const char* Name;
     std::function<QString()> Read;
@@ -166,32 +158,18 @@ int Probe(const TOptions& options) {
         ok &= RunWrite<ECN7600connection>([&] { cn7600.WriteAlLo(2, *options.AlarmLow); });
 
     ok &= RunGroup<ECN7600connection>({
-        {"Temp1", [&] { return Temperature(cn7600.ReadPV(1)); }},
-        {"SetPoint1", [&] { return Temperature(cn7600.ReadSP1(1)); }},
-        {"Temp2", [&] { return Temperature(cn7600.ReadPV(2)); }},
-        {"SetPoint2", [&] { return Temperature(cn7600.ReadSP1(2)); }},
-        {"AlarmLow", [&] { return Temperature(cn7600.ReadAlLo(2)); }},
-        {"Power",
-         [&] {
-             const float p = cn7600.ReadPOV(1);
-             return Shown(p >= 0.0f, p, 4);
-         }},
+        {"Temp1", [&] { return TemperatureText(cn7600.ReadPV(1)); }},
+        {"SetPoint1", [&] { return TemperatureText(cn7600.ReadSP1(1)); }},
+        {"Temp2", [&] { return TemperatureText(cn7600.ReadPV(2)); }},
+        {"SetPoint2", [&] { return TemperatureText(cn7600.ReadSP1(2)); }},
+        {"AlarmLow", [&] { return TemperatureText(cn7600.ReadAlLo(2)); }},
+        {"Power", [&] { return PowerText(cn7600.ReadPOV(1)); }},
     });
     ok &= RunGroup<EADAM4017Connection>({
-        {"Vacuum",
-         [&] {
-             const float v = adam4017.ReadVacuum(1);
-             return Shown(v > 0.0f, v, 3);
-         }},
-        {"PumpStatus",
-         [&] { return QString::fromLatin1(adam4017.ReadPumpStatus(1) ? "Stopped" : "Running"); }},
-        {"ValveStatus",
-         [&] { return QString::fromLatin1(adam4017.ReadValveStatus(1) ? "Closed" : "Opened"); }},
-        {"LN2Level",
-         [&] {
-             const float l = adam4017.ReadLN2Level(1);
-             return Shown(l > 0.0f, l, 3);
-         }},
+        {"Vacuum", [&] { return VacuumText(adam4017.ReadVacuum(1)); }},
+        {"PumpStatus", [&] { return PumpStatusText(adam4017.ReadPumpStatus(1)); }},
+        {"ValveStatus", [&] { return ValveStatusText(adam4017.ReadValveStatus(1)); }},
+        {"LN2Level", [&] { return LevelText(adam4017.ReadLN2Level(1)); }},
     });
     cn7600.Detach();
     adam4017.Detach();

@@ -1,0 +1,129 @@
+#include "app/Acquisition.h"
+
+#include <optional>
+
+#include "common/DateTimeText.h"
+#include "common/ReadingDisplay.h"
+#include "common/ThreadSynchronize.h"
+#include "devices/LinkProtocol.h"
+
+namespace velk {
+
+namespace {
+constexpr int kReceiveBufferSize = 4096;
+constexpr std::uint8_t kController1 = 1, kController2 = 2, kModule = 1;
+} // namespace
+
+void TReadings::Clear() {
+    Temp[1] = Temp[2] = kNoTemperature;
+    SetPoint[1] = SetPoint[2] = kNoTemperature;
+    AlarmLow = kNoTemperature;
+    Power = kNoPower;
+    Vacuum = kNoVacuum;
+    PumpStatus = ValveStatus = kNoStatus;
+    LN2Level = kNoLevel;
+    Fresh.fill(false);
+    LastRead.fill(QDateTime());
+}
+
+QString DeviceErrorLine(const QString& message, const QDateTime& when) {
+    return message + QStringLiteral("  (") + DateTimeText(when) + QLatin1Char(')');
+}
+
+TAcquisition::TAcquisition(int interval, TMainThreadMethod logDeviceError,
+                           TMainThreadMethod updateDisplay)
+    : logDeviceError_(std::move(logDeviceError)), updateDisplay_(std::move(updateDisplay)) {
+    Timer = std::make_unique<THiResTimer>();
+    Timer->SetInterval(interval);
+    Timer->SetOnTimer([this](THiResTimer*) { TimerTick(); });
+    Timer->SetEnabled(false);
+}
+
+TAcquisition::~TAcquisition() {
+    // Freeing the timer waits for every tick still running, which uses the drivers and the
+    // link: they go only afterwards.
+    if (Timer) Timer->SetEnabled(false);
+    Timer.reset();
+    std::lock_guard lock(ReadingsLock);
+    Link.reset();
+}
+
+void TAcquisition::TimerTick() {
+    std::optional<QString> controllerError, moduleError;
+    {
+        std::lock_guard lock(ReadingsLock);
+        TReadings& r = Readings;
+        r.Fresh.fill(false);
+        // Each value is stored as soon as it arrives; the first failure ends its group.
+        auto store = [&r](TQuantity quantity, auto& reading, auto value) {
+            reading = value;
+            r.Refreshed(quantity, QDateTime::currentDateTime());
+        };
+        try {
+            store(qTemp1, r.Temp[1], CN7600.ReadPV(kController1));
+            store(qSetPoint1, r.SetPoint[1], CN7600.ReadSP1(kController1));
+            store(qTemp2, r.Temp[2], CN7600.ReadPV(kController2));
+            store(qSetPoint2, r.SetPoint[2], CN7600.ReadSP1(kController2));
+            store(qAlarmLow, r.AlarmLow, CN7600.ReadAlLo(kController2));
+            store(qPower, r.Power, CN7600.ReadPOV(kController1));
+        } catch (const ECN7600connection& e) {
+            controllerError = e.Message();
+        }
+        try {
+            store(qVacuum, r.Vacuum, ADAM4017.ReadVacuum(kModule));
+            store(qPumpStatus, r.PumpStatus, std::uint8_t{ADAM4017.ReadPumpStatus(kModule)});
+            store(qValveStatus, r.ValveStatus, std::uint8_t{ADAM4017.ReadValveStatus(kModule)});
+            store(qLN2Level, r.LN2Level, ADAM4017.ReadLN2Level(kModule));
+        } catch (const EADAM4017Connection& e) {
+            moduleError = e.Message();
+        }
+    }
+    // The main thread takes ReadingsLock itself: it is called only once the lock is free.
+    for (const auto& error : {controllerError, moduleError}) {
+        if (!error) continue;
+        Readings.ErrorMessage = *error;
+        CallInMainThread(0, logDeviceError_);
+    }
+    CallInMainThread(0, updateDisplay_);
+}
+
+void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
+    std::lock_guard lock(ReadingsLock);
+    Link.reset();
+    auto link = std::make_unique<TEthernetLinkShared>();
+    link->SetPort(link::BoxPort);
+    link->SetReceiveBufferSize(kReceiveBufferSize);
+    link->SetAddrB1(static_cast<std::uint8_t>(a1));
+    link->SetAddrB2(static_cast<std::uint8_t>(a2));
+    link->SetAddrB3(static_cast<std::uint8_t>(a3));
+    link->SetAddrB4(static_cast<std::uint8_t>(a4));
+    link->SetActive(true);
+    try {
+        link->ResetLink();
+        CN7600.Attach(link.get());
+        ADAM4017.Attach(link.get());
+        Timer->SetEnabled(true);
+    } catch (...) {
+        CN7600.Detach();
+        ADAM4017.Detach();
+        link->SetActive(false);
+        throw;
+    }
+    Link = std::move(link);
+}
+
+void TAcquisition::CloseLink() {
+    std::lock_guard lock(ReadingsLock);
+    CN7600.Detach();
+    ADAM4017.Detach();
+    Link.reset();
+}
+
+void TAcquisition::SetRefreshRate(int milliseconds) {
+    const bool enabled = Timer->Enabled();
+    Timer->SetEnabled(false);
+    Timer->SetInterval(milliseconds);
+    Timer->SetEnabled(enabled);
+}
+
+} // namespace velk

@@ -1,0 +1,109 @@
+#pragma once
+// The monitor's acquisition session, apart from any window: the readings, the lock that
+// guards them together with the drivers and the link, the periodic tick that reads every
+// quantity, and the opening and closing of a connection. The main window gives it the two
+// main-thread methods a tick ends with (log a device error, update the display) and shows
+// what it holds.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include <QDateTime>
+#include <QString>
+
+#include "app/Channels.h"
+#include "devices/ADAM4017Interface.h"
+#include "devices/CN7600Interface.h"
+#include "devices/EthernetDispatcher.h"
+#include "devices/HiresTim.h"
+
+namespace velk {
+
+// The quantities of one tick, in the order it reads them.
+enum TQuantity : int {
+    qTemp1,
+    qSetPoint1,
+    qTemp2,
+    qSetPoint2,
+    qAlarmLow,
+    qPower,
+    qVacuum,
+    qPumpStatus,
+    qValveStatus,
+    qLN2Level,
+    kQuantityCount
+};
+
+struct TReadings {
+    TChannels<double> Temp;       // °C: 1 cold plate, 2 nitrogen output
+    TChannels<double> SetPoint;   // °C
+    double AlarmLow = 0.0;        // °C, controller 2
+    double Power = 0.0;           // %
+    float Vacuum = 0.0f;          // mbar
+    std::uint8_t PumpStatus = 0;  // 0 running, 1 stopped
+    std::uint8_t ValveStatus = 0; // 0 opened, 1 closed
+    float LN2Level = 0.0f;        // %
+    QString ErrorMessage;         // text of the last device error; never reset
+    // Per quantity: whether the last tick refreshed it, and when it was last read; a value
+    // the last tick could not read is still shown, but as an old one.
+    std::array<bool, kQuantityCount> Fresh{};
+    std::array<QDateTime, kQuantityCount> LastRead{};
+
+    TReadings() { Clear(); }
+    // Every reading back to its no-value marker; the read times are forgotten.
+    void Clear();
+    void Refreshed(TQuantity quantity, const QDateTime& at) {
+        Fresh[quantity] = true;
+        LastRead[quantity] = at;
+    }
+};
+
+// "message  (date-time)": how the log pane shows a device error.
+QString DeviceErrorLine(const QString& message, const QDateTime& when);
+
+class TAcquisition {
+public:
+    // Runs on the main thread; the tick blocks until it has run.
+    using TMainThreadMethod = std::function<void(std::int32_t Param)>;
+
+    // The timer is created disabled with `interval` ms and TimerTick as its handler.
+    TAcquisition(int interval, TMainThreadMethod logDeviceError, TMainThreadMethod updateDisplay);
+    // Stops and frees the timer (waiting for a tick in progress), then frees the link.
+    ~TAcquisition();
+    TAcquisition(const TAcquisition&) = delete;
+    TAcquisition& operator=(const TAcquisition&) = delete;
+
+    // The timer's handler, on the timer's thread: both groups read under ReadingsLock, then
+    // one log call per failing group and the display update, with the lock released.
+    void TimerTick();
+
+    // Opens the link to the box at a1.a2.a3.a4 (low byte of each), resets it, attaches both
+    // drivers and starts the timer, all under ReadingsLock. Raises the link's or drivers'
+    // error with nothing left open.
+    void Connect(int a1, int a2, int a3, int a4);
+    // Under ReadingsLock, once the timer is stopped: detaches both drivers, frees the link.
+    void CloseLink();
+    bool Connected() const { return Link != nullptr; }
+
+    // Restarts a running timer with the new period; a stopped one keeps it for its next
+    // start. Never called holding ReadingsLock: the stop may wait for a tick.
+    void SetRefreshRate(int milliseconds);
+
+    // Readings: written by the tick under ReadingsLock; read on the main thread while the
+    // tick waits for its calls, or under the lock.
+    TReadings Readings;
+    std::recursive_mutex ReadingsLock; // guards the readings, both drivers and the link
+    TCN7600connection CN7600;
+    TADAM4017Connection ADAM4017;
+    std::unique_ptr<TEthernetLinkShared> Link; // none while disconnected
+    std::unique_ptr<THiResTimer> Timer;
+
+private:
+    TMainThreadMethod logDeviceError_;
+    TMainThreadMethod updateDisplay_;
+};
+
+} // namespace velk

@@ -1,0 +1,58 @@
+#pragma once
+// The alarm mail: one notification per alarm start or end, mailed through the SMTP client
+// set up as the main window's and written to the log.
+
+#include <deque>
+#include <functional>
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include "mail/NMsmtp.h"
+
+namespace velk {
+
+struct TAlarmMailSettings {
+    bool Send = false; // SendAnEmailOnAlarm
+    QString Server;    // SMTPServer
+    QString Address;   // EMailAddress: recipient, sender and reply address
+};
+
+// "Alarm at <date-time>" for a start, "Alarm stopped at <date-time>" for an end.
+QString AlarmHeaderLine(bool start, const QDateTime& when);
+
+class TAlarmNotifier {
+public:
+    using TLog = std::function<void(const QString& line)>;
+
+    // The client gets port 25, 2000 ms per wait, sender name and program "Velk Monitoring",
+    // subject "Alarm", plain text declared utf-8 (the messages carry "°C").
+    explicit TAlarmNotifier(TLog log);
+
+    TNMSMTP& NMSMTP() { return smtp_; }
+
+    // Mails the header line and `message` when the settings ask for mail, then logs
+    // "Unable to send an Email:" with the reason if the mail failed, the header line and
+    // `message`. A failed mail's connection is closed, so the next one starts afresh. The
+    // client processes window events while it waits: a notification made meanwhile waits
+    // for this one and follows it, in order.
+    void Notify(bool start, const QString& message, const TAlarmMailSettings& settings);
+
+private:
+    struct TPending {
+        QString Header;
+        QString Message;
+        TAlarmMailSettings Settings;
+    };
+
+    // The log lines of one notification.
+    QStringList Send(const TPending& pending);
+
+    TLog log_;
+    TNMSMTP smtp_;
+    std::deque<TPending> pending_;
+    bool sending_ = false;
+};
+
+} // namespace velk

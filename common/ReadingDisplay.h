@@ -1,0 +1,46 @@
+#pragma once
+// How a reading is shown: its validity against the no-value markers, its significant digits,
+// and "-----" when there is no value. The main window and velk-probe both show readings so.
+
+#include <cstdint>
+
+#include <QString>
+
+namespace velk {
+
+inline constexpr const char* kNoValueText = "-----";
+
+// The markers a reading holds until it has been read.
+inline constexpr double kNoTemperature = -300.0; // temperatures, set points, alarm low
+inline constexpr double kNoPower = -1.0;
+inline constexpr float kNoVacuum = -1.0f; // also what the gauge gives out of its range
+inline constexpr float kNoLevel = -1.0f;
+inline constexpr std::uint8_t kNoStatus = 2; // pump and valve: 0 running/opened, 1 stopped/closed
+
+inline bool IsTemperature(double t) {
+    return t > -274.0;
+}
+inline bool IsPower(double p) {
+    return p >= 0.0;
+}
+inline bool IsShownVacuum(double v) {
+    return v > 0.0;
+}
+// The vacuum alarm looks at every reading but the marker.
+inline bool IsVacuumReading(double v) {
+    return v > -1.0;
+}
+inline bool IsLevel(double l) {
+    return l > 0.0;
+}
+
+QString TemperatureText(double t);            // 5 digits
+QString PowerText(double p);                  // 4 digits
+QString VacuumText(double v);                 // 3 digits
+QString LevelText(double l);                  // 3 digits
+QString PumpStatusText(std::uint8_t status);  // "Running", "Stopped"
+QString ValveStatusText(std::uint8_t status); // "Opened", "Closed"
+// Position of the LN2 bar (0..100): the level limited and rounded, 0 without a level.
+int LevelBarPosition(double l);
+
+} // namespace velk

@@ -1,0 +1,367 @@
+// The real main window on the offscreen platform against velk-boxsim and SMTP servers on
+// port 25 of loopback addresses, all inside the private network namespace, with the refresh
+// period lowered through the settings file.
+
+#include <csignal>
+#include <optional>
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "app/Acquisition.h"
+#include "app/MainPanel.h"
+#include "app/globalParameters.h"
+#include "common/NumberFormat.h"
+#include "dialogs/DlgConnectIP.h"
+#include "dialogs/Dlgstandard.h"
+#include "graph/GraphexForm.h"
+#include "tests/TestSupport.h"
+#include "tests/dialogs/DialogTestSupport.h"
+#include "tests/mail/ScriptedSmtpServer.h"
+#include "tests/mail/SmtpSink.h"
+#include "tools/boxsim/BoxSimLauncher.h"
+#include "tools/boxsim/HeldValues.h"
+
+using namespace velk;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kPeriod = 300; // ms
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+class Monitor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::CanBindPort192()) GTEST_SKIP() << "needs the private network namespace";
+        SetDecimalSeparator(QChar('.'));
+    }
+    void TearDown() override {
+        if (form && HasFailure())
+            std::fprintf(stderr, "log:\n%s\n", qPrintable(form->RichEdit()->toPlainText()));
+        form.reset();
+        box.reset();
+    }
+
+    // The settings file as an operator would have left it, read as at start-up.
+    void Settings(const QString& alarmKeys = {}, const QString& smtpServer = "127.0.0.25") {
+        QFile ini(config.filePath(QStringLiteral("ZURazirod.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[VelkM_main]\nRefreshRate=%1\n[VelkM_alarm]\n"
+                                 "SendAnEmailOnAlarm=1\nEMailAddress=ops@lab.example\n"
+                                 "SMTPServer=%2\n%3")
+                      .arg(kPeriod)
+                      .arg(smtpServer, alarmKeys)
+                      .toUtf8());
+        ini.close();
+        GlobalParameters() = TGlobalParameters{};
+        LoadSettings(ini.fileName());
+    }
+    void Box(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = boxsim::HeldValueArguments();
+        args.insert(args.end(), extra.begin(), extra.end());
+        box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), args);
+    }
+    void Open() {
+        form = std::make_unique<TMainForm>();
+        form->show();
+    }
+    // Connect, "Ok" in the address dialog with a1.a2.a3.a4.
+    void ConnectTo(int a1, int a2, int a3, int a4) {
+        test::WhenModal([=] {
+            auto* dialog = qobject_cast<TDlgConnectionIP*>(QApplication::activeModalWidget());
+            dialog->SetAddress(a1, a2, a3, a4);
+            dialog->findChild<QPushButton*>("ButtonOk")->click();
+        });
+        Click("ToolButtonConnect");
+    }
+    // Clicks OK in the field-list dialog the next click opens, after `edit`.
+    void OnFieldDialog(std::function<void(TDlgBoxStdr&)> edit) {
+        test::WhenModal([edit] {
+            auto* dialog = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
+            edit(*dialog);
+            dialog->findChild<QPushButton*>("ButtonOk")->click();
+        });
+    }
+    void Click(const char* button) { form->findChild<QAbstractButton*>(button)->click(); }
+    QLabel* Label(const char* name) { return form->findChild<QLabel*>(name); }
+    QString Text(const char* label) { return Label(label)->text(); }
+    QStringList Log() { return form->RichEdit()->toPlainText().split('\n'); }
+    int LogLinesStarting(const QString& start) {
+        const QStringList log = Log();
+        return static_cast<int>(std::count_if(
+            log.begin(), log.end(), [&](const QString& l) { return l.startsWith(start); }));
+    }
+    static bool Eventually(const std::function<bool()>& done, int ms = 20000) {
+        const QDeadlineTimer deadline(ms);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    }
+    void Shoot(const char* name) {
+        QDir().mkpath(QStringLiteral(VELK_APP_SHOTS_DIR));
+        EXPECT_TRUE(form->grab().save(QStringLiteral(VELK_APP_SHOTS_DIR "/") + name + ".png"));
+    }
+
+    QTemporaryDir config;
+    test::MessageRecorder messages;
+    std::optional<boxsim::TBoxSimLauncher> box;
+    std::unique_ptr<TMainForm> form;
+};
+
+// What the window shows for velk-boxsim's held values.
+const std::pair<const char*, const char*> kHeldTexts[] = {
+    {"LabelColdFingerTemp", "-180.5"},
+    {"LabelPercentOutputValue", "37"},
+    {"LabelSetPointColdFingerValue", "-180"},
+    {"LabelNitrogenOutputTemp", "-191.2"},
+    {"LabelSetPointNitrogenOutputValue", "-190"},
+    {"LabelAlloValue", "-198"},
+    {"LabelVacuumValue", "9.99E-6"},
+    {"LabelVacuumPumpStatusValue", "Running"},
+    {"LabelVacuumValveStatusValue", "Closed"},
+    {"LabelLN2LevelValue", "42.5"}};
+
+TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClearsThem) {
+    Settings();
+    Box();
+    Open();
+    Click("SpeedButtonSetPointColdFinger"); // not connected yet
+    EXPECT_EQ(messages.messages, QStringList{"Connection not initialised !"});
+    EXPECT_EQ(Text("LabelSetPointColdFingerValue"), "-----");
+
+    const auto start = Clock::now();
+    ConnectTo(127, 0, 0, 2);
+    EXPECT_FALSE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+    EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonDisconnect")->isEnabled());
+    ASSERT_TRUE(Eventually([&] { return Text("LabelLN2LevelValue") != "-----"; }));
+    EXPECT_LT(SecondsSince(start), 2 * kPeriod / 1000.0 + 5.0); // two periods, and a loaded machine
+    for (const auto& [label, text] : kHeldTexts)
+        EXPECT_EQ(Text(label), text) << label;
+    Shoot("main-connected");
+
+    form->findChild<QLineEdit*>("EditColdFingerSetPoint")->setText(QStringLiteral("abc"));
+    Click("SpeedButtonSetPointColdFinger");
+    form->findChild<QLineEdit*>("EditColdFingerSetPoint")->setText(QStringLiteral("-150"));
+    Click("SpeedButtonSetPointColdFinger");
+    EXPECT_EQ(Text("LabelSetPointColdFingerValue"), "-150"); // as entered, until read back
+    Click("SpeedButtonSetAllo");
+    EXPECT_EQ(Text("LabelAlloValue"), "-30");
+    EXPECT_EQ(messages.messages,
+              (QStringList{"Connection not initialised !", "Incorrect value !"}));
+
+    OnFieldDialog([](TDlgBoxStdr& d) {
+        qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
+        qobject_cast<QLineEdit*>(d.FieldControl(3))->setText(QStringLiteral("mail.lab.example"));
+    });
+    Click("ToolButtonAlarmMessageSetting");
+    EXPECT_FALSE(GlobalParameters().SendAnEmailOnAlarm);
+    EXPECT_EQ(GlobalParameters().SMTPServer, "mail.lab.example");
+
+    Click("ToolButtonDisconnect");
+    for (const auto& [label, text] : kHeldTexts)
+        EXPECT_EQ(Text(label), "-----") << label;
+    EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+    EXPECT_EQ(form->Session()->Link, nullptr);
+    EXPECT_EQ(LogLinesStarting(QStringLiteral("Connection not initialised")), 0);
+}
+
+TEST_F(Monitor, AControllerFallingSilentGreysItsOldValuesAndLogsItsFailure) {
+    Settings();
+    Box({"--silent", "controller2", "--silent-on-signal"});
+    Open();
+    ConnectTo(127, 0, 0, 2);
+    ASSERT_TRUE(Eventually([&] { return Text("LabelPercentOutputValue") == "37"; }));
+    box->Signal(SIGUSR1);
+    ASSERT_TRUE(Eventually([&] { return LogLinesStarting("Command failure") >= 2; }));
+    // Read before the silent controller: live. From it on: the old value, greyed.
+    for (const auto& [label, text] : kHeldTexts) {
+        EXPECT_EQ(Text(label), text) << label;
+        const bool old = QString(label).contains("NitrogenOutput") ||
+                         QString(label).contains("Allo") ||
+                         QString(label).contains("PercentOutput");
+        EXPECT_EQ(Label(label)->isEnabled(), !old) << label;
+        EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
+    }
+    Shoot("main-stale-group");
+}
+
+TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
+    test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT), QStringLiteral("127.0.0.25"), 25);
+    ASSERT_EQ(sink.Port(), 25);
+    Settings("alarmtemp1=1\nalarmtempmax1=-1.9E2\nalarmvacuum=1\nalarmvacuummax=1E-3\n");
+    Box({"--force", "vacuum=2e-3"});
+    Open();
+    ConnectTo(127, 0, 0, 2);
+    // The module's millivolts give the forced vacuum back as 0.002003.
+    const char* starts[] = {"Alarm on cold plate temperature  (-180.5°C)",
+                            "Alarm on vacuum  (0.002003mb)"};
+    for (const char* message : starts) {
+        const QByteArray data = sink.Next().Data;
+        EXPECT_TRUE(data.contains(
+            "From: Velk Monitoring<ops@lab.example>\r\nTo: ops@lab.example\r\nSubject: Alarm\r\n"))
+            << data.constData();
+        // "°" makes the body 8-bit, and the header says so.
+        const bool eightBit = QByteArray(message).contains("\xC2\xB0");
+        EXPECT_TRUE(data.contains(
+            eightBit ? "charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n\r\nAlarm at "
+                     : "charset=utf-8\r\n\r\n\r\nAlarm at "))
+            << data.constData();
+        EXPECT_TRUE(data.endsWith(QByteArray(message) + "\r\n")) << data.constData();
+    }
+    ASSERT_TRUE(Eventually([&] { return Log().size() >= 5; }));
+    EXPECT_TRUE(Log()[1].startsWith("Alarm at "));
+    EXPECT_EQ(Log().mid(2, 1), QStringList{starts[0]});
+    EXPECT_EQ(Log().mid(4, 1), QStringList{starts[1]});
+
+    OnFieldDialog([](TDlgBoxStdr& d) {
+        qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
+    });
+    Click("SpeedButtonAlarmVacuum");
+    EXPECT_FALSE(GlobalParameters().AlarmVacuum.Enabled);
+    EXPECT_TRUE(sink.Next().Data.endsWith("Alarm stopped on vacuum (0.002003mb)\r\n"));
+    EXPECT_TRUE(Eventually([&] { return Log().contains("Alarm stopped on vacuum (0.002003mb)"); }));
+    EXPECT_EQ(LogLinesStarting("Unable"), 0);
+}
+
+TEST_F(Monitor, WithoutAMailServerEachAlarmLogsItsFailureFirstAndTheNextOneTriesAgain) {
+    Settings("alarmtemp1=1\nalarmtempmax1=-1.9E2\nalarmtemp2=1\nalarmtempmax2=-2E2\n",
+             "127.0.0.26");
+    Box();
+    Open();
+    ConnectTo(127, 0, 0, 2);
+    ASSERT_TRUE(Eventually([&] { return Log().size() >= 7; }));
+    const QStringList log = Log();
+    EXPECT_EQ(log[1], "Unable to send an Email:Connection Failed");
+    EXPECT_TRUE(log[2].startsWith("Alarm at "));
+    EXPECT_EQ(log[3], "Alarm on cold plate temperature  (-180.5°C)");
+    EXPECT_EQ(log[4], "Unable to send an Email:Connection Failed");
+    EXPECT_EQ(log[6], "Alarm on Nitrogen output temperature  (-191.2°C)");
+}
+
+TEST_F(Monitor, ConnectToAnAddressWhereNothingAnswersReportsItAndStaysDisconnected) {
+    Settings();
+    Open();
+    ConnectTo(127, 0, 0, 3);
+    EXPECT_EQ(messages.messages, QStringList{"The device does not respond !"});
+    EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+    EXPECT_FALSE(form->findChild<QToolButton*>("ToolButtonDisconnect")->isEnabled());
+    EXPECT_EQ(form->Session()->Link, nullptr);
+    EXPECT_EQ(GlobalParameters().IP4, 3); // the entered address is kept
+}
+
+TEST_F(Monitor, DisconnectDuringATickLetsItFinishThenClears) {
+    Settings();
+    Box({"--silent", "module"}); // each tick waits for the module's time-out
+    Open();
+    ConnectTo(127, 0, 0, 2);
+    ASSERT_TRUE(Eventually([&] { return Text("LabelColdFingerTemp") != "-----"; }));
+    const int failures = LogLinesStarting("Command failure");
+    const auto start = Clock::now();
+    Click("ToolButtonDisconnect");
+    EXPECT_LT(SecondsSince(start), 10.0);
+    EXPECT_GE(LogLinesStarting("Command failure"), failures); // the tick's own line, if due
+    EXPECT_EQ(Text("LabelColdFingerTemp"), "-----");
+    EXPECT_EQ(LogLinesStarting(QStringLiteral("Connection not initialised")), 0);
+    const int after = Log().size();
+    EXPECT_FALSE(Eventually([&] { return Log().size() > after; }, 3 * kPeriod)); // no later tick
+}
+
+// An alarm mail inside a tick waits on a server that says nothing; meanwhile the operator
+// disconnects, changes the period or closes the window, or closes it while Disconnect waits
+// for that very tick. Nothing may wait for the tick, nor be freed under a call in progress.
+TEST_F(Monitor, CommandsDuringAnAlarmMailInsideATickReturnAtOnceAndEndCleanly) {
+    enum class Act { Disconnect, Refresh, Close, CloseInsideDisconnect };
+    for (const Act act : {Act::Disconnect, Act::Refresh, Act::Close, Act::CloseInsideDisconnect}) {
+        SCOPED_TRACE(static_cast<int>(act));
+        Settings("alarmtemp1=1\nalarmtempmax1=-1.9E2\n", "127.0.0.27");
+        // A silent module keeps each tick reading for a while.
+        Box(act == Act::CloseInsideDisconnect ? std::vector<std::string>{"--silent", "module"}
+                                              : std::vector<std::string>{});
+        Open();
+        double actSeconds = -1;
+        test::ScriptedServer silent({{"<greeting>", ""}}, QHostAddress("127.0.0.27"), 25, [&] {
+            const auto start = Clock::now();
+            if (act == Act::Disconnect) Click("ToolButtonDisconnect");
+            if (act == Act::Refresh) {
+                OnFieldDialog([](TDlgBoxStdr& d) {
+                    qobject_cast<QLineEdit*>(d.FieldControl(1))->setText(QStringLiteral("2.5"));
+                });
+                Click("ToolButtonRefreshPeriod");
+            }
+            if (act == Act::Close || act == Act::CloseInsideDisconnect) form->close();
+            actSeconds = SecondsSince(start);
+        });
+        const auto start = Clock::now();
+        ConnectTo(127, 0, 0, 2);
+        if (act == Act::CloseInsideDisconnect) {
+            // Disconnect once the first tick holds the readings: its stop then waits for the
+            // tick and runs the tick's display update, whose mail gets the close.
+            std::recursive_mutex& readings = form->Session()->ReadingsLock;
+            while (readings.try_lock()) {
+                readings.unlock();
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            }
+            Click("ToolButtonDisconnect");
+        }
+        ASSERT_TRUE(Eventually([&] { return LogLinesStarting("Unable to send") == 1; }));
+        EXPECT_LT(SecondsSince(start), 12.0); // the mail's own time-outs and one module's
+        EXPECT_GE(actSeconds, 0.0);
+        EXPECT_LT(actSeconds, 1.5);
+        if (act == Act::Disconnect) {
+            EXPECT_EQ(Text("LabelColdFingerTemp"), "-----");
+            EXPECT_FALSE(form->Session()->Timer->Enabled());
+        }
+        if (act == Act::Refresh) {
+            EXPECT_EQ(GlobalParameters().RefreshRate, 2500);
+            EXPECT_EQ(form->Session()->Timer->Interval(), 2500);
+            const auto lastRead = [&] {
+                std::lock_guard lock(form->Session()->ReadingsLock);
+                return form->Session()->Readings.LastRead[qTemp1];
+            };
+            const QDateTime read = lastRead();
+            EXPECT_TRUE(Eventually([&] { return lastRead() > read; })); // ticks go on
+        }
+        if (act == Act::Close || act == Act::CloseInsideDisconnect) {
+            ASSERT_TRUE(Eventually([&] { return form->Session() == nullptr; }));
+            EXPECT_FALSE(form->isVisible());
+        }
+        form.reset();
+        box.reset();
+    }
+}
+
+TEST_F(Monitor, AGraphWindowForgottenAtDisconnectIsNotFedAfterTheNextConnect) {
+    Settings();
+    Box();
+    Open();
+    ConnectTo(127, 0, 0, 2);
+    const auto windows = [&] { return form->findChildren<TGraphexForm*>(); };
+    Click("SpeedButtonVacuum");
+    Click("SpeedButtonVacuum"); // open already: brought to the front, no second window
+    ASSERT_EQ(windows().size(), 1);
+    TGraphexForm* first = windows()[0];
+    ASSERT_TRUE(Eventually([&] { return first->Graph().PointCount() >= 2; }));
+    EXPECT_NEAR(first->Graph().GetY(1, 1), 1e-5, 1e-7);
+    Click("ToolButtonDisconnect");
+    ConnectTo(127, 0, 0, 2);
+    const int kept = first->Graph().PointCount();
+    Click("SpeedButtonVacuum");
+    ASSERT_EQ(windows().size(), 2);
+    TGraphexForm* second = windows()[0] == first ? windows()[1] : windows()[0];
+    ASSERT_TRUE(Eventually([&] { return second->Graph().PointCount() >= 2; }));
+    EXPECT_EQ(first->Graph().PointCount(), kept);
+    first->close(); // the forgotten window closing must not unhook the new one
+    const int fed = second->Graph().PointCount();
+    EXPECT_TRUE(Eventually([&] { return second->Graph().PointCount() > fed; }));
+}
+
+} // namespace
