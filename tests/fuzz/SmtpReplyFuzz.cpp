@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "mail/ReplyReader.h"
@@ -55,39 +54,35 @@ void CheckReply(const TSmtpReply& reply) {
 
 } // namespace
 
-// Byte 0: bits 0-4 the piece size less one, bits 5-7 the line limit; then the stream.
+// Byte 0: bits 0-3 the piece size, from 1 to 16 bytes or (bit 4 set) from 64 to 1024 as a
+// socket read gives them; bits 5-7 the line limit. Then the stream.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     if (Size < 1) return 0;
-    const qsizetype piece = 1 + (Data[0] & 31);
+    const qsizetype piece = ((Data[0] & 16) ? 64 : 1) * (1 + (Data[0] & 15));
     const qsizetype limit = kLimits[Data[0] >> 5];
     const QByteArray stream(reinterpret_cast<const char*>(Data + 1),
                             static_cast<qsizetype>(Size - 1));
 
     TReplyReader reader(limit);
-    std::deque<QByteArray> lines;
+    std::vector<QByteArray> lines;
     for (qsizetype at = 0; at < stream.size(); at += piece) {
         reader.Append(stream.constData() + at, std::min(piece, stream.size() - at));
         while (std::optional<QByteArray> line = reader.TakeLine())
-            lines.push_back(*line);
+            lines.push_back(*std::move(line));
     }
-    const std::vector<QByteArray> sent = SentLines(stream, limit);
-    FUZZ_CHECK(std::equal(lines.begin(), lines.end(), sent.begin(), sent.end()));
+    FUZZ_CHECK(lines == SentLines(stream, limit));
 
     // The replies, until the connection's end reads as an empty line.
     const auto finals = std::count_if(lines.begin(), lines.end(),
                                       [](const QByteArray& l) { return !IsContinuationLine(l); });
-    qsizetype replies = 0;
-    for (;;) {
-        const TSmtpReply reply = ReadReplyFrom([&lines] {
-            if (lines.empty()) return QByteArray();
-            QByteArray line = lines.front();
-            lines.pop_front();
-            return line;
-        });
-        if (reply.line.isEmpty()) break;
+    std::size_t next = 0;
+    for (qsizetype replies = 0;; ++replies) {
+        const TSmtpReply reply =
+            ReadReplyFrom([&] { return next < lines.size() ? lines[next++] : QByteArray(); });
+        if (reply.line.isEmpty()) {
+            FUZZ_CHECK(replies == finals && next == lines.size());
+            return 0;
+        }
         CheckReply(reply);
-        ++replies;
     }
-    FUZZ_CHECK(replies == finals && lines.empty());
-    return 0;
 }
