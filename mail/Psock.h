@@ -13,6 +13,7 @@
 #include <QString>
 
 #include "common/Errors.h"
+#include "mail/ReplyReader.h"
 
 namespace velk {
 
@@ -100,7 +101,7 @@ private:
     int reportLevel_ = 0;
     int fd_ = -1;
     bool connecting_ = false;
-    QByteArray received_;
+    TReplyReader reader_;
     QByteArray replyLine_;
     qint16 replyNumber_ = 0;
     int lastError_ = 0;
