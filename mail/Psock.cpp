@@ -264,10 +264,10 @@ void TPowersock::WriteLine(const QByteArray& text) {
     WriteBytes(text + "\r\n");
 }
 
-QByteArray TPowersock::ReadLine() {
+QByteArray TPowersock::ReadLine() { return ReadLine(WaitDeadline()); }
+
+QByteArray TPowersock::ReadLine(const QDeadlineTimer& deadline) {
     char buffer[4096];
-    // One deadline for the whole line: a server sending a byte at a time cannot stretch it.
-    const QDeadlineTimer deadline = WaitDeadline();
     for (;;) {
         if (std::optional<QByteArray> line = reader_.TakeLine()) return *std::move(line);
         if (fd_ < 0) return {};
@@ -293,7 +293,10 @@ QByteArray TPowersock::ReadLine() {
 }
 
 void TPowersock::ReadReply() {
-    TSmtpReply reply = ReadReplyFrom([this] { return ReadLine(); });
+    // One deadline for the whole reply: a server sending a byte at a time, or continuation
+    // lines without end, cannot stretch it.
+    const QDeadlineTimer deadline = WaitDeadline();
+    TSmtpReply reply = ReadReplyFrom([&] { return ReadLine(deadline); });
     replyLine_ = std::move(reply.line);
     replyNumber_ = reply.number;
 }

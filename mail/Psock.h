@@ -73,7 +73,9 @@ public:
 protected:
     void WriteLine(const QByteArray& text);
     void WriteBytes(const QByteArray& data);
+    // Reads one line within TimeOut, or within `deadline`.
     QByteArray ReadLine();
+    QByteArray ReadLine(const QDeadlineTimer& deadline);
     // Reads a reply line and then its continuation lines; the last stands as the reply.
     void ReadReply();
     // The reply line without its line end, as an exception message.
