@@ -96,15 +96,11 @@ TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues
     });
     button->click();
     const velk::TAlarmHandlingParameters& h = velk::GlobalParameters().AlarmHandling;
-    EXPECT_EQ(h.Temp[1].Delay, 3600);
-    EXPECT_EQ(h.Temp[1].Deadband, 1.5);
-    EXPECT_EQ(h.Temp[2].Delay, 20);
-    EXPECT_EQ(h.Temp[2].Deadband, 0.0);
-    EXPECT_EQ(h.Vacuum.Delay, 120);
-    EXPECT_EQ(h.Vacuum.Deadband, 10.0);
-    EXPECT_EQ(std::tuple(h.ReminderEvery, h.ReminderLimit, h.SilentAfter),
-              std::tuple(1440, 100, 15));
-    EXPECT_TRUE(h.Heartbeat);
+    EXPECT_EQ(std::tuple(h.Temp[1].Delay, h.Temp[2].Delay, h.Vacuum.Delay, h.ReminderEvery,
+                         h.ReminderLimit, h.SilentAfter, h.Heartbeat),
+              std::tuple(3600, 20, 120, 1440, 100, 15, true));
+    EXPECT_EQ(std::tuple(h.Temp[1].Deadband, h.Temp[2].Deadband, h.Vacuum.Deadband),
+              std::tuple(1.5, 0.0, 10.0));
     velk::GlobalParameters() = velk::TGlobalParameters{};
 }
 

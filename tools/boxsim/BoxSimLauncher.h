@@ -21,7 +21,7 @@ public:
     TBoxSimLauncher& operator=(const TBoxSimLauncher&) = delete;
 
     // Sends `Signal` to the simulator (SIGUSR1: the instruments named by --silent with
-    // --silent-on-signal fall silent, and answer again at the next one).
+    // --silent-on-signal fall silent).
     void Signal(int Signal);
 
     // Sends SIGTERM; true when the simulator then ended with exit code 0 within the

@@ -58,12 +58,11 @@ TApply Milliseconds(const std::string& Name, std::chrono::milliseconds& Target, 
     };
 }
 
-// Turned over by each SIGUSR1 when the silent instruments are to fall silent only then, and
-// answer again at the next one.
+// Set by SIGUSR1 when the silent instruments are to fall silent only then.
 std::atomic<bool> g_silence{false};
 
 void OnSilenceSignal(int) {
-    g_silence = !g_silence.load();
+    g_silence = true;
 }
 
 void Usage(const std::vector<TOption>& Options) {
@@ -124,7 +123,7 @@ int main(int argc, char** argv) {
                      "--silent needs controller1, controller2 or module, got '" + v + "'");
          }},
         {"silent-on-signal", nullptr,
-         "the --silent instruments answer until the simulator gets SIGUSR1, and again at the next",
+         "the --silent instruments answer until the simulator gets SIGUSR1",
          [&](const std::string&) { silenceOnSignal = true; }},
         {"corrupt", "SHARE", "share of instrument replies with a damaged text (0..1)",
          Share("corrupt", instrumentOptions.Corrupt)},
