@@ -281,6 +281,7 @@ TEST(DlgBoxStdrValues, EveryKindShownThenWrittenBackOnlyWhenEveryFieldReads) {
     EXPECT_EQ(QList<int>({spin->value(), spin->minimum(), spin->maximum(), spin->singleStep()}),
               QList<int>({4, -2, 10, 2})); // the bounds rounded to even
     EXPECT_EQ(Control<QLineEdit>(dlg, 2)->text(), "cold plate");
+    EXPECT_FALSE(Control<QCheckBox>(dlg, 3)->isChecked());
     EXPECT_EQ(Control<QLineEdit>(dlg, 4)->text(), "2.5");
     EXPECT_EQ(Control<QLineEdit>(dlg, 5)->text(), "3");
     EXPECT_EQ(Named<QLabel>(dlg, "Path6")->text(), ShortenMiddle(f.dir.path() + "/", 20));
