@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QSocketNotifier>
 
 namespace velk {
@@ -51,6 +52,11 @@ SignalCloser::~SignalCloser() {
 void SignalCloser::OnSignal() {
     char bytes[16];
     while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    // A dialog or message box left open would hold the close back until somebody answered
+    // it, and at a logout nobody will: each is dismissed as if cancelled, innermost first.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (!modal->close()) break;
     }
     if (window_) window_->close();
 }

@@ -14,7 +14,10 @@ constexpr int FileDigits = 15;
 constexpr int LongestFirstLine = 1000;
 
 QString Number(double v) {
-    return FormatGeneral(v, FileDigits);
+    QString text = FormatGeneral(v, FileDigits);
+    // Next to the largest double, 15 digits round up past it and would not load back.
+    if (!ParseReal(text)) text = FormatGeneral(v, 17);
+    return text;
 }
 
 // Leading and trailing blanks and control characters go.

@@ -6,20 +6,6 @@
 
 namespace velk {
 
-qint16 ReplyCodeOf(const QByteArray& line) {
-    qint64 value = 0;
-    for (int i = 0; i < line.size() && i < 10; ++i) {
-        const char c = line.at(i);
-        if (c < '0' || c > '9') break;
-        value = value * 10 + (c - '0');
-    }
-    return static_cast<qint16>(std::min<qint64>(value, 32767));
-}
-
-bool IsContinuationLine(const QByteArray& line) {
-    return (!line.isEmpty() && line.at(0) == ' ') || (line.size() >= 4 && line.at(3) == '-');
-}
-
 QString ExtractAddress(const QString& entry) {
     const qsizetype open = entry.indexOf(QLatin1Char('<'));
     if (open >= 0) {

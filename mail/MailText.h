@@ -1,6 +1,6 @@
 #pragma once
-// The texts of the SMTP dialogue, apart from the socket: reply codes, recipient addresses,
-// the header lines and the dot-stuffed body of a message.
+// The texts the SMTP client sends, apart from the socket: recipient addresses, the header
+// lines and the dot-stuffed body of a message.
 
 #include <QByteArray>
 #include <QString>
@@ -9,14 +9,6 @@
 #include "mail/PostMessage.h"
 
 namespace velk {
-
-// Value of the line's leading decimal digits (at most 10); 0 when it starts with no digit.
-// Values beyond 32767 read as 32767 so that they stay refusals.
-qint16 ReplyCodeOf(const QByteArray& line);
-
-// True for a line that announces more lines of the same reply: it begins with a blank or
-// has '-' as its fourth character.
-bool IsContinuationLine(const QByteArray& line);
 
 // The mailbox of a recipient entry: between the first '<' and the next '>'; else between
 // the first ':' and the next ':' (or the end); else the whole entry.

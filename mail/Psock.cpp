@@ -14,14 +14,14 @@
 #include <QHostInfo>
 #include <QTimer>
 
-#include "mail/MailText.h"
 #include "mail/SocketErrors.h"
 
 namespace velk {
 
 namespace {
 
-constexpr qsizetype kBufferSize = 65536;
+// The I/O buffer: outgoing text leaves in blocks of this size, and it bounds a reply line.
+constexpr qsizetype kBufferSize = kReplyLineLimit;
 
 } // namespace
 
@@ -207,7 +207,7 @@ void TPowersock::Connect() {
 }
 
 void TPowersock::CloseSocket() {
-    received_.clear();
+    reader_.Clear();
     if (fd_ < 0) return;
     // Waits still running on this socket end as canceled, never on a reused descriptor.
     Abort();
@@ -264,22 +264,16 @@ void TPowersock::WriteLine(const QByteArray& text) {
     WriteBytes(text + "\r\n");
 }
 
-QByteArray TPowersock::ReadLine() {
+QByteArray TPowersock::ReadLine() { return ReadLine(WaitDeadline()); }
+
+QByteArray TPowersock::ReadLine(const QDeadlineTimer& deadline) {
     char buffer[4096];
-    // One deadline for the whole line: a server sending a byte at a time cannot stretch it.
-    const QDeadlineTimer deadline = WaitDeadline();
     for (;;) {
-        const qsizetype end = received_.indexOf('\n');
-        if (end >= 0 || received_.size() >= kBufferSize) {
-            const qsizetype length = end >= 0 ? end + 1 : kBufferSize;
-            QByteArray line = received_.left(length);
-            received_.remove(0, length);
-            return line;
-        }
+        if (std::optional<QByteArray> line = reader_.TakeLine()) return *std::move(line);
         if (fd_ < 0) return {};
         const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
         if (n > 0) {
-            received_.append(buffer, n);
+            reader_.Append(buffer, n);
             continue;
         }
         if (n == 0) {
@@ -299,11 +293,12 @@ QByteArray TPowersock::ReadLine() {
 }
 
 void TPowersock::ReadReply() {
-    QByteArray line = ReadLine();
-    while (IsContinuationLine(line))
-        line = ReadLine();
-    replyLine_ = line;
-    replyNumber_ = ReplyCodeOf(line);
+    // One deadline for the whole reply: a server sending a byte at a time, or continuation
+    // lines without end, cannot stretch it.
+    const QDeadlineTimer deadline = WaitDeadline();
+    TSmtpReply reply = ReadReplyFrom([&] { return ReadLine(deadline); });
+    replyLine_ = std::move(reply.line);
+    replyNumber_ = reply.number;
 }
 
 qint16 TPowersock::Transaction(const QByteArray& command) {
@@ -313,10 +308,7 @@ qint16 TPowersock::Transaction(const QByteArray& command) {
 }
 
 QString TPowersock::ReplyText() const {
-    QByteArray text = replyLine_;
-    while (text.endsWith('\n') || text.endsWith('\r'))
-        text.chop(1);
-    return QString::fromUtf8(text);
+    return ReplyMessage(replyLine_);
 }
 
 } // namespace velk

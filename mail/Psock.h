@@ -13,6 +13,7 @@
 #include <QString>
 
 #include "common/Errors.h"
+#include "mail/ReplyReader.h"
 
 namespace velk {
 
@@ -72,7 +73,9 @@ public:
 protected:
     void WriteLine(const QByteArray& text);
     void WriteBytes(const QByteArray& data);
+    // Reads one line within TimeOut, or within `deadline`.
     QByteArray ReadLine();
+    QByteArray ReadLine(const QDeadlineTimer& deadline);
     // Reads a reply line and then its continuation lines; the last stands as the reply.
     void ReadReply();
     // The reply line without its line end, as an exception message.
@@ -100,7 +103,7 @@ private:
     int reportLevel_ = 0;
     int fd_ = -1;
     bool connecting_ = false;
-    QByteArray received_;
+    TReplyReader reader_;
     QByteArray replyLine_;
     qint16 replyNumber_ = 0;
     int lastError_ = 0;

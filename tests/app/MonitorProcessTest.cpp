@@ -5,10 +5,12 @@
 #include <csignal>
 
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/SignalCloser.h"
@@ -63,6 +65,17 @@ TEST(MonitorProcess, SigtermClosesTheWindowAndSavesTheSettings) {
     ASSERT_TRUE(RunAndTerminate(config.path()));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), edited);
+}
+
+TEST(MonitorProcess, ASignalDismissesAnOpenDialogSoTheWindowCloses) {
+    QWidget window;
+    window.show();
+    velk::SignalCloser closer(&window);
+    QDialog dialog(&window);
+    QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+    QTimer::singleShot(10000, &dialog, &QDialog::accept); // what a fault would end with
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(MonitorProcess, TheSignalHandlerLeavesErrnoAsItFoundIt) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "mail/MailText.h"
+#include "mail/ReplyReader.h"
 #include "mail/SocketErrors.h"
 #include "tests/TestSupport.h"
 
