@@ -7,9 +7,10 @@
 # faster (--speed 120) and so does the monitor's wall clock (libfaketime), while its timers
 # and time-outs keep real time. Every point comes from the monitor's own display updates.
 #   scripts/screenshots.sh   (SHOTS_DISPLAY=:N: the X display, default :97; an Xvfb is
-#                             started there unless one already serves it)
+#                             started there unless one already serves it; SHOTS_HOURS=3)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/x-session.sh"
 speed=120
 period_ms=500
 hours="${SHOTS_HOURS:-3}"
@@ -17,42 +18,17 @@ hours="${SHOTS_HOURS:-3}"
 if [ "${VELK_IN_NETNS:-}" != 1 ]; then
   "$root/scripts/install-deps.sh" faketime imagemagick
   BUILD_TARGETS="velk-monitor velk-boxsim" "$root/scripts/build.sh" "$root/build"
-  display="${SHOTS_DISPLAY:-:97}"
-  if ! DISPLAY="$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    xvfb=$!
-    trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null || true' EXIT
-    for _ in $(seq 50); do DISPLAY="$display" xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-  fi
-  DISPLAY="$display" "$root/scripts/netns.sh" "$0"
+  run_on_display screenshots "${SHOTS_DISPLAY:-:97}" "$0"
   exit
 fi
 
 bin="$root/build/bin"
-work="$(mktemp -d)"
-export XDG_CONFIG_HOME="$work" XDG_STATE_HOME="$work"
-sim=""
-monitor=""
-cleanup() {
-  for pid in $monitor $sim; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-window() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
-wait_window() { for _ in $(seq 100); do [ -n "$(window "$1")" ] && return 0; sleep 0.1; done; return 1; }
-click_in() { # NAME X Y: a click at X,Y inside the window named NAME
-  local id
-  id="$(window "$1")"
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
-}
+inside_session
 shoot() { # WINDOW-ID FILE: a small PNG of the window alone
   import -window "$1" -strip -define png:compression-level=9 "$2"
 }
 
-printf '[VelkM_main]\nRefreshRate=%s\nIP1=127\nIP2=0\nIP3=0\nIP4=2\n' "$period_ms" > "$work/ZURazirod.ini"
+settings "$period_ms"
 "$bin/velk-boxsim" --address 127.0.0.2 --speed "$speed" --seed 7 &
 sim=$!
 # Only the wall clock runs faster: the monotonic clock of the timers and time-outs does not.
@@ -61,12 +37,9 @@ LD_PRELOAD="$(dpkg -L libfaketime | grep '/libfaketime.so.1$')" \
   FAKETIME="@2024-05-01 06:00:00 x$speed" FAKETIME_DONT_FAKE_MONOTONIC=1 \
   "$bin/velk-monitor" 2>"$work/monitor.err" &
 monitor=$!
-wait_window "Velk Monitor"
-main="$(window "Velk Monitor")"
-click_in "Velk Monitor" 17 18 # Connect
-wait_window "IP Connection"
-click_in "IP Connection" 77 60 # Ok
+connect_monitor
 sleep 1
+main="$(window "Velk Monitor")"
 click_in "Velk Monitor" 275 160 # LN2 Level (%): its graph window
 sleep "$(awk "BEGIN {print $hours * 3600 / $speed}")"
 
