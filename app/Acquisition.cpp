@@ -24,6 +24,7 @@ void TReadings::Clear() {
     LN2Level = kNoLevel;
     Fresh.fill(false);
     LastRead.fill(QDateTime());
+    GroupAnswer.fill(TGroupAnswer::None);
 }
 
 QString DeviceErrorLine(const QString& message, const QDateTime& when) {
@@ -77,6 +78,10 @@ void TAcquisition::TimerTick() {
         } catch (const EADAM4017Connection& e) {
             moduleError = e.Message();
         }
+        r.GroupAnswer[gControllers] =
+            controllerError ? TGroupAnswer::Failed : TGroupAnswer::Answered;
+        r.GroupAnswer[gModule] = moduleError ? TGroupAnswer::Failed : TGroupAnswer::Answered;
+        ++r.TickCount;
     }
     // The main thread takes ReadingsLock itself: it is called only once the lock is free.
     for (const auto& error : {controllerError, moduleError}) {
@@ -85,6 +90,11 @@ void TAcquisition::TimerTick() {
         CallInMainThread(0, logDeviceError_);
     }
     CallInMainThread(0, updateDisplay_);
+    // Only now has the tick completed: a main thread that hangs stops the heartbeat too.
+    if (const std::optional<QString> failure = aliveFile_.Touch()) {
+        Readings.ErrorMessage = *failure;
+        CallInMainThread(0, logDeviceError_);
+    }
 }
 
 void TAcquisition::Connect(int a1, int a2, int a3, int a4) {

@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include "app/AliveFile.h"
 #include "app/Channels.h"
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
@@ -37,6 +38,10 @@ enum TQuantity : int {
     kQuantityCount
 };
 
+// The two groups a tick reads, each stopping at its first failure.
+enum TInstrumentGroup : int { gControllers, gModule, kGroupCount };
+enum class TGroupAnswer : std::uint8_t { None, Answered, Failed };
+
 struct TReadings {
     TChannels<double> Temp;       // °C: 1 cold plate, 2 nitrogen output
     TChannels<double> SetPoint;   // °C
@@ -51,9 +56,13 @@ struct TReadings {
     // the last tick could not read is still shown, but as an old one.
     std::array<bool, kQuantityCount> Fresh{};
     std::array<QDateTime, kQuantityCount> LastRead{};
+    // Per group: whether the last tick got all its answers; None until a tick after Clear.
+    std::array<TGroupAnswer, kGroupCount> GroupAnswer{};
+    std::uint64_t TickCount = 0; // ticks read since the session began; Clear keeps it
 
     TReadings() { Clear(); }
-    // Every reading back to its no-value marker; the read times are forgotten.
+    // Every reading back to its no-value marker; the read times and group answers are
+    // forgotten.
     void Clear();
     void Refreshed(TQuantity quantity, const QDateTime& at) {
         Fresh[quantity] = true;
@@ -88,6 +97,9 @@ public:
     void CloseLink();
     bool Connected() const { return Link != nullptr; }
 
+    // The heartbeat file each completed tick touches; empty for none. Any thread.
+    void SetAliveFile(const QString& path) { aliveFile_.SetPath(path); }
+
     // Restarts a running timer with the new period; a stopped one keeps it for its next
     // start. Never called holding ReadingsLock: the stop may wait for a tick.
     void SetRefreshRate(int milliseconds);
@@ -104,6 +116,7 @@ public:
 private:
     TMainThreadMethod logDeviceError_;
     TMainThreadMethod updateDisplay_;
+    TAliveFile aliveFile_;
 };
 
 } // namespace velk

@@ -6,30 +6,83 @@ namespace velk {
 
 namespace {
 const char* const kMonitorName = "Velk Monitoring";
-constexpr int kMailPort = 25;
 constexpr int kMailTimeOut = 2000; // ms per wait
 } // namespace
+
+QString UnableToSendText(const QString& reason) {
+    return QStringLiteral("Unable to send an Email:") + reason;
+}
 
 QString AlarmHeaderLine(bool start, const QDateTime& when) {
     return QString::fromLatin1(start ? "Alarm at " : "Alarm stopped at ") + DateTimeText(when);
 }
 
+QString ReminderHeaderLine(const QDateTime& when, const QDateTime& since) {
+    return QStringLiteral("Reminder at ") + DateTimeText(when) + QStringLiteral(", alarm since ") +
+           DateTimeText(since);
+}
+
+void SetUpAlarmClient(TNMSMTP& smtp) {
+    smtp.SetPort(kMailPort);
+    smtp.SetTimeOut(kMailTimeOut);
+    smtp.SetReportLevel(0);
+    smtp.PostMessage().FromName = QString::fromLatin1(kMonitorName);
+    smtp.PostMessage().Subject = QStringLiteral("Alarm");
+    smtp.PostMessage().LocalProgram = QString::fromLatin1(kMonitorName);
+    smtp.SetEncodeType(UUMethods::uuMime);
+    smtp.SetClearParams(true);
+    smtp.SetSubType(TSubType::mtPlain);
+    smtp.SetCharset(QStringLiteral("utf-8"));
+}
+
+namespace {
+
+// One mail of two lines from the address to itself; a failed mail's connection is closed
+// (quietly) whatever the failure left, or the next mail would fail with "Already connected".
+std::optional<QString> Mail(TNMSMTP& smtp, const TAlarmMailSettings& settings,
+                            const QStringList& body) {
+    try {
+        smtp.SetHost(settings.Server);
+        smtp.Connect();
+        TPostMessage& mail = smtp.PostMessage();
+        mail.ToAddress = {settings.Address};
+        mail.ReplyTo = settings.Address;
+        mail.FromAddress = settings.Address;
+        mail.Body = body;
+        smtp.SendMail();
+        smtp.Disconnect();
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        try {
+            smtp.Disconnect();
+        } catch (const std::exception&) {
+        }
+        return QString::fromUtf8(e.what());
+    }
+}
+
+} // namespace
+
+std::optional<QString> SendTestMail(const TAlarmMailSettings& settings, int port) {
+    TNMSMTP smtp;
+    SetUpAlarmClient(smtp);
+    smtp.SetPort(port);
+    return Mail(smtp, settings,
+                {QStringLiteral("Test mail"), DateTimeText(QDateTime::currentDateTime())});
+}
+
 TAlarmNotifier::TAlarmNotifier(TLog log) : log_(std::move(log)) {
-    smtp_.SetPort(kMailPort);
-    smtp_.SetTimeOut(kMailTimeOut);
-    smtp_.SetReportLevel(0);
-    smtp_.PostMessage().FromName = QString::fromLatin1(kMonitorName);
-    smtp_.PostMessage().Subject = QStringLiteral("Alarm");
-    smtp_.PostMessage().LocalProgram = QString::fromLatin1(kMonitorName);
-    smtp_.SetEncodeType(UUMethods::uuMime);
-    smtp_.SetClearParams(true);
-    smtp_.SetSubType(TSubType::mtPlain);
-    smtp_.SetCharset(QStringLiteral("utf-8"));
+    SetUpAlarmClient(smtp_);
 }
 
 void TAlarmNotifier::Notify(bool start, const QString& message,
                             const TAlarmMailSettings& settings) {
-    pending_.push_back({AlarmHeaderLine(start, QDateTime::currentDateTime()), message, settings});
+    Notify(AlarmHeaderLine(start, QDateTime::currentDateTime()), message, settings);
+}
+
+void TAlarmNotifier::Notify(const QString& header, const QString& message,
+                            const TAlarmMailSettings& settings) {
+    pending_.push_back({header, message, settings});
     if (sending_) return; // the notification in progress sends this one after it
     sending_ = true;
     while (!pending_.empty()) {
@@ -44,25 +97,8 @@ void TAlarmNotifier::Notify(bool start, const QString& message,
 QStringList TAlarmNotifier::Send(const TPending& p) {
     QStringList lines;
     if (p.Settings.Send) {
-        try {
-            smtp_.SetHost(p.Settings.Server);
-            smtp_.Connect();
-            TPostMessage& mail = smtp_.PostMessage();
-            mail.ToAddress = {p.Settings.Address};
-            mail.ReplyTo = p.Settings.Address;
-            mail.FromAddress = p.Settings.Address;
-            mail.Body = {p.Header, p.Message};
-            smtp_.SendMail();
-            smtp_.Disconnect();
-        } catch (const std::exception& e) {
-            lines << QStringLiteral("Unable to send an Email:") + QString::fromUtf8(e.what());
-            // Closed (quietly) whatever the failure left, or every later mail would fail
-            // with "Already connected".
-            try {
-                smtp_.Disconnect();
-            } catch (const std::exception&) {
-            }
-        }
+        if (const std::optional<QString> failure = Mail(smtp_, p.Settings, {p.Header, p.Message}))
+            lines << UnableToSendText(*failure);
     }
     lines << p.Header << p.Message;
     return lines;

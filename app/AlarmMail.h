@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 
 #include <QDateTime>
 #include <QString>
@@ -13,21 +14,37 @@
 
 namespace velk {
 
+inline constexpr int kMailPort = 25;
+
 struct TAlarmMailSettings {
     bool Send = false; // SendAnEmailOnAlarm
     QString Server;    // SMTPServer
     QString Address;   // EMailAddress: recipient, sender and reply address
 };
 
+// "Unable to send an Email:" and the reason, as a failed mail is logged and reported.
+QString UnableToSendText(const QString& reason);
+
 // "Alarm at <date-time>" for a start, "Alarm stopped at <date-time>" for an end.
 QString AlarmHeaderLine(bool start, const QDateTime& when);
+// "Reminder at <date-time>, alarm since <date-time the alarm started>".
+QString ReminderHeaderLine(const QDateTime& when, const QDateTime& since);
+
+// Port 25, 2000 ms per wait, sender name and program "Velk Monitoring", subject "Alarm", plain
+// text declared utf-8 (the messages carry "°C").
+void SetUpAlarmClient(TNMSMTP& smtp);
+
+// Mails "Test mail" and the date-time to `settings.Address` through `settings.Server` (whether
+// or not mail is switched on) with a client of its own, so an alarm mail in progress is left
+// alone. Window events are processed while it waits. Returns the reason of a failure, none
+// when the server took the mail.
+std::optional<QString> SendTestMail(const TAlarmMailSettings& settings, int port = kMailPort);
 
 class TAlarmNotifier {
 public:
     using TLog = std::function<void(const QString& line)>;
 
-    // The client gets port 25, 2000 ms per wait, sender name and program "Velk Monitoring",
-    // subject "Alarm", plain text declared utf-8 (the messages carry "°C").
+    // The client is set up by SetUpAlarmClient.
     explicit TAlarmNotifier(TLog log);
 
     TNMSMTP& NMSMTP() { return smtp_; }
@@ -38,6 +55,8 @@ public:
     // client processes window events while it waits: a notification made meanwhile waits
     // for this one and follows it, in order.
     void Notify(bool start, const QString& message, const TAlarmMailSettings& settings);
+    // The same with a header line of the caller's (a reminder's).
+    void Notify(const QString& header, const QString& message, const TAlarmMailSettings& settings);
 
 private:
     struct TPending {

@@ -1,5 +1,8 @@
 #include "app/Alarms.h"
 
+#include <chrono>
+
+#include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 #include "common/ReadingDisplay.h"
 
@@ -8,6 +11,7 @@ namespace velk {
 namespace {
 
 constexpr int kMessageDigits = 4;
+constexpr std::int64_t kSecond = 1000, kMinute = 60 * kSecond;
 
 struct TAlarmTexts {
     const char* Start;
@@ -16,33 +20,128 @@ struct TAlarmTexts {
 };
 
 // The start and end texts; the value and the unit follow, then ")".
-constexpr TAlarmTexts kTempTexts[2] = {
+constexpr TAlarmTexts kAlarmTexts[3] = {
     {"Alarm on cold plate temperature  (", "Alarm stopped on cold plate temperature  (", "°C)"},
     {"Alarm on Nitrogen output temperature  (", "Alarm stopped on Nitrogen output temperature  (",
      "°C)"},
+    {"Alarm on vacuum  (", "Alarm stopped on vacuum (", "mb)"},
 };
-constexpr TAlarmTexts kVacuumTexts = {"Alarm on vacuum  (", "Alarm stopped on vacuum (", "mb)"};
+constexpr int kVacuumTexts = 2;
 
-void Evaluate(double x, TAlarmLimits& alarm, const TAlarmTexts& texts,
-              std::vector<TAlarmChange>& changes) {
-    const bool outside = alarm.Enabled && (x <= alarm.Min || x >= alarm.Max);
-    if (outside == alarm.Active) return;
-    alarm.Active = outside;
-    changes.push_back({outside, QString::fromUtf8(outside ? texts.Start : texts.Stop) +
-                                    FormatGeneral(x, kMessageDigits) +
-                                    QString::fromUtf8(texts.Unit)});
+struct TGroupTexts {
+    const char* Silent;
+    const char* Back;
+};
+constexpr TGroupTexts kGroupTexts[kGroupCount] = {
+    {"No answer from the temperature controllers since ",
+     "The temperature controllers answer again"},
+    {"No answer from the analog module since ", "The analog module answers again"},
+};
+
+QString AlarmMessage(bool start, double x, int texts) {
+    const TAlarmTexts& t = kAlarmTexts[texts];
+    return QString::fromUtf8(start ? t.Start : t.Stop) + FormatGeneral(x, kMessageDigits) +
+           QString::fromUtf8(t.Unit);
+}
+
+// Inside the limits by more than the deadband: a raised alarm may end. The vacuum's deadband
+// is a factor applied to each positive limit; a limit at or below 0 has no band.
+bool InsideWithBand(double x, const TAlarmLimits& alarm, bool vacuum, double deadband) {
+    if (vacuum) {
+        const double low = alarm.Min > 0.0 ? alarm.Min * deadband : alarm.Min;
+        const double high = alarm.Max > 0.0 ? alarm.Max / deadband : alarm.Max;
+        return x > low && x < high;
+    }
+    return x > alarm.Min + deadband && x < alarm.Max - deadband;
 }
 
 } // namespace
 
-std::vector<TAlarmChange> EvaluateAlarms(const TReadings& readings, TAlarmTempArray& alarmTemp,
-                                         TAlarmLimits& alarmVacuum) {
+TAlarmInstant TAlarmInstant::Now() {
+    const auto steady = std::chrono::steady_clock::now().time_since_epoch();
+    return {std::chrono::duration_cast<std::chrono::milliseconds>(steady).count(),
+            QDateTime::currentDateTime()};
+}
+
+void TAlarmEvaluator::EvaluateAlarm(double x, bool isReading, bool vacuum, TAlarmLimits& alarm,
+                                    TAlarmState& state, const TAlarmTuning& tuning,
+                                    const TAlarmHandlingParameters& handling,
+                                    const TAlarmInstant& now, int texts,
+                                    std::vector<TAlarmChange>& changes) {
+    if (isReading && !alarm.Active) {
+        const bool outside = alarm.Enabled && (x <= alarm.Min || x >= alarm.Max);
+        if (outside && !state.OutSince) state.OutSince = now.Ms;
+        if (!outside) state.OutSince.reset();
+        if (outside && now.Ms - *state.OutSince >= tuning.Delay * kSecond) {
+            alarm.Active = true;
+            state = {{}, AlarmMessage(true, x, texts), now.Wall, now.Ms, 0};
+            changes.push_back({TAlarmChange::Start, state.StartMessage, {}});
+        }
+        return;
+    }
+    // No value is no confirmation that the reading is still out: a delay starts over.
+    if (!isReading) state.OutSince.reset();
+    if (!alarm.Active) return;
+    // Disabling ends a raised alarm at once, whatever its deadband.
+    if (isReading && (!alarm.Enabled || InsideWithBand(x, alarm, vacuum, tuning.Deadband))) {
+        alarm.Active = false;
+        state = {};
+        changes.push_back({TAlarmChange::Stop, AlarmMessage(false, x, texts), {}});
+        return;
+    }
+    if (alarm.Enabled && handling.ReminderEvery > 0 && state.Reminders < handling.ReminderLimit &&
+        now.Ms - state.LastMail >= handling.ReminderEvery * kMinute) {
+        ++state.Reminders;
+        state.LastMail = now.Ms;
+        changes.push_back({TAlarmChange::Reminder, state.StartMessage, state.StartedAt});
+    }
+}
+
+void TAlarmEvaluator::EvaluateGroup(TInstrumentGroup group, TGroupAnswer answer, bool newTick,
+                                    const TAlarmHandlingParameters& handling,
+                                    const TAlarmInstant& now, std::vector<TAlarmChange>& changes) {
+    TGroupState& state = groups_[group];
+    // Before the first tick of a connection nothing was asked: a new outage starts afresh.
+    if (answer == TGroupAnswer::None) state.FailingSince.reset();
+    if (!newTick || answer == TGroupAnswer::None) return;
+    if (answer == TGroupAnswer::Answered) {
+        state.FailingSince.reset();
+        if (state.Reported) {
+            state.Reported = false;
+            changes.push_back(
+                {TAlarmChange::Stop, QString::fromLatin1(kGroupTexts[group].Back), {}});
+        }
+        return;
+    }
+    if (!state.FailingSince) {
+        state.FailingSince = now.Ms;
+        state.FailingSinceWall = now.Wall;
+    }
+    if (!state.Reported && handling.SilentAfter > 0 &&
+        now.Ms - *state.FailingSince >= handling.SilentAfter * kMinute) {
+        state.Reported = true; // once per outage, however many ticks fail
+        changes.push_back(
+            {TAlarmChange::Start,
+             QString::fromLatin1(kGroupTexts[group].Silent) + DateTimeText(state.FailingSinceWall),
+             {}});
+    }
+}
+
+std::vector<TAlarmChange> TAlarmEvaluator::Evaluate(const TReadings& readings,
+                                                    TAlarmTempArray& alarmTemp,
+                                                    TAlarmLimits& alarmVacuum,
+                                                    const TAlarmHandlingParameters& handling,
+                                                    const TAlarmInstant& now) {
     std::vector<TAlarmChange> changes;
     for (int i = 1; i <= 2; ++i)
-        if (IsTemperature(readings.Temp[i]))
-            Evaluate(readings.Temp[i], alarmTemp[i], kTempTexts[i - 1], changes);
-    if (IsVacuumReading(readings.Vacuum))
-        Evaluate(readings.Vacuum, alarmVacuum, kVacuumTexts, changes);
+        EvaluateAlarm(readings.Temp[i], IsTemperature(readings.Temp[i]), false, alarmTemp[i],
+                      temp_[i], handling.Temp[i], handling, now, i - 1, changes);
+    EvaluateAlarm(readings.Vacuum, IsVacuumReading(readings.Vacuum), true, alarmVacuum, vacuum_,
+                  handling.Vacuum, handling, now, kVacuumTexts, changes);
+    const bool newTick = readings.TickCount != seenTicks_;
+    seenTicks_ = readings.TickCount;
+    for (const TInstrumentGroup group : {gControllers, gModule})
+        EvaluateGroup(group, readings.GroupAnswer[group], newTick, handling, now, changes);
     return changes;
 }
 

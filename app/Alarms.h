@@ -1,9 +1,15 @@
 #pragma once
 // Alarm evaluation: the two temperatures and the vacuum against their limits, each start and
-// end found exactly once, with the message the log and the mail carry.
+// end found exactly once, with the message the log and the mail carry; with the operator's
+// alarm handling: a delay before an alarm starts, a deadband before it ends, reminders while
+// it stays raised, and an alarm on an instrument group that stops answering.
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
+#include <QDateTime>
 #include <QString>
 
 #include "app/Acquisition.h"
@@ -12,13 +18,57 @@
 namespace velk {
 
 struct TAlarmChange {
-    bool Start = false; // false: the alarm ended
+    enum TKind { Start, Stop, Reminder };
+    TKind Kind = Start;
     QString Message;
+    QDateTime Since; // a reminder: when its alarm started
 };
 
-// Checks channel 1, channel 2, then the vacuum; a reading without a value leaves its alarm
-// as it is. Sets or clears the Active flags and returns the changes in that order.
-std::vector<TAlarmChange> EvaluateAlarms(const TReadings& readings, TAlarmTempArray& alarmTemp,
-                                         TAlarmLimits& alarmVacuum);
+// The moment of an evaluation: a steady clock for delays and intervals (a change of the
+// wall clock neither hastens nor holds back an alarm), the date-time for the texts.
+struct TAlarmInstant {
+    std::int64_t Ms = 0;
+    QDateTime Wall;
+    static TAlarmInstant Now();
+};
+
+class TAlarmEvaluator {
+public:
+    // Checks channel 1, channel 2, then the vacuum, then the controllers' and the module's
+    // answers; sets or clears the Active flags and returns the changes in that order. A reading
+    // without a value leaves its alarm as it is. With the default handling this is exactly the
+    // plain check: a start at the first reading out of limits, an end at the first inside.
+    std::vector<TAlarmChange> Evaluate(const TReadings& readings, TAlarmTempArray& alarmTemp,
+                                       TAlarmLimits& alarmVacuum,
+                                       const TAlarmHandlingParameters& handling,
+                                       const TAlarmInstant& now);
+
+private:
+    struct TAlarmState {
+        std::optional<std::int64_t> OutSince; // out of limits at every evaluation since
+        QString StartMessage;                 // what a reminder repeats
+        QDateTime StartedAt;
+        std::int64_t LastMail = 0; // the start's or the last reminder's
+        int Reminders = 0;
+    };
+    struct TGroupState {
+        std::optional<std::int64_t> FailingSince; // every tick failed since
+        QDateTime FailingSinceWall;
+        bool Reported = false;
+    };
+
+    void EvaluateAlarm(double x, bool isReading, bool vacuum, TAlarmLimits& alarm,
+                       TAlarmState& state, const TAlarmTuning& tuning,
+                       const TAlarmHandlingParameters& handling, const TAlarmInstant& now,
+                       int texts, std::vector<TAlarmChange>& changes);
+    void EvaluateGroup(TInstrumentGroup group, TGroupAnswer answer, bool newTick,
+                       const TAlarmHandlingParameters& handling, const TAlarmInstant& now,
+                       std::vector<TAlarmChange>& changes);
+
+    TChannels<TAlarmState> temp_;
+    TAlarmState vacuum_;
+    std::array<TGroupState, kGroupCount> groups_;
+    std::uint64_t seenTicks_ = 0;
+};
 
 } // namespace velk

@@ -217,6 +217,8 @@ void TMainForm::BuildToolBar() {
     AddToolSeparator(ToolBar);
     ToolButtonAlarmMessageSetting =
         NewToolButton(ToolBar, "ToolButtonAlarmMessageSetting", "mail-settings.png", nullptr);
+    ToolButtonAlarmHandling =
+        NewToolButton(ToolBar, "ToolButtonAlarmHandling", "alarm-handling.png", "Alarm handling");
     ToolButtonDisconnect->setEnabled(false);
 
     connect(ToolButtonConnect, &QToolButton::clicked, this, [this] {
@@ -229,6 +231,7 @@ void TMainForm::BuildToolBar() {
     });
     Bind(ToolButtonRefreshPeriod, &TMainForm::ToolButtonRefreshPeriodClick);
     Bind(ToolButtonAlarmMessageSetting, &TMainForm::ToolButtonAlarmMessageSettingClick);
+    Bind(ToolButtonAlarmHandling, &TMainForm::ToolButtonAlarmHandlingClick);
 }
 
 void TMainForm::BuildColdSource() {
@@ -339,6 +342,7 @@ void TMainForm::FormCreate() {
     ClearReadings();
     UpdateDisplay(0);
     AddLogLine(QString::fromLatin1(kTitleLine));
+    ApplyHeartbeat();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -443,15 +447,23 @@ std::vector<TAlarmChange> TMainForm::ShowReadings() {
     ProgressBarLN2Level->setValue(shown.LN2Bar);
     FeedGraphs(shown);
     TGlobalParameters& p = GlobalParameters();
-    return EvaluateAlarms(Session_->Readings, p.AlarmTemp, p.AlarmVacuum);
+    return Evaluator_.Evaluate(Session_->Readings, p.AlarmTemp, p.AlarmVacuum, p.AlarmHandling,
+                               TAlarmInstant::Now());
 }
 
 void TMainForm::NotifyAlarmChanges(const std::vector<TAlarmChange>& changes) {
     for (const TAlarmChange& change : changes) {
-        if (change.Start)
+        switch (change.Kind) {
+        case TAlarmChange::Start:
             NotifyAlarmStart(change.Message);
-        else
+            break;
+        case TAlarmChange::Stop:
             NotifyAlarmStop(change.Message);
+            break;
+        case TAlarmChange::Reminder:
+            NotifyAlarmReminder(change);
+            break;
+        }
     }
 }
 
@@ -461,6 +473,11 @@ void TMainForm::NotifyAlarmStart(const QString& Msg) {
 
 void TMainForm::NotifyAlarmStop(const QString& Msg) {
     Notifier_.Notify(false, Msg, MailSettings());
+}
+
+void TMainForm::NotifyAlarmReminder(const TAlarmChange& reminder) {
+    Notifier_.Notify(ReminderHeaderLine(QDateTime::currentDateTime(), reminder.Since),
+                     reminder.Message, MailSettings());
 }
 
 } // namespace velk

@@ -89,6 +89,7 @@ private:
     void NotifyAlarmChanges(const std::vector<TAlarmChange>& changes);
     void NotifyAlarmStart(const QString& Msg);
     void NotifyAlarmStop(const QString& Msg);
+    void NotifyAlarmReminder(const TAlarmChange& reminder);
 
     // Operator commands
     void SpeedButtonSetPointClick(QObject* Sender);
@@ -97,6 +98,12 @@ private:
     void SpeedButtonAlarmTemp1Click(QObject* Sender);
     void SpeedButtonAlarmVacuumClick(QObject* Sender);
     void ToolButtonAlarmMessageSettingClick(QObject* Sender);
+    void ToolButtonAlarmHandlingClick(QObject* Sender);
+    // The mail settings dialog's "Send a test mail": mails with the addresses as they stand
+    // in the dialog and shows the outcome.
+    void ButtonTestMailClick(QObject* Sender);
+    // Gives the session the heartbeat file, or none, as the settings say.
+    void ApplyHeartbeat();
     void GetGraphSensor(QObject* Sender);
     void GetGraphSensorVacuum(QObject* Sender);
     void SpeedButtonPumpStatusClick(QObject* Sender);
@@ -120,6 +127,7 @@ private:
     QToolButton* ToolButtonDisconnect = nullptr;
     QToolButton* ToolButtonRefreshPeriod = nullptr;
     QToolButton* ToolButtonAlarmMessageSetting = nullptr;
+    QToolButton* ToolButtonAlarmHandling = nullptr;
 
     QGroupBox* GroupBoxColdSource = nullptr;
     QPushButton* SpeedButtonColdFingerTemp = nullptr;
@@ -169,6 +177,7 @@ private:
 
     THistory History_;
     TAlarmNotifier Notifier_;
+    TAlarmEvaluator Evaluator_;
     std::unique_ptr<TAcquisition> Session_; // FormCreate to FormClose
     int handlersRunning_ = 0;
     bool closePending_ = false;

@@ -3,8 +3,11 @@
 #include <cmath>
 
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 
 #include "app/Acquisition.h"
+#include "app/AliveFile.h"
 #include "app/MainPanel.h"
 #include "app/globalParameters.h"
 #include "common/NumberFormat.h"
@@ -21,10 +24,10 @@ int Tag(QObject* Sender) {
     return Sender->property("Tag").toInt();
 }
 
-TInfoItemMenu Field(const char* caption, std::uint8_t kind, std::uint8_t width = 0,
+TInfoItemMenu Field(const QString& caption, std::uint8_t kind, std::uint8_t width = 0,
                     std::uint8_t digits = 0, double min = 0.0, double max = 0.0) {
     TInfoItemMenu field;
-    field.Caption = QString::fromUtf8(caption);
+    field.Caption = caption;
     field.HasValue = true;
     field.Kind = kind;
     field.Width = width;
@@ -44,11 +47,13 @@ bool ShowFieldDialog(const char* title, TabInfoItemMenu& fields) {
 
 void EditAlarm(TAlarmLimits& alarm) {
     TabInfoItemMenu fields{};
-    fields[0] = Field("Alarm enabled:", KindCheck);
+    fields[0] = Field(QStringLiteral("Alarm enabled:"), KindCheck);
     fields[0].BoolValue = alarm.Enabled;
-    fields[1] = Field("Min alarm value :", KindFloat, 10, 6, -kLimitRange, kLimitRange);
+    fields[1] =
+        Field(QStringLiteral("Min alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
     fields[1].FloatValue = alarm.Min;
-    fields[2] = Field("Max alarm value :", KindFloat, 10, 6, -kLimitRange, kLimitRange);
+    fields[2] =
+        Field(QStringLiteral("Max alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
     fields[2].FloatValue = alarm.Max;
     if (!ShowFieldDialog("Alarm", fields)) return;
     // Active stays: the next display update reacts to the new limits.
@@ -107,7 +112,7 @@ void TMainForm::SpeedButtonSetAlloClick(QObject*) {
 void TMainForm::ToolButtonRefreshPeriodClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
     TabInfoItemMenu fields{};
-    fields[0] = Field("Refresh rate (s):", KindFloat, 15, 6, 1.0, 3600.0);
+    fields[0] = Field(QStringLiteral("Refresh rate (s):"), KindFloat, 15, 6, 1.0, 3600.0);
     fields[0].FloatValue = p.RefreshRate / 1000.0;
     if (!ShowFieldDialog("Refresh rate setting", fields)) return;
     // Halves to even, as every rounding of the program.
@@ -129,16 +134,87 @@ void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
     TabInfoItemMenu fields{};
-    fields[0] = Field("Send an EMail for each alarm:", KindCheck);
+    fields[0] = Field(QStringLiteral("Send an EMail for each alarm:"), KindCheck);
     fields[0].BoolValue = p.SendAnEmailOnAlarm;
-    fields[1] = Field("EMail address:", KindText, 30);
+    fields[1] = Field(QStringLiteral("EMail address:"), KindText, 30);
     fields[1].StrValue = p.EMailAddress;
-    fields[2] = Field("SMTP server:", KindText, 30);
+    fields[2] = Field(QStringLiteral("SMTP server:"), KindText, 30);
     fields[2].StrValue = p.SMTPServer;
+    fields[3] = Field(QStringLiteral("Send a test mail"), KindButton);
+    fields[3].OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
     if (!ShowFieldDialog("Alarm", fields)) return;
     p.SendAnEmailOnAlarm = fields[0].BoolValue;
     p.EMailAddress = fields[1].StrValue;
     p.SMTPServer = fields[2].StrValue;
+}
+
+void TMainForm::ButtonTestMailClick(QObject* Sender) {
+    const QPointer<QPushButton> button = qobject_cast<QPushButton*>(Sender);
+    auto* dialog = button ? qobject_cast<TDlgBoxStdr*>(button->parent()) : nullptr;
+    if (!dialog) return;
+    // As OK would take them, before they are saved.
+    auto fieldText = [dialog](int record) {
+        return qobject_cast<QLineEdit*>(dialog->FieldControl(record))
+            ->text()
+            .left(MaxStrValueLength);
+    };
+    const TAlarmMailSettings settings{true, fieldText(3), fieldText(2)};
+    // The client processes window events while it waits: one test mail at a time.
+    button->setEnabled(false);
+    const std::optional<QString> failure = SendTestMail(settings);
+    if (button) button->setEnabled(true);
+    ReportMessage(dialog,
+                  failure ? UnableToSendText(*failure)
+                          : QStringLiteral("Test mail sent to ") + settings.Address,
+                  TMessageKind::Plain);
+}
+
+void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
+    TAlarmHandlingParameters& h = GlobalParameters().AlarmHandling;
+    const std::pair<const char*, TAlarmTuning*> alarms[] = {
+        {"Cold plate", &h.Temp[1]}, {"Nitrogen output", &h.Temp[2]}, {"Vacuum", &h.Vacuum}};
+    TabInfoItemMenu fields{};
+    std::size_t n = 0;
+    for (const auto& [name, tuning] : alarms) {
+        const QString prefix = QString::fromLatin1(name) + QStringLiteral(" – ");
+        fields[n] =
+            Field(prefix + QStringLiteral("Delay (s):"), KindSpinInt, 10, 0, 0, kMaxAlarmDelay);
+        fields[n].Increment = 10;
+        fields[n++].IntValue = tuning->Delay;
+        // The vacuum's is a factor: 1 is no band.
+        const double least = tuning == &h.Vacuum ? 1.0 : 0.0;
+        fields[n] =
+            Field(prefix + QStringLiteral("Deadband:"), KindFloat, 10, 6, least, kMaxDeadband);
+        fields[n++].FloatValue = tuning->Deadband;
+    }
+    const std::tuple<const char*, std::int32_t*, int, int, int> counts[] = {
+        {"Reminder every (min):", &h.ReminderEvery, 0, kMaxMinutes, 5},
+        {"At most, per alarm:", &h.ReminderLimit, 1, kMaxReminders, 1},
+        {"Mail when an instrument stops answering after (min):", &h.SilentAfter, 0, kMaxMinutes, 5},
+    };
+    for (const auto& [caption, value, min, max, step] : counts) {
+        fields[n] = Field(QString::fromLatin1(caption), KindSpinInt, 10, 0, min, max);
+        fields[n].Increment = step;
+        fields[n++].IntValue = *value;
+    }
+    fields[n] = Field(QStringLiteral("Heartbeat file (velk-monitor.alive):"), KindCheck);
+    fields[n].BoolValue = h.Heartbeat;
+    if (!ShowFieldDialog("Alarm handling", fields)) return;
+    n = 0;
+    for (const auto& [name, tuning] : alarms) {
+        tuning->Delay = fields[n++].IntValue;
+        tuning->Deadband = fields[n++].FloatValue;
+    }
+    for (const auto& [caption, value, min, max, step] : counts)
+        *value = fields[n++].IntValue;
+    h.Heartbeat = fields[n].BoolValue;
+    ApplyHeartbeat();
+}
+
+void TMainForm::ApplyHeartbeat() {
+    if (Session_)
+        Session_->SetAliveFile(GlobalParameters().AlarmHandling.Heartbeat ? AliveFilePath()
+                                                                          : QString());
 }
 
 } // namespace velk

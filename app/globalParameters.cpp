@@ -1,5 +1,7 @@
 #include "app/globalParameters.h"
 
+#include <cmath>
+
 #include "app/IniStore.h"
 #include "common/NumberFormat.h"
 
@@ -9,6 +11,7 @@ namespace {
 
 const QString kMain = QString::fromLatin1(kSectionMain);
 const QString kAlarm = QString::fromLatin1(kSectionAlarm);
+const QString kHandling = QString::fromLatin1(kSectionAlarmHandling);
 
 // Reals are kept with two significant digits in the locale's notation, not the program-wide
 // one: a number field switches that to '.', and the next start would refuse what was saved.
@@ -18,21 +21,52 @@ QString RealText(double value) {
 
 // Either separator is read, so that stores written with '.' in a comma locale still load. A
 // text that reads with neither leaves the value as it was.
-void ReadReal(const TIniStore& store, const QString& key, double& value) {
-    const QString text = store.ReadString(kAlarm, key, RealText(value));
+// A value outside [min, max] is refused as well, when the range is given.
+void ReadReal(const TIniStore& store, const QString& section, const QString& key, double& value,
+              double min = -HUGE_VAL, double max = HUGE_VAL) {
+    const QString text = store.ReadString(section, key, RealText(value));
     for (const QChar separator : {LocaleDecimalSeparator(), QChar('.'), QChar(',')}) {
         if (const auto parsed = ParseReal(text, separator)) {
-            value = *parsed;
+            if (*parsed >= min && *parsed <= max) value = *parsed;
             return;
         }
     }
 }
 
+// A hand-edited value outside the range the dialog allows keeps the default, as a malformed
+// one does: a negative delay or a deadband below its neutral value would upset the alarms.
+void ReadBounded(const TIniStore& store, const QString& key, std::int32_t& value, int min,
+                 int max) {
+    const int read = store.ReadInteger(kHandling, key, value);
+    if (read >= min && read <= max) value = read;
+}
+
+// The keys of the alarm handling section, in the order they are written.
+struct TTuningKeys {
+    const char* Delay;
+    const char* Deadband;
+};
+constexpr TTuningKeys kTempTuningKeys[2] = {{"delaytemp1", "deadbandtemp1"},
+                                            {"delaytemp2", "deadbandtemp2"}};
+constexpr TTuningKeys kVacuumTuningKeys = {"delayvacuum", "deadbandvacuum"};
+
+void ReadTuning(const TIniStore& store, const TTuningKeys& keys, double deadbandMin,
+                TAlarmTuning& tuning) {
+    ReadBounded(store, QString::fromLatin1(keys.Delay), tuning.Delay, 0, kMaxAlarmDelay);
+    ReadReal(store, kHandling, QString::fromLatin1(keys.Deadband), tuning.Deadband, deadbandMin,
+             kMaxDeadband);
+}
+
+void WriteTuning(TIniStore& store, const TTuningKeys& keys, const TAlarmTuning& tuning) {
+    store.WriteInteger(kHandling, QString::fromLatin1(keys.Delay), tuning.Delay);
+    store.WriteString(kHandling, QString::fromLatin1(keys.Deadband), RealText(tuning.Deadband));
+}
+
 void ReadAlarm(const TIniStore& store, const QString& enabledKey, const QString& minKey,
                const QString& maxKey, TAlarmLimits& alarm) {
     alarm.Enabled = store.ReadBool(kAlarm, enabledKey, alarm.Enabled);
-    ReadReal(store, minKey, alarm.Min);
-    ReadReal(store, maxKey, alarm.Max);
+    ReadReal(store, kAlarm, minKey, alarm.Min);
+    ReadReal(store, kAlarm, maxKey, alarm.Max);
 }
 
 void WriteAlarm(TIniStore& store, const QString& enabledKey, const QString& minKey,
@@ -67,6 +101,15 @@ void LoadSettings(const QString& path) {
     p.SendAnEmailOnAlarm = store.ReadBool(kAlarm, QStringLiteral("SendAnEmailOnAlarm"), p.SendAnEmailOnAlarm);
     p.EMailAddress = store.ReadString(kAlarm, QStringLiteral("EMailAddress"), p.EMailAddress);
     p.SMTPServer = store.ReadString(kAlarm, QStringLiteral("SMTPServer"), p.SMTPServer);
+
+    TAlarmHandlingParameters& h = p.AlarmHandling;
+    for (int i = 1; i <= 2; ++i)
+        ReadTuning(store, kTempTuningKeys[i - 1], 0.0, h.Temp[i]);
+    ReadTuning(store, kVacuumTuningKeys, 1.0, h.Vacuum);
+    ReadBounded(store, QStringLiteral("reminderevery"), h.ReminderEvery, 0, kMaxMinutes);
+    ReadBounded(store, QStringLiteral("reminderlimit"), h.ReminderLimit, 1, kMaxReminders);
+    ReadBounded(store, QStringLiteral("silentafter"), h.SilentAfter, 0, kMaxMinutes);
+    h.Heartbeat = store.ReadBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
 }
 
 void SaveSettings(const QString& path) {
@@ -88,6 +131,15 @@ void SaveSettings(const QString& path) {
     store.WriteBool(kAlarm, QStringLiteral("SendAnEmailOnAlarm"), p.SendAnEmailOnAlarm);
     store.WriteString(kAlarm, QStringLiteral("EMailAddress"), p.EMailAddress);
     store.WriteString(kAlarm, QStringLiteral("SMTPServer"), p.SMTPServer);
+
+    const TAlarmHandlingParameters& h = p.AlarmHandling;
+    for (int i = 1; i <= 2; ++i)
+        WriteTuning(store, kTempTuningKeys[i - 1], h.Temp[i]);
+    WriteTuning(store, kVacuumTuningKeys, h.Vacuum);
+    store.WriteInteger(kHandling, QStringLiteral("reminderevery"), h.ReminderEvery);
+    store.WriteInteger(kHandling, QStringLiteral("reminderlimit"), h.ReminderLimit);
+    store.WriteInteger(kHandling, QStringLiteral("silentafter"), h.SilentAfter);
+    store.WriteBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
     store.Save();
 }
 

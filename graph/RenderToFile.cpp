@@ -5,6 +5,7 @@
 #include <QSaveFile>
 
 #include "graph/AxisScale.h"
+#include "graph/GraphExport.h"
 #include "graph/Graphex.h"
 #include "graph/JpegWriter.h"
 
@@ -16,7 +17,6 @@ constexpr int DefaultTickLength = 10;
 constexpr int DefaultAxisFontSize = 8;
 constexpr int DefaultCurveFontSize = 7;
 constexpr int JpegQuality = 80;
-constexpr int DotsPerMeter96Dpi = 3780; // the screen resolution font sizes are meant for
 constexpr qint64 MaxPicturePixels = qint64{1} << 28; // 1 GiB at 4 bytes a pixel
 
 } // namespace
@@ -123,15 +123,13 @@ void Tgraphex::RenderToFile(const QString& fileName, int kind, int width, int he
     // Larger pictures are refused before any allocation: a failed one of many gigabytes may
     // not come back as a null picture but end the program.
     const bool tooLarge = static_cast<qint64>(width) * height > MaxPicturePixels;
-    QImage picture = tooLarge ? QImage() : QImage(width, height, QImage::Format_RGB32);
+    // The outline leaves a band of UnitWidth pixels unpainted; it shows the background.
+    QImage picture =
+        tooLarge ? QImage() : NewGraphPicture(width, height, ToQColor(BackgroundColor));
     if (picture.isNull())
         throw EgraphexError(QStringLiteral("Not enough memory for a picture of ") +
                             QString::number(width) + QStringLiteral(" x ") +
                             QString::number(height));
-    picture.setDotsPerMeterX(DotsPerMeter96Dpi);
-    picture.setDotsPerMeterY(DotsPerMeter96Dpi);
-    // The outline leaves a band of UnitWidth pixels unpainted; it shows the background.
-    picture.fill(ToQColor(BackgroundColor));
     {
         TOffscreenRendering offscreen(*this, &picture, width, height, height / 600.0);
         Paint();

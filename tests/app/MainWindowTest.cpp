@@ -6,13 +6,18 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/MainPanel.h"
+#include "app/globalParameters.h"
+#include "dialogs/Dlgstandard.h"
 #include "tests/TestSupport.h"
+#include "tests/dialogs/DialogTestSupport.h"
 
 namespace {
 
@@ -74,6 +79,34 @@ TEST(MainWindow, EveryCaptionIsWholeAndNoControlCoversAnother) {
     EXPECT_GE(value->width(), value->fontMetrics().horizontalAdvance(QStringLiteral("1.01E-10")));
     QDir().mkpath(QStringLiteral(VELK_APP_SHOTS_DIR));
     EXPECT_TRUE(form.grab().save(QStringLiteral(VELK_APP_SHOTS_DIR "/main-disconnected.png")));
+}
+
+TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues) {
+    velk::GlobalParameters() = velk::TGlobalParameters{};
+    velk::TMainForm form;
+    auto* button = form.findChild<QToolButton*>("ToolButtonAlarmHandling");
+    EXPECT_EQ(button->toolTip(), "Alarm handling");
+    EXPECT_FALSE(button->icon().pixmap(27, 27).isNull());
+    velk::test::WhenModal([] {
+        auto* d = qobject_cast<velk::TDlgBoxStdr*>(QApplication::activeModalWidget());
+        EXPECT_EQ(d->windowTitle(), "Alarm handling");
+        const int spins[][2] = {{1, 3600}, {3, 20}, {5, 120}, {7, 1440}, {8, 100}, {9, 15}};
+        for (const auto& [field, value] : spins)
+            qobject_cast<QSpinBox*>(d->FieldControl(field))->setValue(value);
+        qobject_cast<QLineEdit*>(d->FieldControl(2))->setText(QStringLiteral("1.5"));
+        qobject_cast<QLineEdit*>(d->FieldControl(6))->setText(QStringLiteral("10"));
+        qobject_cast<QAbstractButton*>(d->FieldControl(10))->setChecked(true);
+        velk::test::ExpectReadableAndShoot(d, QStringLiteral("alarm-handling"));
+        d->findChild<QPushButton*>("ButtonOk")->click();
+    });
+    button->click();
+    const velk::TAlarmHandlingParameters& h = velk::GlobalParameters().AlarmHandling;
+    EXPECT_EQ(std::tuple(h.Temp[1].Delay, h.Temp[2].Delay, h.Vacuum.Delay, h.ReminderEvery,
+                         h.ReminderLimit, h.SilentAfter, h.Heartbeat),
+              std::tuple(3600, 20, 120, 1440, 100, 15, true));
+    EXPECT_EQ(std::tuple(h.Temp[1].Deadband, h.Temp[2].Deadband, h.Vacuum.Deadband),
+              std::tuple(1.5, 0.0, 10.0));
+    velk::GlobalParameters() = velk::TGlobalParameters{};
 }
 
 } // namespace

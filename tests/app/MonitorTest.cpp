@@ -281,6 +281,59 @@ TEST_F(Monitor, WithoutAMailServerEachAlarmLogsItsFailureFirstAndTheNextOneTries
     EXPECT_EQ(log[6], "Alarm on Nitrogen output temperature  (-191.2°C)");
 }
 
+TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
+    test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT), QStringLiteral("127.0.0.28"), 25);
+    ASSERT_EQ(sink.Port(), 25);
+    Settings();
+    Open();
+    std::vector<bool> servedWhileWaiting;
+    test::WhenModal([&] {
+        auto* d = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
+        auto* address = qobject_cast<QLineEdit*>(d->FieldControl(2));
+        auto* server = qobject_cast<QLineEdit*>(d->FieldControl(3));
+        test::ExpectReadableAndShoot(d, QStringLiteral("mail-settings"));
+        address->setText(QStringLiteral("night@lab.example"));
+        for (const char* host : {"127.0.0.28", "127.0.0.26"}) { // the sink, then nobody
+            server->setText(QString::fromLatin1(host));
+            const qsizetype shown = messages.messages.size();
+            QTimer::singleShot(
+                0, [&, shown] { servedWhileWaiting.push_back(messages.messages.size() == shown); });
+            qobject_cast<QAbstractButton*>(d->FieldControl(4))->click();
+        }
+        d->findChild<QPushButton*>("ButtonCancel")->click();
+    });
+    Click("ToolButtonAlarmMessageSetting");
+    EXPECT_EQ(messages.messages, (QStringList{"Test mail sent to night@lab.example",
+                                              "Unable to send an Email:Connection Failed"}));
+    // The window's events ran while each mail waited for its server.
+    EXPECT_EQ(servedWhileWaiting, std::vector<bool>({true, true}));
+    const test::SmtpSink::Mail mail = sink.Next();
+    EXPECT_EQ(mail.To, QStringList{"night@lab.example"});
+    EXPECT_TRUE(mail.Data.contains("Subject: Alarm\r\n")) << mail.Data.constData();
+    EXPECT_TRUE(mail.Data.contains("\r\n\r\n\r\nTest mail\r\n")) << mail.Data.constData();
+    EXPECT_EQ(GlobalParameters().EMailAddress, "ops@lab.example"); // cancelled: nothing saved
+}
+
+TEST_F(Monitor, TheHeartbeatFileAdvancesWithTheTicksAndStopsAfterDisconnect) {
+    const struct Runtime {
+        QByteArray was = qgetenv("XDG_RUNTIME_DIR");
+        ~Runtime() { qputenv("XDG_RUNTIME_DIR", was); }
+    } restore;
+    qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
+    Settings("[VelkM_alarmhandling]\nheartbeat=1\n");
+    Box();
+    Open();
+    const QString alive = config.filePath(QStringLiteral("velk-monitor.alive"));
+    const auto modified = [&] { return QFileInfo(alive).lastModified(); };
+    ConnectTo(127, 0, 0, 2);
+    ASSERT_TRUE(Eventually([&] { return QFileInfo::exists(alive); }));
+    const QDateTime first = modified();
+    EXPECT_TRUE(Eventually([&] { return modified() > first; }));
+    Click("ToolButtonDisconnect");
+    const QDateTime last = modified();
+    EXPECT_FALSE(Eventually([&] { return modified() > last; }, 4 * kPeriod));
+}
+
 TEST_F(Monitor, ConnectToAnAddressWhereNothingAnswersReportsItAndStaysDisconnected) {
     Settings();
     Open();

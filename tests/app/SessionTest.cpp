@@ -102,6 +102,7 @@ TEST(Alarms, EachStartAndEndIsReportedOnceInChannelOrderAndNoValueFreezesTheStat
          {"-Alarm stopped on cold plate temperature  (-200°C)",
           "-Alarm stopped on vacuum (1E-5mb)"}},
     };
+    TAlarmEvaluator evaluator;
     for (const auto& step : steps) {
         if (step.change) step.change();
         TReadings r;
@@ -109,8 +110,8 @@ TEST(Alarms, EachStartAndEndIsReportedOnceInChannelOrderAndNoValueFreezesTheStat
         r.Temp[2] = -190.0;
         r.Vacuum = step.vac;
         std::vector<std::string> got;
-        for (const TAlarmChange& c : EvaluateAlarms(r, temps, vacuum))
-            got.push_back((c.Start ? "+" : "-") + c.Message.toStdString());
+        for (const TAlarmChange& c : evaluator.Evaluate(r, temps, vacuum, {}, TAlarmInstant::Now()))
+            got.push_back((c.Kind == TAlarmChange::Start ? "+" : "-") + c.Message.toStdString());
         EXPECT_EQ(got, std::vector<std::string>(step.messages.begin(), step.messages.end()));
     }
 }
@@ -184,6 +185,9 @@ TEST(Acquisition, SilentControllerLeavesItsReadingsOldAndLogsOneLinePerTick) {
     const bool fresh[] = {true, true, false, false, false, false, true, true, true, true};
     for (int q = 0; q < kQuantityCount; ++q)
         EXPECT_EQ(r.Fresh[q], fresh[q]) << q;
+    EXPECT_EQ(r.TickCount, 2u);
+    EXPECT_EQ(r.GroupAnswer[gControllers], TGroupAnswer::Failed);
+    EXPECT_EQ(r.GroupAnswer[gModule], TGroupAnswer::Answered);
 }
 
 } // namespace

@@ -64,18 +64,26 @@ TEST_F(Settings, SavesEveryKeyInOrderAndRoundsRealsToTwoDigits) {
     p.AlarmVacuum.Max = 0.00002;
     p.RefreshRate = 5000;
     p.EMailAddress = QStringLiteral("Lab <lab@example.org>");
+    p.AlarmHandling.Vacuum.Deadband = 1.5;
+    p.AlarmHandling.ReminderEvery = 1440;
     velk::SaveSettings(Path());
-    EXPECT_EQ(ReadFile(), QByteArray("[VelkM_main]\n"
-                                     "VersionIDSoft=V1.00\n"
-                                     "RefreshRate=5000\n"
-                                     "IP1=127\nIP2=0\nIP3=0\nIP4=2\n"
-                                     "\n[VelkM_alarm]\n"
-                                     "alarmtemp1=1\nalarmtempmin1=-1.8E2\nalarmtempmax1=1E5\n"
-                                     "alarmtemp2=0\nalarmtempmin2=-1E5\nalarmtempmax2=1E5\n"
-                                     "alarmvacuum=0\nalarmvacuummin=-1E5\nalarmvacuummax=2E-5\n"
-                                     "SendAnEmailOnAlarm=0\n"
-                                     "EMailAddress=Lab <lab@example.org>\n"
-                                     "SMTPServer=localhost\n"));
+    EXPECT_EQ(ReadFile(),
+              QByteArray("[VelkM_main]\n"
+                         "VersionIDSoft=V1.00\n"
+                         "RefreshRate=5000\n"
+                         "IP1=127\nIP2=0\nIP3=0\nIP4=2\n"
+                         "\n[VelkM_alarm]\n"
+                         "alarmtemp1=1\nalarmtempmin1=-1.8E2\nalarmtempmax1=1E5\n"
+                         "alarmtemp2=0\nalarmtempmin2=-1E5\nalarmtempmax2=1E5\n"
+                         "alarmvacuum=0\nalarmvacuummin=-1E5\nalarmvacuummax=2E-5\n"
+                         "SendAnEmailOnAlarm=0\n"
+                         "EMailAddress=Lab <lab@example.org>\n"
+                         "SMTPServer=localhost\n"
+                         "\n[VelkM_alarmhandling]\n"
+                         "delaytemp1=0\ndeadbandtemp1=0\ndelaytemp2=0\ndeadbandtemp2=0\n"
+                         "delayvacuum=0\ndeadbandvacuum=1.5\n"
+                         "reminderevery=1440\nreminderlimit=3\nsilentafter=0\n"
+                         "heartbeat=0\n"));
     GlobalParameters() = velk::TGlobalParameters{};
     velk::LoadSettings(Path());
     EXPECT_EQ(p.AlarmTemp[1].Min, -180.0); // the store keeps two significant digits
@@ -83,12 +91,18 @@ TEST_F(Settings, SavesEveryKeyInOrderAndRoundsRealsToTwoDigits) {
     EXPECT_EQ(p.AlarmVacuum.Max, 2e-5);
     EXPECT_EQ(p.RefreshRate, 5000);
     EXPECT_EQ(p.EMailAddress, "Lab <lab@example.org>");
+    EXPECT_EQ(p.AlarmHandling.Vacuum.Deadband, 1.5);
+    EXPECT_EQ(p.AlarmHandling.ReminderEvery, 1440);
 }
 
 TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     WriteFile("[velkm_MAIN]\nrefreshrate=abc\nIP4=-x\n"
               "[VELKM_ALARM]\nalarmtemp1=2\nALARMTEMPMIN1=-1.8E2\nalarmtempmax1=\n"
-              "alarmvacuummax=abc\nalarmvacuum=yes\nsmtpserver=mail.lab\n");
+              "alarmvacuummax=abc\nalarmvacuum=yes\nsmtpserver=mail.lab\n"
+              // Outside what the dialog allows: the default stays, except the last two.
+              "[VelkM_AlarmHandling]\ndelaytemp1=-5\ndelaytemp2=3601\ndeadbandtemp1=-1\n"
+              "deadbandvacuum=0.5\nreminderlimit=0\nreminderevery=x\nsilentafter=30\n"
+              "deadbandtemp2=2,5\n");
     velk::LoadSettings(Path());
     const auto& p = GlobalParameters();
     EXPECT_EQ(p.RefreshRate, 10000);
@@ -99,6 +113,11 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     EXPECT_EQ(p.AlarmVacuum.Max, 100000.0);
     EXPECT_FALSE(p.AlarmVacuum.Enabled);
     EXPECT_EQ(p.SMTPServer, "mail.lab");
+    const velk::TAlarmHandlingParameters& h = p.AlarmHandling;
+    EXPECT_EQ(std::tuple(h.Temp[1].Delay, h.Temp[2].Delay, h.Temp[1].Deadband, h.Vacuum.Deadband),
+              std::tuple(0, 0, 0.0, 1.0));
+    EXPECT_EQ(std::tuple(h.ReminderLimit, h.ReminderEvery, h.SilentAfter), std::tuple(3, 0, 30));
+    EXPECT_EQ(h.Temp[2].Deadband, 2.5);
 }
 
 TEST_F(Settings, RealsUseTheLocalesSeparatorWhateverTheProgramSwitchedToAndReadEither) {

@@ -1,11 +1,13 @@
 #pragma once
-// Helpers for the dialog tests: reading reported messages without a blocking box, bringing a
-// window up with keyboard focus, acting inside a modal loop, and pictures for a person.
+// Helpers for the dialog and window tests: reading reported messages without a blocking box,
+// bringing a window up with keyboard focus, acting inside a modal loop, and pictures for a
+// person.
 
 #include <functional>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QPixmap>
@@ -50,24 +52,34 @@ inline void PressTab() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
 }
 
-// Checks that every caption, check box and button text of the shown window is readable whole
-// and that no two controls overlap, then saves a picture as <screenshots>/<name>.png.
-inline void ExpectReadableAndShoot(QWidget* window, const QString& name) {
+// Checks that every caption, button and list item of `page` (the window itself by default)
+// is readable whole and that no two of its controls overlap (a "Frame" holds the others),
+// then saves a picture of the shown window as <screenshots>/<name>.png.
+inline void ExpectReadableAndShoot(QWidget* window, const QString& name, QWidget* page = nullptr) {
     ASSERT_TRUE(ShowActive(window));
-    const auto children = window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget* w : children) {
-        const std::string id = w->objectName().toStdString();
+    page = page ? page : window;
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(page)) continue;
         int needed = 0;
         if (auto* label = qobject_cast<QLabel*>(w)) needed = label->sizeHint().width();
-        if (auto* check = qobject_cast<QCheckBox*>(w)) needed = check->sizeHint().width();
-        if (auto* button = qobject_cast<QPushButton*>(w))
-            needed = button->fontMetrics().horizontalAdvance(button->text()) + 8;
-        EXPECT_GE(w->width(), needed) << id;
-        if (!w->isVisibleTo(window)) continue;
-        EXPECT_TRUE(window->rect().contains(w->geometry())) << id;
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            needed = qobject_cast<QPushButton*>(w)
+                         ? button->fontMetrics().horizontalAdvance(button->text()) + 8
+                         : button->sizeHint().width();
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < combo->count(); ++i) // the text plus the arrow
+                needed = std::max(needed,
+                                  combo->fontMetrics().horizontalAdvance(combo->itemText(i)) + 26);
+        EXPECT_GE(w->width(), needed) << w->objectName().toStdString();
+    }
+    const auto children = page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* w : children) {
+        if (!w->isVisibleTo(page)) continue;
+        const std::string id = w->objectName().toStdString();
+        EXPECT_TRUE(page->rect().contains(w->geometry())) << id;
         for (QWidget* other : children) {
             const bool framed = w->objectName() == "Frame" || other->objectName() == "Frame";
-            EXPECT_FALSE(other != w && !framed && other->isVisibleTo(window) &&
+            EXPECT_FALSE(other != w && !framed && other->isVisibleTo(page) &&
                          w->geometry().intersects(other->geometry()))
                 << id << " overlaps " << other->objectName().toStdString();
         }

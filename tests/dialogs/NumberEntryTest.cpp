@@ -26,62 +26,30 @@ QString Repeat(const QString& head, const QString& tail, int times) {
     return s;
 }
 
-TEST(EvaluateExpression, CarriesOutOperationsLeftToRightWithBracketsFirst) {
-    const struct {
-        QString text;
-        double value;
-    } cases[] = {
-        {"2+3*4", 20},     {"10-2-3", 5},       {"8/2/2", 2},
-        {"2*(3+4)", 14},   {"(1+2)*(3+4)", 21}, {"-5", -5},
-        {"(-5)", -5},      {".5+1", 1.5},       {"5.", 5},
-        {"(1+2+3)*2", 12}, {"3*(-5)", -15},     {Repeat("1", "+1", 49), 50}, // 99 tokens still fit
-    };
-    for (const auto& c : cases) {
-        try {
-            EXPECT_DOUBLE_EQ(EvaluateExpression(c.text), c.value) << c.text.toStdString();
-        } catch (const Exception& e) {
-            ADD_FAILURE() << c.text.toStdString() << " raised " << e.what();
-        }
-    }
-}
-
-TEST(EvaluateExpression, RefusesEveryFaultWithOneMessage) {
-    const QString big = Repeat("1", "0", 200);
-    const QString cases[] = {
-        "-5+3",
-        "3*-2",
-        "(5)",
-        "1 + 2",
-        "1,5",
-        "1e3",
-        "1/0",
-        "0/0",
-        "1..2",
-        ".",
-        "",
-        "()",
-        "*",
-        "2*",
-        "abc",
-        "(1+)",
-        Repeat("1", "0", 400),
-        big + "*" + big,
-        Repeat("1", "+1", 50), // 101 tokens
-        Repeat("1", "+1", 5000),
-    };
-    for (const QString& text : cases) {
-        try {
-            const double v = EvaluateExpression(text);
-            ADD_FAILURE() << text.left(40).toStdString() << " gave " << v;
-        } catch (const EFormuleError& e) {
-            EXPECT_STREQ(e.what(), "Invalid input !") << text.left(40).toStdString();
-        }
-    }
-}
-
-TEST(EvaluateExpression, SwitchesTheProgramToThePoint) {
+// Operations are carried out left to right, brackets first; anything else is refused with one
+// message, and the program's separator becomes the point. 99 tokens still fit, 101 do not.
+TEST(EvaluateExpression, LeftToRightWithBracketsFirstOrInvalidInput) {
+    const std::optional<double> no;
+    const QString big = Repeat("1", "0", 200), tokens99 = Repeat("1", "+1", 49),
+                  tokens101 = Repeat("1", "+1", 50), tokens10001 = Repeat("1", "+1", 5000);
+    const std::pair<QString, std::optional<double>> cases[] = {
+        {"2+3*4", 20},       {"10-2-3", 5},    {"8/2/2", 2}, {"2*(3+4)", 14}, {"-5", -5},
+        {"(-5)", -5},        {".5+1", 1.5},    {"5.", 5},    {"3*(-5)", -15}, {"2*(1+2+3)", 12},
+        {"(1+2)*(3+4)", 21}, {tokens99, 50},   {"-5+3", no}, {"3*-2", no},    {"(5)", no},
+        {"1 + 2", no},       {"1,5", no},      {"1e3", no},  {"1/0", no},     {"0/0", no},
+        {"1..2", no},        {".", no},        {"", no},     {"()", no},      {"*", no},
+        {"2*", no},          {"abc", no},      {"(1+)", no}, {big + big, no}, {big + "*" + big, no},
+        {tokens101, no},     {tokens10001, no}};
     SetDecimalSeparator(QLatin1Char(','));
-    EXPECT_THROW(EvaluateExpression("x"), EFormuleError);
+    for (const auto& [text, value] : cases) {
+        std::optional<double> result;
+        try {
+            result = EvaluateExpression(text);
+        } catch (const EFormuleError& e) {
+            EXPECT_STREQ(e.what(), "Invalid input !");
+        }
+        EXPECT_EQ(result, value) << text.left(40).toStdString();
+    }
     EXPECT_EQ(DecimalSeparator(), QLatin1Char('.'));
 }
 
@@ -104,38 +72,34 @@ TEST(NbreCheck, RefusesWhatTheTypeOrTheBoundsForbid) {
     for (const auto& c : cases)
         EXPECT_EQ(CheckNbreText(c.text, c.type, c.min, c.max), c.message)
             << c.text.toStdString() << " type " << int(c.type);
-}
-
-TEST(NbreCheck, ReadsDecimalAndHexadecimalIntegersWithinInt32) {
     const std::optional<int> no;
-    const std::pair<QString, std::optional<int>> cases[] = {
+    const std::pair<QString, std::optional<int>> integers[] = {
         {"  -7", -7},       {"+3", 3},          {"x1f", 31},
         {"-$10", -16},      {"$FFFFFFFF", -1},  {"2147483647", 2147483647},
         {"2147483648", no}, {"-", no},          {"1 ", no},
         {"$G", no},         {"$123456789", no}, {"--1", no},
         {"1-", no},
     };
-    for (const auto& [text, value] : cases)
+    for (const auto& [text, value] : integers)
         EXPECT_EQ(ParseIntegerOrHex(text), value) << text.toStdString();
 }
 
-TEST(MaskText, ShowsTimesAndAnglesToTheSecondClampedToTheMask) {
-    const std::pair<double, const char*> times[] = {{1.5, "01h30m00s"},
-                                                    {12 + 34 / 60.0 + 56 / 3600.0, "12h34m56s"},
-                                                    {250, "99h59m59s"},
-                                                    {-3, "00h00m00s"}};
-    const std::pair<double, const char*> angles[] = {{45.5, "045°30'00''"},
-                                                     {-0.5, "-00°30'00''"},
-                                                     {-12.25, "-12°15'00''"},
-                                                     {-500, "-99°59'59''"},
-                                                     {-0.00001, "000°00'00''"}};
-    for (const auto& [v, text] : times)
-        EXPECT_EQ(TimeToMaskText(v), text) << v;
-    for (const auto& [v, text] : angles)
-        EXPECT_EQ(AngleToMaskText(v), QString::fromUtf8(text)) << v;
-}
-
-TEST(MaskText, ReadsBackWhatItShowsAndRefusesImpossibleTexts) {
+TEST(MaskText, ShowsToTheSecondClampedToTheMaskAndReadsBackOrRefuses) {
+    const std::tuple<double, const char*, const char*> cases[] = {
+        {1.5, "01h30m00s", "001°30'00''"},
+        {12 + 34 / 60.0 + 56 / 3600.0, "12h34m56s", "012°34'56''"},
+        {45.5, "45h30m00s", "045°30'00''"},
+        {250, "99h59m59s", "250°00'00''"},
+        {-3, "00h00m00s", "-03°00'00''"},
+        {-12.25, "00h00m00s", "-12°15'00''"},
+        {-0.5, "00h00m00s", "-00°30'00''"},
+        {-500, "00h00m00s", "-99°59'59''"},
+        {-0.00001, "00h00m00s", "000°00'00''"},
+    };
+    for (const auto& [v, time, angle] : cases) {
+        EXPECT_EQ(TimeToMaskText(v), time) << v;
+        EXPECT_EQ(AngleToMaskText(v), QString::fromUtf8(angle)) << v;
+    }
     for (double v : {0.0, 12.582222222222223, 99.99972222222222})
         EXPECT_NEAR(MaskTextToTime(TimeToMaskText(v)).value_or(-1), v, 0.5 / 3600);
     for (double v : {0.0, -0.5, 359.99, 999.5})
@@ -147,12 +111,8 @@ TEST(MaskText, ReadsBackWhatItShowsAndRefusesImpossibleTexts) {
         EXPECT_FALSE(MaskTextToTime(QString::fromUtf8(bad))) << bad;
     for (const char* bad : {"045°60'00''", "045°00'00'", "0-5°00'00''", "045x00'00''"})
         EXPECT_FALSE(MaskTextToAngle(QString::fromUtf8(bad))) << bad;
-}
-
-TEST(ShortenMiddle, KeepsBothEndsOfALongText) {
     EXPECT_EQ(ShortenMiddle("/home/operator/data/run/2024/x", 20), "/home/oper...run/2024/x");
     EXPECT_EQ(ShortenMiddle("01234567890123456789", 20), "01234567890123456789");
-    EXPECT_EQ(ShortenMiddle("", 20), "");
 }
 
 // A shown, active window with the focused edit under test followed by a plain edit the focus
@@ -198,6 +158,7 @@ TEST(NumberEditWidget, LeavingTheFieldEvaluatesOrKeepsTheFocusWithAMessage) {
         {Float, 1, 3600, "0.5", false, "Figure too small :1"},
         {Float, 1, 3600, "3600.5", false, "Figure too high :3600"},
         {Float, 1, 3600, "5/2", true, "2.5"},
+        {Float, 1, 3600, "1", true, "1"}, // the bounds themselves are allowed
         {Float, 0.25, 0.5, "1", false, "Figure too high :0.5"},
         {Float, 0, 0, "1/3", true, "0.333333333333333"},
         {Float, 0, 0, "100000*100000", true, "10000000000"},

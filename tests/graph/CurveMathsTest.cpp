@@ -42,9 +42,8 @@ protected:
         for (int k = 1; k <= 3; ++k) {
             g_.SetX(k, k);
             g_.SetY(1, k, k);
-        }
-        for (int k = 1; k <= 3; ++k)
             g_.SetY(2, k, std::array{4.0, 0.0, 6.0}[static_cast<std::size_t>(k - 1)]);
+        }
     }
     std::vector<double> Ys(int s) { return {g_.GetY(s, 1), g_.GetY(s, 2), g_.GetY(s, 3)}; }
     std::vector<double> Xs() { return {g_.GetX(1), g_.GetX(2), g_.GetX(3)}; }

@@ -2,6 +2,7 @@
 // a graph of three points (x 1, 2, 3; series 1 holding 10, 20, 30).
 
 #include <cmath>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ using namespace velk;
 namespace {
 
 const QByteArray Saved = "1   10\r\n2   20\r\n3   30\r\n#Cold plate\r\n#Time\r\n#T (C)\r\n";
+const char* const Allocated2 = "Allocate file : collumn # 1 to the free collumn number #2";
 
 class DataFile : public ::testing::Test {
 protected:
@@ -42,9 +44,21 @@ protected:
     QStringList questions_;
 };
 
-TEST_F(DataFile, WriterLayoutByteForByte) {
+TEST_F(DataFile, SavedByteForByteAndLoadedBackAsANewSeries) {
     EXPECT_EQ(GraphDataText(g_), Saved);
+    const TDataLoad load = Load(Saved);
+    EXPECT_FALSE(load.failed);
+    EXPECT_TRUE(load.messages.isEmpty());
+    EXPECT_EQ(questions_, QStringList{"1   10"});
+    EXPECT_EQ(FirstLineQuestion("1   10"), "Content of the first line  \"1   10\", proceed ?");
+    EXPECT_EQ(load.log, QStringList{Allocated2});
+    EXPECT_EQ(Values(2), (std::vector<double>{10, 20, 30}));
+    EXPECT_EQ(std::tuple(g_.PointType[2], g_.PointSize[2], g_.SeriesColor[2]),
+              std::tuple(1, 3, ColorBlack));
+    EXPECT_EQ(load.textLines, 3);
+
     // Uncertainties after their value, legend lines for the series shown in the legend.
+    g_.SetSeriesPresent(2, false);
     g_.SetPointCount(1);
     g_.SetX(1, 12.5);
     g_.SetY(1, 1, 3.25);
@@ -58,26 +72,11 @@ TEST_F(DataFile, WriterLayoutByteForByte) {
                                  "#T (C)\r\n$3@Vacuum \xB0\r\n");
 }
 
-TEST_F(DataFile, SavedFileLoadsBackAsANewSeries) {
-    const TDataLoad load = Load(Saved);
-    EXPECT_FALSE(load.failed);
-    EXPECT_TRUE(load.messages.isEmpty());
-    EXPECT_EQ(questions_, QStringList{"1   10"});
-    EXPECT_EQ(FirstLineQuestion("1   10"), "Content of the first line  \"1   10\", proceed ?");
-    EXPECT_EQ(load.log, QStringList{"Allocate file : collumn # 1 to the free collumn number #2"});
-    EXPECT_EQ(Values(2), (std::vector<double>{10, 20, 30}));
-    EXPECT_EQ(g_.PointType[2], 1);
-    EXPECT_EQ(g_.PointSize[2], 3);
-    EXPECT_EQ(g_.SeriesColor[2], ColorBlack);
-    EXPECT_EQ(load.textLines, 3);
-}
-
 TEST_F(DataFile, UncertaintiesOnTheFirstLineMarkTheColumnBeforeThem) {
     const TDataLoad load =
         Load("1  7 @+0.5 @-0.25 -1\r\n2  8 @+1 @-2 -2\r\n\r\n/ comment\r\n3  9 @+3 @-4 -3\r\n");
     ASSERT_FALSE(load.failed) << load.failure.toStdString();
-    EXPECT_EQ(load.log, (QStringList{"Allocate file : collumn # 1 to the free collumn number #2",
-                                     "Incertainty data at collumn : 1",
+    EXPECT_EQ(load.log, (QStringList{Allocated2, "Incertainty data at collumn : 1",
                                      "Allocate file : collumn # 2 to the free collumn number #3"}));
     EXPECT_TRUE(g_.HasUncertainty(2));
     EXPECT_FALSE(g_.HasUncertainty(3));
@@ -89,65 +88,43 @@ TEST_F(DataFile, UncertaintiesOnTheFirstLineMarkTheColumnBeforeThem) {
 // Every refusal: its messages, whether the load failed (and what the error report says),
 // and that no series of the load is left behind.
 TEST_F(DataFile, RefusedFilesChangeNoSeries) {
-    const QString mismatch;
-    struct TCase {
-        const char* what;
+    const std::optional<QString> loaded, mismatch = QString();
+    const struct {
         QByteArray text;
-        QStringList messages;
-        bool failed;
-        QString failure;
+        QString messages;               // joined by '|'
+        std::optional<QString> failure; // nothing: the load ended without failing
+    } cases[] = {
+        {"1 10\r\n2 20\r\n", "Amount of points does not match to the current one !", mismatch},
+        {Saved + "4 40\r\n", "", "Index (4) out of range, max= 3"},
+        {"1 10\r\n2.5 20\r\n3 30\r\n",
+         "The first figure in X axis does not match to the current one !", mismatch},
+        {"1 10 1\r\n2 20\r\n3 30 3\r\n",
+         "This line does not have the number of collumns of the firts line  ", mismatch},
+        {"1 10\r\n2 20 2\r\n3 30\r\n",
+         "This line does not have the number of collumns of the firts line  ", mismatch},
+        {"1 10\r\n2 2O\r\n3 30\r\n", "", "'2O' is not a valid floating point value"},
+        {"1\t10\r\n", "Needs two collunms, at least !!", loaded}, // a tab is no separator
+        {"1\r\n2\r\n3\r\n", "Needs two collunms, at least !!", loaded},
+        {"0 10\r\n", "The first figure found in the file does not match to the one on the graph !",
+         loaded},
+        {"1 " + QByteArray(999, '5'), "First file line is greater than 1000 chars !", loaded},
     };
-    const TCase cases[] = {
-        {"a line fewer",
-         "1 10\r\n2 20\r\n",
-         {"Amount of points does not match to the current one !"},
-         true,
-         mismatch},
-        {"a line more", Saved + "4 40\r\n", {}, true, "Index (4) out of range, max= 3"},
-        {"another abscissa",
-         "1 10\r\n2.5 20\r\n3 30\r\n",
-         {"The first figure in X axis does not match to the current one !"},
-         true,
-         mismatch},
-        {"a column short",
-         "1 10 1\r\n2 20\r\n3 30 3\r\n",
-         {"This line does not have the number of collumns of the firts line  "},
-         true,
-         mismatch},
-        {"not a number",
-         "1 10\r\n2 2O\r\n3 30\r\n",
-         {},
-         true,
-         "'2O' is not a valid floating point value"},
-        {"a tab is no separator", "1\t10\r\n", {"Needs two collunms, at least !!"}, false, {}},
-        {"a single field", "1\r\n2\r\n3\r\n", {"Needs two collunms, at least !!"}, false, {}},
-        {"another first abscissa",
-         "0 10\r\n",
-         {"The first figure found in the file does not match to the one on the graph !"},
-         false,
-         {}},
-        {"a first line of 1001 characters",
-         "1 " + QByteArray(999, '5'),
-         {"First file line is greater than 1000 chars !"},
-         false,
-         {}},
-    };
-    for (const TCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.left(24).toStdString());
         questions_.clear();
         const TDataLoad load = Load(c.text);
-        EXPECT_EQ(load.messages, c.messages) << c.what;
-        EXPECT_EQ(load.failed, c.failed) << c.what;
-        EXPECT_EQ(load.failure, c.failure) << c.what;
-        EXPECT_EQ(questions_.size(), c.text.size() > 1000 ? 0 : 1) << c.what;
+        EXPECT_EQ(load.messages.join('|'), c.messages);
+        EXPECT_EQ(load.failed ? std::optional(load.failure) : loaded, c.failure);
+        EXPECT_EQ(questions_.size(), c.text.size() > 1000 ? 0 : 1);
         for (int s = 2; s <= MaxSeries; ++s)
-            EXPECT_FALSE(g_.IsSeriesPresent(s)) << c.what << ", series " << s;
+            EXPECT_FALSE(g_.IsSeriesPresent(s)) << "series " << s;
     }
     // A full graph: the columns find no series, so the point count cannot match either.
     for (int s = 2; s <= MaxSeries; ++s)
         g_.SetSeriesPresent(s, true);
-    const TDataLoad full = Load(Saved);
-    EXPECT_EQ(full.messages, (QStringList{"No availables series...",
-                                          "Amount of points does not match to the current one !"}));
+    EXPECT_EQ(Load(Saved).messages,
+              (QStringList{"No availables series...",
+                           "Amount of points does not match to the current one !"}));
 }
 
 TEST_F(DataFile, LegendLinesLongLinesAndDeclinedQuestions) {

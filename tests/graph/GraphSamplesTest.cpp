@@ -25,71 +25,62 @@ void WriteBoth(Tgraphex& g, const QString& stem, int width = 700, int height = 5
     }
 }
 
-// Titles, and series 1 tied with markers of `pointType`.
-void Describe(Tgraphex& g, const char* title, const char* x, const QString& y, int pointType) {
-    g.Title = title;
-    g.XCaption = x;
-    g.YCaption = y;
-    g.SetSeriesPresent(1, true);
-    g.TiedPoints[1] = true;
-    g.PointType[1] = static_cast<std::uint8_t>(pointType);
-    g.PointSize[1] = pointType == 2 ? 1 : 2;
-}
-
-// The main window's history graph: a cold plate cooling down over a few hours.
-TEST(GraphSamples, TemperatureHistory) {
-    Tgraphex g;
-    Describe(g, "Cold plate", "Time", QString::fromUtf8("Cold plate (°C)"), 2);
-    g.XLabelFormat = 3;
-    for (int k = 1; k <= 400; ++k) { // one point a minute from 09h30
-        const double t = 9.5 + k / 60.0;
-        g.SetPointCount(k);
-        g.SetX(k, t);
-        g.SetY(1, k, -180 + 160 * std::exp(-(t - 9.5) / 1.2) + 0.4 * std::sin(k));
-    }
-    WriteBoth(g, "temperature_history");
-    WriteBoth(g, "temperature_history_hires", 2000, 1500);
-}
-
-// Several series with every marker kind, error bars, point captions and a legend.
-TEST(GraphSamples, SeveralSeriesWithLegend) {
-    Tgraphex g;
-    Describe(g, "Calibration runs", "Channel", "Signal", 2);
-    const velk::TColor colors[] = {0x0000C0, 0x008000, 0xC00000, 0x800080, 0x008080};
-    for (int s = 1; s <= 5; ++s) {
+// Titles, label format, and series 1..count tied with markers of type `pointType` + s - 1.
+void Describe(Tgraphex& g, const char* title, const char* x, const QString& y, int format,
+              int pointType, int count = 1) {
+    g.Title = title, g.XCaption = x, g.YCaption = y;
+    g.XLabelFormat = static_cast<std::uint8_t>(format);
+    for (int s = 1; s <= count; ++s) {
         g.SetSeriesPresent(s, true);
-        g.SetUncertainty(s, s == 4); // error bars on series 4
-        for (int k = 1; k <= 30; ++k) {
-            g.SetX(k, k - 8);
-            g.SetY(s, k, s * 1.5 + std::sin(k / 4.0 + s) * (2 + s / 2.0) - 3);
-            if (s != 4) continue;
-            g.SetErrPlus(4, k, 0.6);
-            g.SetErrMinus(4, k, 0.3);
-        }
-        g.PointType[s] = static_cast<std::uint8_t>(s + 1);
-        g.PointSize[s] = 3;
-        g.TiedPoints[s] = s != 3;
-        g.SeriesColor[s] = colors[s - 1];
-        g.SeriesTitle[s] = QStringLiteral("Run %1").arg(s);
-        g.ShowInLegend[s] = true;
+        g.TiedPoints[s] = true;
+        g.PointType[s] = static_cast<std::uint8_t>(pointType + s - 1);
+        g.PointSize[s] = count > 1 ? 3 : pointType == 2 ? 1 : 2;
     }
-    g.LineWidth[2] = 2;
-    g.CaptionOverCurve[1] = true;
-    for (int k : {5, 15, 25})
-        g.PointCaption(1, k) = QStringLiteral("P%1").arg(k);
-    WriteBoth(g, "several_series");
 }
 
-// A constant negative series: the axis runs backwards around it.
-TEST(GraphSamples, NegativeConstantSeries) {
-    Tgraphex g;
-    Describe(g, "Nitrogen output", "Time", "Nitrogen", 3);
-    g.XLabelFormat = 2;
-    for (int k = 1; k <= 50; ++k) {
-        g.SetX(k, 14 + k / 60.0);
-        g.SetY(1, k, -190);
+TEST(GraphSamples, HistoryCalibrationRunsAndANegativeConstant) {
+    // The main window's history graph: a cold plate cooling down from 09h30, a point a minute.
+    Tgraphex history;
+    Describe(history, "Cold plate", "Time", QString::fromUtf8("Cold plate (°C)"), 3, 2);
+    for (int k = 1; k <= 400; ++k) {
+        const double t = 9.5 + k / 60.0;
+        history.SetX(k, t);
+        history.SetY(1, k, -180 + 160 * std::exp(-(t - 9.5) / 1.2) + 0.4 * std::sin(k));
     }
-    WriteBoth(g, "negative_constant");
+    WriteBoth(history, "temperature_history");
+    WriteBoth(history, "temperature_history_hires", 2000, 1500);
+
+    // Every marker kind, error bars on run 4, an untied run, point captions and a legend.
+    Tgraphex runs;
+    Describe(runs, "Calibration runs", "Channel", "Signal", 0, 2, 5);
+    const velk::TColor colors[] = {0x0000C0, 0x008000, 0xC00000, 0x800080, 0x008080};
+    runs.SetUncertainty(4, true);
+    for (int s = 1; s <= 5; ++s) {
+        for (int k = 1; k <= 30; ++k) {
+            runs.SetX(k, k - 8);
+            runs.SetY(s, k, s * 1.5 + std::sin(k / 4.0 + s) * (2 + s / 2.0) - 3);
+        }
+        runs.SeriesColor[s] = colors[s - 1];
+        runs.SeriesTitle[s] = QStringLiteral("Run %1").arg(s);
+        runs.ShowInLegend[s] = true;
+    }
+    for (int k = 1; k <= 30; ++k)
+        runs.SetErrPlus(4, k, 0.6), runs.SetErrMinus(4, k, 0.3);
+    runs.TiedPoints[3] = false;
+    runs.LineWidth[2] = 2;
+    runs.CaptionOverCurve[1] = true;
+    for (int k : {5, 15, 25})
+        runs.PointCaption(1, k) = QStringLiteral("P%1").arg(k);
+    WriteBoth(runs, "several_series");
+
+    // A constant negative series: the axis runs backwards around it.
+    Tgraphex nitrogen;
+    Describe(nitrogen, "Nitrogen output", "Time", "Nitrogen", 2, 3);
+    for (int k = 1; k <= 50; ++k) {
+        nitrogen.SetX(k, 14 + k / 60.0);
+        nitrogen.SetY(1, k, -190);
+    }
+    WriteBoth(nitrogen, "negative_constant");
 }
 
 } // namespace

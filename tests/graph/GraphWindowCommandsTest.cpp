@@ -37,9 +37,9 @@ protected:
                           g.MapXMin,        g.MapXMax,      g.MapYMin,         g.MapYMax,
                           g.ViewXMin,       g.ViewYMax,     g.XMajorStep,      g.YMinorStep,
                           g.XLabelExponent, g.AxisFontSize, g.BackgroundColor, g.AxesColor,
-                          g.TickLengthX,    g.BorderWidth};
+                          g.GridColor,      g.TickLengthX,  g.BorderWidth};
     }
-    // Records what each paint off the window's picture drew with.
+    // What each paint off the window's picture drew with.
     struct TSeen {
         double scale;
         int marginX, marginY, axisFont, curveFont;
@@ -47,8 +47,7 @@ protected:
     };
     std::vector<TSeen> seen_;
     void WatchPaints() {
-        auto previous = G().OnPainted;
-        G().OnPainted = [this, previous](QPaintDevice* canvas) {
+        G().OnPainted = [this, previous = G().OnPainted](QPaintDevice* canvas) {
             const Tgraphex& g = G();
             if (canvas != g.Surface())
                 seen_.push_back({g.Scale, g.MarginX, g.MarginY, g.AxisFontSize, g.CurveFontSize,
@@ -84,8 +83,8 @@ TEST_F(Commands, ZoomRectangleEitherWayGivesTheSameView) {
         Move(to.x(), to.y(), {}, Qt::LeftButton);
         Release(Qt::LeftButton, to.x(), to.y());
         const std::array view{G().ViewXMin, G().ViewXMax, G().ViewYMin, G().ViewYMax};
-        QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoX"), Qt::LeftButton, {}, {5, 8});
-        QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoY"), Qt::LeftButton, {}, {5, 8});
+        Tick("CheckBoxEchAutoX");
+        Tick("CheckBoxEchAutoY");
         return view;
     };
     const auto mapping = Mapping();
@@ -153,8 +152,8 @@ TEST_F(Commands, PicturesAndPrintsPutTheWindowsSettingsBack) {
         SetField("PixX", size);
         Click("BitBtnSaveBMP");
     }
-    EXPECT_EQ(messages_.texts, (QStringList{"Picture size must be positive: 0 x 500",
-                                            "'7OO' is not a valid integer value"}));
+    EXPECT_EQ(messages_.messages, (QStringList{"Picture size must be positive: 0 x 500",
+                                               "'7OO' is not a valid integer value"}));
     EXPECT_FALSE(QFile::exists(dir_.filePath("refused.bmp")));
 
     // The large clipboard picture scales from a 400-pixel window picture.
@@ -193,10 +192,10 @@ TEST_F(Commands, PicturesAndPrintsPutTheWindowsSettingsBack) {
         EXPECT_GT(corners[2].toDouble(), corners[3].toDouble()) << "landscape";
         EXPECT_EQ(Mapping(), coloured);
     }
-    messages_.texts.clear();
+    messages_.messages.clear();
     choosers_->pdfPath = dir_.filePath("missing/page.pdf");
     Click("ButtonPrint");
-    EXPECT_EQ(messages_.texts.size(), 1);
+    EXPECT_EQ(messages_.messages.size(), 1);
     EXPECT_EQ(Mapping(), coloured);
 }
 
@@ -210,7 +209,7 @@ TEST_F(Commands, DataFilesThroughTheOutputInputPage) {
     EXPECT_EQ(saved, GraphDataText(G()));
     Click("ButtonLoadData");
     EXPECT_EQ(choosers_->questions.size(), 1);
-    EXPECT_TRUE(messages_.texts.isEmpty()) << messages_.texts.join('|').toStdString();
+    EXPECT_TRUE(messages_.messages.isEmpty()) << messages_.messages.join('|').toStdString();
     EXPECT_TRUE(G().IsSeriesPresent(2));
     EXPECT_EQ(Find<QListWidget>("ListBoxLogLoad")->item(0)->text(),
               "Allocate file : collumn # 1 to the free collumn number #2");
@@ -223,8 +222,9 @@ TEST_F(Commands, DataFilesThroughTheOutputInputPage) {
     shorter.close();
     choosers_->fileNames = {shorter.fileName()};
     Click("ButtonLoadData");
-    EXPECT_EQ(messages_.texts, (QStringList{"Amount of points does not match to the current one !",
-                                            "An error occured whilst loading the text file"}));
+    EXPECT_EQ(messages_.messages,
+              (QStringList{"Amount of points does not match to the current one !",
+                           "An error occured whilst loading the text file"}));
     EXPECT_FALSE(G().IsSeriesPresent(3));
     EXPECT_EQ(form_->windowTitle(), "Evening") << "texts read before the failure stay";
 }

@@ -4,20 +4,15 @@
 
 #include <optional>
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
 #include <QPrinter>
-#include <QPushButton>
-#include <QTest>
-#include <gtest/gtest.h>
 
 #include "dialogs/Editnbre.h"
-#include "dialogs/MessageReport.h"
 #include "graph/GraphPicture.h"
 #include "graph/GraphexChoosers.h"
 #include "graph/GraphexForm.h"
 #include "tests/TestSupport.h"
+#include "tests/dialogs/DialogTestSupport.h"
 
 namespace velk::test {
 
@@ -48,14 +43,6 @@ struct TScriptedChoosers : TGraphexChoosers {
     }
 };
 
-// Records every reported message instead of showing a box, for as long as it lives.
-struct TMessages {
-    QStringList texts;
-    TMessageReporter previous =
-        SetMessageReporter([this](QWidget*, const QString& text, TMessageKind) { texts << text; });
-    ~TMessages() { SetMessageReporter(previous); }
-};
-
 // A graph window as the main window opens it, fed one point per call.
 class GraphWindow : public ::testing::Test {
 protected:
@@ -71,9 +58,7 @@ protected:
         g.TiedPoints[1] = true;
         g.CaptionOverCurve[1] = false;
         g.SeriesColor[1] = ColorBlack;
-        g.AutoScaleX = g.AutoScaleY = true;
         g.XCaption = "Time";
-        g.YCaption = "Value";
         g.XLabelFormat = 3;
         g.Title = "Temp1";
         form_->setWindowTitle(QString());
@@ -97,6 +82,9 @@ protected:
         return w;
     }
     void Click(const char* name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
+    void Tick(const char* box) {
+        QTest::mouseClick(Find<QCheckBox>(box), Qt::LeftButton, {}, {5, 8});
+    }
     void SetField(const char* name, const QString& text) { Find<NbreEdit>(name)->setText(text); }
     QImage& Picture() { return form_->Picture()->Image(); }
     // Mouse on the picture at pixel (x, y) of it.
@@ -114,7 +102,7 @@ protected:
 
     QPointer<TGraphexForm> form_;
     TScriptedChoosers* choosers_ = nullptr;
-    TMessages messages_;
+    MessageRecorder messages_;
 };
 
 } // namespace velk::test

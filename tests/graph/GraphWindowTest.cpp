@@ -2,12 +2,8 @@
 // resizing, pages shown and hidden, and pictures of every page for a person to look at.
 
 #include <array>
+#include <cmath>
 
-#include <QComboBox>
-#include <QDir>
-#include <QGroupBox>
-#include <QListWidget>
-#include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -19,49 +15,28 @@ using velk::test::GraphWindow;
 
 namespace {
 
-// Every caption of `page` whole, no two controls overlapping, then a picture of the window.
-void ExpectReadableAndShoot(QWidget* window, QWidget* page, const QString& name) {
-    for (QWidget* w : page->findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(page)) continue;
-        int needed = 0;
-        if (auto* label = qobject_cast<QLabel*>(w)) needed = label->sizeHint().width();
-        if (auto* button = qobject_cast<QAbstractButton*>(w))
-            needed = qobject_cast<QPushButton*>(w)
-                         ? button->fontMetrics().horizontalAdvance(button->text()) + 8
-                         : button->sizeHint().width();
-        if (auto* combo = qobject_cast<QComboBox*>(w))
-            for (int i = 0; i < combo->count(); ++i) // the text plus the arrow
-                needed = std::max(needed,
-                                  combo->fontMetrics().horizontalAdvance(combo->itemText(i)) + 26);
-        EXPECT_GE(w->width(), needed) << w->objectName().toStdString();
-    }
-    const auto children = page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget* w : children) {
-        if (!w->isVisibleTo(page)) continue;
-        const std::string id = w->objectName().toStdString();
-        EXPECT_TRUE(page->rect().contains(w->geometry())) << id;
-        for (QWidget* other : children)
-            EXPECT_FALSE(other != w && other->isVisibleTo(page) &&
-                         w->geometry().intersects(other->geometry()))
-                << id << " overlaps " << other->objectName().toStdString();
-    }
-    const QString dir = QStringLiteral(VELK_GRAPH_SHOTS_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(window->grab().save(dir + '/' + name + ".png")) << name.toStdString();
-}
-
-TEST_F(GraphWindow, FeederOpensFeedsAndClosesTheWindow) {
+TEST_F(GraphWindow, FedShownWithEveryPageReadableThenClosed) {
     EXPECT_EQ(form_->size(), QSize(538, 400)) << "pages hidden at creation";
     EXPECT_FALSE(form_->Picture()->isVisible()) << "nothing shown before data";
     EXPECT_FALSE(G().PaintEnabled);
-    for (int k = 0; k < 30; ++k)
-        Feed(9 + k / 60.0, -180 + k * 0.1);
+    for (int k = 0; k < 60; ++k)
+        Feed(9.5 + k / 60.0, -180 + 20 * std::exp(-k / 20.0));
     EXPECT_TRUE(form_->Picture()->isVisible());
     EXPECT_TRUE(G().PaintEnabled);
     EXPECT_EQ(form_->windowTitle(), "Temp1");
-    EXPECT_EQ(Find<QLabel>("LabelNBEch")->text(), "30");
+    EXPECT_EQ(Find<QLabel>("LabelNBEch")->text(), "60");
     EXPECT_EQ(Picture().size(), QSize(533, 372));
     EXPECT_EQ(Picture().pixel(G().MarginX, G().MarginY + 10), qRgb(0, 0, 0)) << "plot frame";
+
+    test::ExpectReadableAndShoot(form_, "window", Find<QWidget>("PanelP"));
+    Click("ButtonSet");
+    auto* pages = Find<QTabWidget>("PageControl");
+    for (int i = 0; i < pages->count(); ++i) {
+        pages->setCurrentIndex(i);
+        test::ExpectReadableAndShoot(
+            form_, QStringLiteral("page%1_%2").arg(i + 1).arg(pages->widget(i)->objectName()),
+            pages->widget(i));
+    }
 
     TGraphexForm* closed = nullptr;
     form_->OnGraphClose = [&closed](TGraphexForm* sender) { closed = sender; };
@@ -69,20 +44,6 @@ TEST_F(GraphWindow, FeederOpensFeedsAndClosesTheWindow) {
     EXPECT_EQ(closed, form_.data());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form_.isNull()) << "the window frees itself";
-}
-
-TEST_F(GraphWindow, EveryPageReadableWithNothingOverlapping) {
-    for (int k = 0; k < 60; ++k)
-        Feed(9.5 + k / 60.0, -180 + 20 * std::exp(-k / 20.0));
-    ExpectReadableAndShoot(form_, Find<QWidget>("PanelP"), "window");
-    Click("ButtonSet");
-    auto* pages = Find<QTabWidget>("PageControl");
-    for (int i = 0; i < pages->count(); ++i) {
-        pages->setCurrentIndex(i);
-        ExpectReadableAndShoot(
-            form_, pages->widget(i),
-            QStringLiteral("page%1_%2").arg(i + 1).arg(pages->widget(i)->objectName()));
-    }
 }
 
 // A graph of x 0..10 and y 0..100 with its automatic view.
@@ -118,36 +79,33 @@ TEST_F(ScalePage, ZoomInOnAnAutomaticGraphAndPanBackAndForth) {
 }
 
 TEST_F(ScalePage, TypedRangesAppliedOrRefused) {
-    QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoX"), Qt::LeftButton, {}, {5, 8});
+    Tick("CheckBoxEchAutoX");
+    Tick("CheckBoxEchAutoY");
     ASSERT_FALSE(G().AutoScaleX);
     const struct {
-        const char *min, *max;
-        QString message;
+        const char *axis, *min, *max, *message;
         double mapMin, mapMax;
     } cases[] = {
-        {"5", "5", {}, 4.5, 5.5}, // equal ends are widened by a tenth of the value
-        {"6", "5", "X beginning > X end !!", 4.5, 5.5},
-        {"abc", "5", "'abc' is not a valid floating point value", 4.5, 5.5},
-        {"-2", "3", {}, -2, 3},
+        {"X", "5", "5", "", 4.5, 5.5}, // equal ends are widened by a tenth of the value
+        {"X", "6", "5", "X beginning > X end !!", 4.5, 5.5},
+        {"X", "abc", "5", "'abc' is not a valid floating point value", 4.5, 5.5},
+        {"X", "-2", "3", "", -2, 3},
+        {"Y", "9", "1", "Y beginning > Y end !!", -2, 3},
     };
     for (const auto& c : cases) {
-        messages_.texts.clear();
-        SetField("NbreEditMinX", c.min);
-        SetField("NbreEditMaxX", c.max);
-        Click("SpeedButtonApplyX");
-        EXPECT_EQ(messages_.texts, c.message.isEmpty() ? QStringList() : QStringList{c.message});
-        EXPECT_EQ(G().MapXMin, c.mapMin) << c.min;
-        EXPECT_EQ(G().MapXMax, c.mapMax) << c.max;
+        SCOPED_TRACE(c.message);
+        messages_.messages.clear();
+        SetField(c.axis[0] == 'X' ? "NbreEditMinX" : "NbreEditMinY", c.min);
+        SetField(c.axis[0] == 'X' ? "NbreEditMaxX" : "NbreEditMaxY", c.max);
+        Click(c.axis[0] == 'X' ? "SpeedButtonApplyX" : "SpeedButtonApplyY");
+        EXPECT_EQ(messages_.messages.join('|'), c.message);
+        EXPECT_EQ(G().MapXMin, c.mapMin);
+        EXPECT_EQ(G().MapXMax, c.mapMax);
     }
-    QTest::mouseClick(Find<QCheckBox>("CheckBoxEchAutoY"), Qt::LeftButton, {}, {5, 8});
-    SetField("NbreEditMinY", "9");
-    SetField("NbreEditMaxY", "1");
-    Click("SpeedButtonApplyY");
-    EXPECT_EQ(messages_.texts.back(), "Y beginning > Y end !!");
 }
 
 TEST_F(ScalePage, LabelsFrequencyFixesTheTickSteps) {
-    QTest::mouseClick(Find<QCheckBox>("CheckBoxUnit"), Qt::LeftButton, {}, {5, 8});
+    Tick("CheckBoxUnit");
     auto* spinX = Find<QSpinBox>("SpinEditXpuiss");
     auto* spinY = Find<QSpinBox>("SpinEditPuissY");
     EXPECT_TRUE(spinX->isEnabled());
@@ -158,8 +116,7 @@ TEST_F(ScalePage, LabelsFrequencyFixesTheTickSteps) {
     EXPECT_EQ(G().XMajorStep, 10);
     EXPECT_EQ(G().YMajorStep, 10);
     EXPECT_EQ(spinX->value(), 1);
-    EXPECT_EQ(spinY->value(), 1);
-    QTest::mouseClick(Find<QCheckBox>("CheckBoxUnit"), Qt::LeftButton, {}, {5, 8});
+    Tick("CheckBoxUnit");
     EXPECT_TRUE(G().AutoLabelExponent);
     EXPECT_EQ(spinX->value(), G().XLabelExponent) << "the spins show what the paint chose";
     EXPECT_EQ(G().XMajorStep, 1);
@@ -168,14 +125,12 @@ TEST_F(ScalePage, LabelsFrequencyFixesTheTickSteps) {
 TEST_F(ScalePage, ExtraHeightGoesToThePictureOnly) {
     const auto pictureHeight = [this] { return form_->Picture()->height(); };
     auto* panel = Find<QWidget>("PanelP");
-    EXPECT_EQ(pictureHeight(), 372);
     form_->resize(600, 500);
     EXPECT_EQ(Picture().size(), QSize(595, 472));
     EXPECT_EQ(panel->geometry(), QRect(0, 476, 600, 24));
     Click("ButtonSet"); // the pages add their height to the window, not to the picture
     EXPECT_EQ(form_->height(), 604);
     EXPECT_EQ(pictureHeight(), 472);
-    EXPECT_EQ(panel->height(), 128);
     EXPECT_EQ(form_->minimumSize(), QSize(537, 327));
     form_->resize(600, 700);
     EXPECT_EQ(pictureHeight(), 568);
@@ -191,7 +146,7 @@ TEST_F(ScalePage, CurvesPageNamesAnAbsentSeriesAndTakesColours) {
     Click("Button5");
     EXPECT_EQ(G().SeriesColor[1], 0xFF0000u) << "stored as 0x00BBGGRR";
     Find<QSpinBox>("SpinC")->setValue(2);
-    EXPECT_EQ(messages_.texts, QStringList{"This serie does not exist or is empty..."});
+    EXPECT_EQ(messages_.messages, QStringList{"This serie does not exist or is empty..."});
 }
 
 } // namespace

@@ -32,7 +32,7 @@ void Feed(Tgraphex& g, int count) {
     }
 }
 
-TEST(GraphStore, PointPastCapacityRollsEveryArrayAndNamesTwoMaxima) {
+TEST(GraphStore, RollingKeepsTheLatest1400InEveryArrayAndResizingKeepsTheLeading) {
     Tgraphex g;
     g.SetSeriesPresent(1, true);
     g.SetUncertainty(1, true);
@@ -48,32 +48,31 @@ TEST(GraphStore, PointPastCapacityRollsEveryArrayAndNamesTwoMaxima) {
     }
     EXPECT_EQ(ErrorOf([&] { g.GetX(1402); }), "Index (1402) out of range, max= 1400");
     EXPECT_EQ(ErrorOf([&] { g.GetY(1, 1402); }), "Index (1402) out of range, max= 1401");
-}
-
-TEST(GraphStore, GrowingPastCapacityDropsTheFirstAndShrinkKeepsTheLeading) {
-    Tgraphex g;
-    Feed(g, 10);
-    g.SetPointCount(1500);
-    EXPECT_EQ(g.PointCount(), 1400);
-    EXPECT_EQ(g.LastIndex(), 1500);
-    EXPECT_EQ(g.GetX(1), 2);
-    EXPECT_EQ(g.GetY(1, 9), 100);
-    EXPECT_EQ(g.GetX(10), 0); // slots added by the resize start at zero
-    g.SetPointCount(3);
+    g.SetPointCount(3); // shrinking keeps the leading points, growing adds zeros
     g.SetPointCount(5);
     EXPECT_EQ(g.GetY(1, 3), 40);
     EXPECT_EQ(g.GetY(1, 4), 0);
 }
 
-TEST(GraphStore, SetYOnAbsentSeriesMakesItPresentAndGrowsAll) {
+TEST(GraphStore, SeriesComeAndGoWithTheirUncertaintiesAndCaptions) {
     Tgraphex g;
     Feed(g, 4);
-    g.SetY(3, 2, 7.5);
+    g.SetY(3, 6, 7.5); // an absent series appears and every array grows
     EXPECT_TRUE(g.IsSeriesPresent(3));
-    EXPECT_EQ(g.GetY(3, 4), 0);
-    g.SetY(3, 6, 1.0);
     EXPECT_EQ(g.PointCount(), 6);
     EXPECT_EQ(g.GetY(1, 6), 0);
+    g.SetUncertainty(4, true); // absent series: nothing happens
+    EXPECT_FALSE(g.HasUncertainty(4));
+    g.SetUncertainty(1, true);
+    g.SetErrPlus(1, 2, 0.5);
+    g.SetSeriesPresent(1, false); // keeps the flag, drops the values
+    EXPECT_TRUE(g.HasUncertainty(1));
+    g.SetSeriesPresent(1, true);
+    EXPECT_EQ(g.GetErrPlus(1, 2), 0);
+    g.FlatPointCaption(141) = "b";
+    g.FlatPointCaption(2240) = "c";
+    EXPECT_EQ(g.PointCaption(2, 1), "b");
+    EXPECT_EQ(g.PointCaption(16, 140), "c");
 }
 
 TEST(GraphStore, SeriesIndexAndEmptiedStoreErrorsCarryTheirTexts) {
@@ -93,36 +92,11 @@ TEST(GraphStore, SeriesIndexAndEmptiedStoreErrorsCarryTheirTexts) {
         {[&] { g.SetPointCount(-1); }, "Index (-1) out of range, max= 1400"},
         {[&] { g.PointCaption(1, 141); }, "Index (141) out of range, max= 140"},
         {[&] { g.FlatPointCaption(2241); }, "Index (2241) out of range, max= 2240"},
-        {[&] {
-             g.SetPointCount(0);
-             g.GetX(1);
-         },
-         "Index (1) out of range, max= 0"},
+        {[&] { g.SetPointCount(0), g.GetX(1); }, "Index (1) out of range, max= 0"},
     };
     for (const auto& [call, text] : cases)
         EXPECT_EQ(ErrorOf(call), text);
     EXPECT_EQ(g.XData(), nullptr) << "the emptied store kept its array";
-}
-
-TEST(GraphStore, UncertaintiesFollowTheirSeries) {
-    Tgraphex g;
-    Feed(g, 3);
-    g.SetUncertainty(4, true); // absent series: nothing happens
-    EXPECT_FALSE(g.HasUncertainty(4));
-    g.SetUncertainty(1, true);
-    g.SetErrPlus(1, 2, 0.5);
-    g.SetSeriesPresent(1, false); // keeps the flag, drops the values
-    EXPECT_TRUE(g.HasUncertainty(1));
-    g.SetSeriesPresent(1, true);
-    EXPECT_EQ(g.GetErrPlus(1, 2), 0);
-}
-
-TEST(GraphStore, FlatCaptionsAddressThePerSeriesCaptions) {
-    Tgraphex g;
-    g.FlatPointCaption(141) = "b";
-    g.FlatPointCaption(2240) = "c";
-    EXPECT_EQ(g.PointCaption(2, 1), "b");
-    EXPECT_EQ(g.PointCaption(16, 140), "c");
 }
 
 } // namespace

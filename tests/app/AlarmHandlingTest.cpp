@@ -1,0 +1,240 @@
+// The alarm handling an operator adds, driven with no window and a clock of the test's: the
+// delay before a start, the deadband before an end, reminders, the silent-instrument alarm, the
+// heartbeat file and the test mail; and, with every addition off, the plain alarms unchanged.
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/AlarmMail.h"
+#include "app/Alarms.h"
+#include "app/AliveFile.h"
+#include "common/DateTimeText.h"
+#include "common/NumberFormat.h"
+#include "tests/TestSupport.h"
+#include "tests/mail/ScriptedSmtpServer.h"
+
+using namespace velk;
+
+namespace {
+
+TAlarmInstant At(double seconds) {
+    const auto ms = static_cast<std::int64_t>(seconds * 1000);
+    return {ms, QDateTime(QDate(2024, 5, 12), QTime(14, 0)).addMSecs(ms)};
+}
+
+// The same readings through the plain check (before the alarm handling existed: its output is
+// plain-alarms.txt) and through the evaluator with every addition off give the same log lines
+// and the same mails, ticks failing or not.
+TEST(AlarmHandling, WithEveryAdditionOffTheMailsAndLogLinesAreThoseOfThePlainCheck) {
+    SetDecimalSeparator(QChar('.'));
+    TAlarmTempArray temps;
+    TAlarmLimits vacuum{true, 0.0, 2e-5, false};
+    temps[1] = {true, -200.0, -175.0, false};
+    temps[2] = {true, -195.0, -185.0, false};
+    test::ScriptedServer server({});
+    QStringList lines;
+    TAlarmNotifier notifier([&](const QString& l) { lines << l; });
+    notifier.NMSMTP().SetPort(server.Port());
+    TAlarmEvaluator evaluator;
+    std::uint32_t seed = 12345;
+    auto next = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<std::uint32_t>(n));
+    };
+    for (int i = 0; i < 80; ++i) {
+        TReadings r;
+        r.Temp[1] = next(9) == 0 ? -300.0 : -175.0 + (next(61) - 30) / 10.0;
+        r.Temp[2] = next(2) ? -185.0 + (next(41) - 20) / 10.0 : -195.0 + (next(41) - 20) / 10.0;
+        r.Vacuum = next(8) == 0 ? -1.0f : static_cast<float>(2e-5 * (0.8 + next(46) / 100.0));
+        r.TickCount = static_cast<std::uint64_t>(i / 2); // every other update is a command's
+        r.GroupAnswer = {i % 3 ? TGroupAnswer::Answered : TGroupAnswer::Failed,
+                         i > 60 ? TGroupAnswer::Failed : TGroupAnswer::Answered};
+        const int edit = i % 20 == 19 ? i / 20 + 1 : 0;
+        if (edit == 1) temps[1].Enabled = false;
+        if (edit == 2) temps[1].Enabled = true, vacuum.Max = 1e-5;
+        if (edit == 3) vacuum.Enabled = false;
+        if (edit == 4) vacuum.Enabled = true, temps[2].Min = -190.0;
+        for (const TAlarmChange& c : evaluator.Evaluate(r, temps, vacuum, {}, At(i * 600.0)))
+            notifier.Notify(c.Kind == TAlarmChange::Start, c.Message,
+                            {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b")});
+    }
+    QStringList bodies =
+        QString::fromStdString(server.data).split("\r\n").filter(QRegularExpression("^Alarm"));
+    QString got = lines.join('\n') + "\n--- mail ---\n" + bodies.join('\n') + "\n";
+    got.replace(QRegularExpression(QStringLiteral("(Alarm(?: stopped)? at ).*?\\n")),
+                "\\1<time>\n");
+    QFile plain(QStringLiteral(VELK_PLAIN_ALARMS));
+    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got, QString::fromUtf8(plain.readAll()));
+}
+
+struct TStep {
+    double t; // s
+    double temp1;
+    float vacuum;
+    // The controllers' answer at a tick at this time; None: an update without a tick (a
+    // set-point command), which keeps the last tick's answer.
+    TGroupAnswer controllers = TGroupAnswer::None;
+    bool disable = false; // the cold plate alarm, before this update
+};
+
+TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
+    SetDecimalSeparator(QChar('.'));
+    const double no = -300.0; // no temperature
+    const float out = 3e-4f, in = 5e-5f;
+    const auto ok = TGroupAnswer::Answered, failed = TGroupAnswer::Failed;
+    const struct {
+        const char* name;
+        std::function<void(TAlarmHandlingParameters&)> handling;
+        std::vector<TStep> steps;
+        std::vector<const char*> changes; // "<t>:<+ start, - end, R reminder><message>"
+    } cases[] = {
+        {"a vacuum out for less than the delay mails nothing, for longer once",
+         [](auto& h) { h.Vacuum.Delay = 30; },
+         {{0, no, out}, {20, no, out}, {25, no, in}, {40, no, out}, {60, no, out}, {70, no, out}},
+         {"70:+Alarm on vacuum  (0.0003mb)"}},
+        {"a reading without a value restarts the delay",
+         [](auto& h) { h.Temp[1].Delay = 30; },
+         {{0, -170, -1}, {20, no, -1}, {30, -170, -1}, {50, -170, -1}, {60, -170, -1}},
+         {"60:+Alarm on cold plate temperature  (-170°C)"}},
+        {"a temperature hovering at Max with no deadband floods",
+         [](auto&) {},
+         {{0, -174.9, -1}, {10, -175.2, -1}, {20, -174.8, -1}, {30, -175.1, -1}, {40, -177.5, -1}},
+         {"0:+Alarm on cold plate temperature  (-174.9°C)",
+          "10:-Alarm stopped on cold plate temperature  (-175.2°C)",
+          "20:+Alarm on cold plate temperature  (-174.8°C)",
+          "30:-Alarm stopped on cold plate temperature  (-175.1°C)"}},
+        {"the same with a deadband of 2 starts once and ends once",
+         [](auto& h) { h.Temp[1].Deadband = 2; },
+         {{0, -174.9, -1}, {10, -175.2, -1}, {20, -174.8, -1}, {30, -175.1, -1}, {40, -177.5, -1}},
+         {"0:+Alarm on cold plate temperature  (-174.9°C)",
+          "40:-Alarm stopped on cold plate temperature  (-177.5°C)"}},
+        {"the vacuum's deadband is a factor on its limit",
+         [](auto& h) { h.Vacuum.Deadband = 2; },
+         {{0, no, 2e-4f}, {10, no, 8e-5f}, {20, no, 4e-5f}},
+         {"0:+Alarm on vacuum  (0.0002mb)", "20:-Alarm stopped on vacuum (4E-5mb)"}},
+        {"disabling a raised alarm ends it at once despite the deadband",
+         [](auto& h) { h.Temp[1].Deadband = 50; },
+         {{0, -170, -1}, {10, -180, -1}, {20, -180, -1, TGroupAnswer::None, true}},
+         {"0:+Alarm on cold plate temperature  (-170°C)",
+          "20:-Alarm stopped on cold plate temperature  (-180°C)"}},
+        {"three reminders at the interval, then none; a new alarm has its own",
+         [](auto& h) { h.ReminderEvery = 1; },
+         {{0, -170, -1},
+          {50, -169, -1},
+          {65, -168, -1},
+          {100, no, -1},
+          {125, -168, -1},
+          {190, -168, -1},
+          {300, -168, -1},
+          {400, -180, -1},
+          {410, -170, -1},
+          {470, -170, -1}},
+         {"0:+Alarm on cold plate temperature  (-170°C)",
+          "65:RAlarm on cold plate temperature  (-170°C)",
+          "125:RAlarm on cold plate temperature  (-170°C)",
+          "190:RAlarm on cold plate temperature  (-170°C)",
+          "400:-Alarm stopped on cold plate temperature  (-180°C)",
+          "410:+Alarm on cold plate temperature  (-170°C)",
+          "470:RAlarm on cold plate temperature  (-170°C)"}},
+        {"controllers failing every tick for the set time: one mail, one when they answer",
+         [](auto& h) { h.SilentAfter = 2; },
+         {{0, no, -1, ok},
+          {60, no, -1, failed},
+          {150, no, -1},
+          {179, no, -1, failed},
+          {180, no, -1, failed},
+          {240, no, -1, failed},
+          {300, no, -1, ok},
+          {360, no, -1, ok}},
+         {"180:+No answer from the temperature controllers since 12/05/2024 14:01:00",
+          "300:-The temperature controllers answer again"}},
+    };
+    for (const auto& c : cases) {
+        TAlarmHandlingParameters handling;
+        c.handling(handling);
+        TAlarmTempArray temps;
+        temps[1] = {true, -200.0, -175.0, false};
+        TAlarmLimits vacuum{true, 0.0, 1e-4, false};
+        TAlarmEvaluator evaluator;
+        std::vector<std::string> got;
+        QDateTime started;
+        TReadings r;
+        for (const TStep& s : c.steps) {
+            temps[1].Enabled = !s.disable;
+            r.Temp[1] = s.temp1;
+            r.Vacuum = s.vacuum;
+            if (s.controllers != TGroupAnswer::None) {
+                r.GroupAnswer[gControllers] = s.controllers;
+                ++r.TickCount;
+            }
+            for (const TAlarmChange& change :
+                 evaluator.Evaluate(r, temps, vacuum, handling, At(s.t))) {
+                const char* kind = change.Kind == TAlarmChange::Start  ? "+"
+                                   : change.Kind == TAlarmChange::Stop ? "-"
+                                                                       : "R";
+                // The date-time in the locale's text, as the log shows it, made comparable.
+                const QString message =
+                    QString(change.Message)
+                        .replace(DateTimeText(At(60).Wall), "12/05/2024 14:01:00");
+                got.push_back(QString::number(s.t).toStdString() + ":" + kind +
+                              message.toStdString());
+                if (change.Kind == TAlarmChange::Start) started = At(s.t).Wall;
+                if (change.Kind == TAlarmChange::Reminder) {
+                    EXPECT_EQ(change.Since, started);
+                }
+            }
+        }
+        EXPECT_EQ(got, std::vector<std::string>(c.changes.begin(), c.changes.end())) << c.name;
+    }
+}
+
+TEST(AlarmHandling, TheHeartbeatFileIsInTheRuntimeFolderAndAFaultIsReportedOnce) {
+    QTemporaryDir dir;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), state = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", dir.path().toLocal8Bit());
+    for (const auto& [folder, path] :
+         {std::pair{dir.path().toLocal8Bit(), dir.path() + "/velk-monitor.alive"},
+          {"", dir.path() + "/velk-monitor/velk-monitor.alive"},
+          {"relative", dir.path() + "/velk-monitor/velk-monitor.alive"}}) {
+        qputenv("XDG_RUNTIME_DIR", folder);
+        EXPECT_EQ(AliveFilePath(), path) << folder.constData();
+    }
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("XDG_STATE_HOME", state);
+
+    TAliveFile alive;
+    EXPECT_EQ(alive.Touch(), std::nullopt); // none set: nothing to do
+    QFile(dir.filePath("file")).open(QIODevice::WriteOnly);
+    alive.SetPath(dir.filePath("file/velk-monitor.alive")); // a file where its folder should be
+    const std::optional<QString> failure = alive.Touch();
+    EXPECT_TRUE(failure &&
+                failure->startsWith("Unable to update the heartbeat file " + dir.path()));
+    EXPECT_EQ(alive.Touch(), std::nullopt); // said once, not at every tick
+    alive.SetPath(dir.filePath("new/velk-monitor.alive"));
+    EXPECT_EQ(alive.Touch(), std::nullopt); // folder and file made
+    EXPECT_TRUE(QFile::exists(dir.filePath("new/velk-monitor.alive")));
+}
+
+TEST(AlarmHandling, ATestMailHasAClientOfItsOwnBesideAnAlarmMailInProgress) {
+    test::ScriptedServer testServer({});
+    std::optional<QString> testFailure = QStringLiteral("not tried");
+    QStringList lines;
+    TAlarmNotifier notifier([&](const QString& l) { lines << l; });
+    // Says nothing: the alarm mail waits, and the test mail is sent meanwhile.
+    test::ScriptedServer silent({{"<greeting>", ""}}, QHostAddress::LocalHost, 0, [&] {
+        testFailure = SendTestMail({false, QStringLiteral("127.0.0.1"), QStringLiteral("t@lab")},
+                                   testServer.Port());
+    });
+    notifier.NMSMTP().SetPort(silent.Port());
+    notifier.Notify(true, QStringLiteral("first"),
+                    {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b")});
+    EXPECT_EQ(testFailure, std::nullopt);
+    EXPECT_NE(testServer.data.find("\r\nTest mail\r\n"), std::string::npos) << testServer.data;
+    EXPECT_EQ(testServer.commands.at(3), "RCPT TO:<t@lab>\r\n");
+    EXPECT_EQ(lines.value(0), "Unable to send an Email:Socket readln aborted");
+}
+
+} // namespace
