@@ -5,16 +5,17 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextCursor>
-#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "app/Acquisition.h"
 #include "app/Display.h"
+#include "app/StatePaths.h"
 #include "app/VelkApplication.h"
 #include "app/globalParameters.h"
 #include "dialogs/DialogFont.h"
@@ -52,7 +53,9 @@ const char* const kAlarmHint = "Alarm";
 const char* const kApplyHint = "Apply a set point value";
 
 // In the window's font: a control takes it from the style sheet only once it is polished.
-int TextWidth(const QString& text) { return QFontMetrics(DialogFont()).horizontalAdvance(text); }
+int TextWidth(const QString& text) {
+    return QFontMetrics(DialogFont()).horizontalAdvance(text);
+}
 
 QGroupBox* NewGroupBox(QWidget* parent, const char* name, const char* caption, int left, int top,
                        int height) {
@@ -153,6 +156,9 @@ TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      History_(
+          StateFolder(), [] { return QDateTime::currentDateTime(); },
+          [this](const QString& line) { ShowLogLine(line); }),
       Notifier_([this](const QString& line) { AddLogLine(line); }) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Velk Monitor"));
@@ -178,11 +184,12 @@ TMainForm::TMainForm(QWidget* parent)
     BuildVacuum();
     BuildNitrogen();
 
-    RichEdit_ = new QTextEdit(this);
+    RichEdit_ = new QPlainTextEdit(this);
     RichEdit_->setObjectName(QStringLiteral("RichEdit"));
     RichEdit_->setGeometry(0, kClientHeight - kLogHeight, kClientWidth, kLogHeight);
     RichEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit_->setLineWrapMode(QTextEdit::NoWrap);
+    RichEdit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit_->document()->setMaximumBlockCount(kLogPaneLines);
 
     if (const QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
@@ -310,6 +317,11 @@ void TMainForm::BuildNitrogen() {
 }
 
 void TMainForm::AddLogLine(const QString& line) {
+    ShowLogLine(line);
+    History_.AppendEvent(line);
+}
+
+void TMainForm::ShowLogLine(const QString& line) {
     QTextCursor cursor(RichEdit_->document());
     cursor.movePosition(QTextCursor::End);
     if (!RichEdit_->document()->isEmpty()) cursor.insertBlock();
@@ -323,7 +335,10 @@ void TMainForm::AddLogLine(const QString& line) {
 void TMainForm::FormCreate() {
     Session_ = std::make_unique<TAcquisition>(
         GlobalParameters().RefreshRate, [this](std::int32_t p) { LogDeviceError(p); },
-        [this](std::int32_t p) { UpdateDisplay(p); });
+        [this](std::int32_t p) {
+            RecordReadings();
+            UpdateDisplay(p);
+        });
     ClearReadings();
     UpdateDisplay(0);
     AddLogLine(QString::fromLatin1(kTitleLine));
@@ -403,6 +418,10 @@ void TMainForm::LogDeviceError(std::int32_t) {
 void TMainForm::UpdateDisplay(std::int32_t) {
     THandlerScope scope(*this);
     if (Session_) NotifyAlarmChanges(ShowReadings());
+}
+
+void TMainForm::RecordReadings() {
+    if (Session_) History_.AppendReadings(DisplayReadings(Session_->Readings, QLatin1Char('.')));
 }
 
 std::vector<TAlarmChange> TMainForm::ShowReadings() {

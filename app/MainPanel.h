@@ -13,6 +13,7 @@
 
 #include "app/AlarmMail.h"
 #include "app/Alarms.h"
+#include "app/History.h"
 
 class QAbstractButton;
 class QGroupBox;
@@ -20,7 +21,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTextEdit;
+class QPlainTextEdit;
 class QToolBar;
 class QToolButton;
 
@@ -31,6 +32,9 @@ class TGraphexForm;
 struct TDisplay;
 
 inline constexpr const char* kTitleLine = "Velk monitor  V1.00  10/01/01";
+// Lines the log pane keeps: every line is in the event log, and a silent instrument adds one
+// per tick, so an unbounded pane would grow and slow the window over weeks unattended.
+inline constexpr int kLogPaneLines = 10000;
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -38,10 +42,11 @@ public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Appends one line at the end of the log pane; lines are never removed.
+    // Appends one line at the end of the log pane, which drops its oldest line beyond
+    // kLogPaneLines, and to the event log.
     void AddLogLine(const QString& line);
 
-    QTextEdit* RichEdit() const { return RichEdit_; }
+    QPlainTextEdit* RichEdit() const { return RichEdit_; }
     // The session, for tests that look at its state; none once the window has closed.
     TAcquisition* Session() const { return Session_.get(); }
     TNMSMTP& NMSMTP() { return Notifier_.NMSMTP(); }
@@ -64,6 +69,7 @@ private:
     void BuildNitrogenOutput();
     void BuildVacuum();
     void BuildNitrogen();
+    void ShowLogLine(const QString& line); // the log pane only
 
     // Lifecycle
     void FormCreate();
@@ -75,6 +81,8 @@ private:
     void ClearReadings();
     void LogDeviceError(std::int32_t Param);
     void UpdateDisplay(std::int32_t Param);
+    // The tick's line of the readings history.
+    void RecordReadings();
     // The display half of UpdateDisplay: labels, LN2 bar, graph points and the alarm state;
     // returns the alarm changes to notify.
     std::vector<TAlarmChange> ShowReadings();
@@ -159,7 +167,7 @@ private:
     QLabel* LabelLN2LevelValue = nullptr;
     QProgressBar* ProgressBarLN2Level = nullptr;
 
-    QTextEdit* RichEdit_ = nullptr;
+    QPlainTextEdit* RichEdit_ = nullptr;
 
     // Graph windows fed with the readings; none when closed or forgotten by ClearReadings.
     QPointer<TGraphexForm> GraphTemp[2];
@@ -167,6 +175,7 @@ private:
     QPointer<TGraphexForm> GraphPumpStatus;
     QPointer<TGraphexForm> GraphLN2Level;
 
+    THistory History_;
     TAlarmNotifier Notifier_;
     TAlarmEvaluator Evaluator_;
     std::unique_ptr<TAcquisition> Session_; // FormCreate to FormClose

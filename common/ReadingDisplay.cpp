@@ -9,8 +9,9 @@ namespace velk {
 
 namespace {
 
-QString Shown(bool valid, double value, int digits) {
-    return valid ? FormatGeneral(value, digits) : QString::fromLatin1(kNoValueText);
+QString Shown(bool valid, double value, int digits, QChar separator) {
+    if (!valid) return QString::fromLatin1(kNoValueText);
+    return FormatGeneral(value, digits, separator.isNull() ? DecimalSeparator() : separator);
 }
 
 QString Status(std::uint8_t status, const char* zero, const char* one) {
@@ -19,17 +20,17 @@ QString Status(std::uint8_t status, const char* zero, const char* one) {
 
 } // namespace
 
-QString TemperatureText(double t) {
-    return Shown(IsTemperature(t), t, 5);
+QString TemperatureText(double t, QChar separator) {
+    return Shown(IsTemperature(t), t, 5, separator);
 }
-QString PowerText(double p) {
-    return Shown(IsPower(p), p, 4);
+QString PowerText(double p, QChar separator) {
+    return Shown(IsPower(p), p, 4, separator);
 }
-QString VacuumText(double v) {
-    return Shown(IsShownVacuum(v), v, 3);
+QString VacuumText(double v, QChar separator) {
+    return Shown(IsShownVacuum(v), v, 3, separator);
 }
-QString LevelText(double l) {
-    return Shown(IsLevel(l), l, 3);
+QString LevelText(double l, QChar separator) {
+    return Shown(IsLevel(l), l, 3, separator);
 }
 QString PumpStatusText(std::uint8_t status) {
     return Status(status, "Running", "Stopped");

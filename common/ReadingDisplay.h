@@ -1,6 +1,7 @@
 #pragma once
 // How a reading is shown: its validity against the no-value markers, its significant digits,
-// and "-----" when there is no value. The main window and velk-probe both show readings so.
+// and "-----" when there is no value. The main window, velk-probe and the readings history all
+// show readings so.
 
 #include <cstdint>
 
@@ -34,12 +35,13 @@ inline bool IsLevel(double l) {
     return l > 0.0;
 }
 
-QString TemperatureText(double t);            // 5 digits
-QString PowerText(double p);                  // 4 digits
-QString VacuumText(double v);                 // 3 digits
-QString LevelText(double l);                  // 3 digits
-QString PumpStatusText(std::uint8_t status);  // "Running", "Stopped"
-QString ValveStatusText(std::uint8_t status); // "Opened", "Closed"
+// Numbers use `separator`; a null one (the default) stands for the program-wide separator.
+QString TemperatureText(double t, QChar separator = QChar()); // 5 digits
+QString PowerText(double p, QChar separator = QChar());       // 4 digits
+QString VacuumText(double v, QChar separator = QChar());      // 3 digits
+QString LevelText(double l, QChar separator = QChar());       // 3 digits
+QString PumpStatusText(std::uint8_t status);                  // "Running", "Stopped"
+QString ValveStatusText(std::uint8_t status);                 // "Opened", "Closed"
 // Position of the LN2 bar (0..100): the level limited and rounded, 0 without a level.
 int LevelBarPosition(double l);
 

@@ -48,7 +48,8 @@ start_sim() { # options...
 }
 start_sim
 
-XDG_CONFIG_HOME="$config" "$bin/velk-monitor" &
+# Its history, too, stays apart from the operator's (beside the settings folder).
+XDG_CONFIG_HOME="$config" XDG_STATE_HOME="$(dirname "$config")/demo-state" "$bin/velk-monitor" &
 monitor=$!
 pids+=($monitor)
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the monitor, its tests and benchmarks need (only the
-# missing ones), through sudo when not root.
+# missing ones), through sudo when not root. Arguments name further packages a script needs.
 set -euo pipefail
 
 packages=(
@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool libxcb1-dev fonts-dejavu-core fonts-liberation2
   python3 python3-aiosmtpd iproute2 util-linux
+  "$@"
 )
 
 missing=()

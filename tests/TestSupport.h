@@ -3,10 +3,12 @@
 
 #include <ostream>
 
+#include <QByteArray>
 #include <QString>
 
 // Lets GoogleTest print Qt strings readably in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
 
 namespace velk::test {
 

@@ -1,14 +1,15 @@
 // The main window as it opens: fixed size, every value "-----", Connect alone enabled, the
-// title line, and every caption readable whole next to its neighbours.
+// title line, a log pane that keeps its last lines, and every caption readable whole next to
+// its neighbours.
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSpinBox>
-#include <QTextEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ const char* const kValueLabels[] = {
     "LabelVacuumValue",        "LabelVacuumPumpStatusValue",       "LabelVacuumValveStatusValue",
     "LabelLN2LevelValue"};
 
-TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAndAFixedSize) {
+TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAFixedSizeAndABoundedLogPane) {
     velk::TMainForm form;
     form.show();
     EXPECT_EQ(form.windowTitle(), "Velk Monitor");
@@ -44,6 +45,10 @@ TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAndAFixedSize) {
     form.RichEdit()->moveCursor(QTextCursor::Start); // the operator clicked at the top
     form.AddLogLine(QStringLiteral("second"));
     EXPECT_EQ(form.RichEdit()->toPlainText(), "Velk monitor  V1.00  10/01/01\nfirst\nsecond");
+    for (int i = 1; i < velk::kLogPaneLines; ++i)
+        form.AddLogLine(QString::number(i));
+    EXPECT_EQ(form.RichEdit()->document()->blockCount(), velk::kLogPaneLines);
+    EXPECT_TRUE(form.RichEdit()->toPlainText().startsWith("second\n1\n"));
 }
 
 TEST(MainWindow, EveryCaptionIsWholeAndNoControlCoversAnother) {

@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -192,6 +192,40 @@ TEST_F(Monitor, AControllerFallingSilentGreysItsOldValuesAndLogsItsFailure) {
         EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
     }
     Shoot("main-stale-group");
+}
+
+TEST_F(Monitor, AnUnwritableHistoryFolderIsReportedOnceTheReadingsGoOnAndItsReturnIsSeen) {
+    QTemporaryDir state;
+    const QByteArray saved = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
+    const QString folder = state.filePath(QStringLiteral("velk-monitor"));
+    QFile(folder).open(QIODevice::WriteOnly); // a file where the folder should be
+    SetDecimalSeparator(QChar(','));         // the history keeps its points
+    Settings();
+    Box();
+    Open();
+    qputenv("XDG_STATE_HOME", saved);
+    ConnectTo(127, 0, 0, 2);
+    const auto lastRead = [&] {
+        std::lock_guard lock(form->Session()->ReadingsLock);
+        return form->Session()->Readings.LastRead[qLN2Level];
+    };
+    for (int tick = 0; tick < 3; ++tick) {
+        const QDateTime read = lastRead();
+        ASSERT_TRUE(Eventually([&] { return lastRead() > read; }));
+    }
+    EXPECT_EQ(LogLinesStarting("Unable to write the history: Not a directory"), 1);
+    EXPECT_EQ(Text("LabelLN2LevelValue"), "42,5");
+    QFile::remove(folder);
+    ASSERT_TRUE(Eventually([&] { return LogLinesStarting("History written again in ") == 1; }));
+    const QStringList days = QDir(folder).entryList({"readings-*.csv"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(days.isEmpty());
+    QFile csv(folder + '/' + days.last());
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_GE(lines.size(), 3); // header, a line, and the empty end
+    EXPECT_EQ(lines[1].mid(lines[1].indexOf(',') + 1),
+              "-180.5,37,-180,-191.2,-190,-198,9.99E-6,Running,Closed,42.5");
 }
 
 TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {

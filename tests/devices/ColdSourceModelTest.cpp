@@ -20,6 +20,11 @@ TEST(ColdSourceModel, ColdPlateFollowsItsSetPointAndHeldValuesWin) {
     EXPECT_LT(early, -155.0); // a lag, not a jump
     EXPECT_GT(early, -178.5);
     EXPECT_DOUBLE_EQ(model.Value(TQuantity::Power), 100.0); // far too cold: full heating
+    TColdSourceModel fast(3, start); // 60 times faster: the same 30 s in half a second
+    fast.SetSpeed(60.0);
+    fast.SetSetPoint(1, -150.0);
+    fast.Advance(start + 500ms);
+    EXPECT_NEAR(fast.Value(TQuantity::Temp1), early, 1e-9);
     model.Advance(start + 20min);
     EXPECT_NEAR(model.Value(TQuantity::Temp1), -150.0, 0.1);
     EXPECT_NEAR(model.Value(TQuantity::Power), 35.0, 1.0);

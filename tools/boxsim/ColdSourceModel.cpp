@@ -45,7 +45,7 @@ TColdSourceModel::TColdSourceModel(unsigned Seed, TClock::time_point Start)
 
 void TColdSourceModel::Advance(TClock::time_point Now) {
     if (Now <= last_) return;
-    double dt = std::chrono::duration<double>(Now - last_).count();
+    double dt = std::chrono::duration<double>(Now - last_).count() * speed_;
     last_ = Now;
     // Steps of at most a second, so that a long pause between commands (or a test jumping
     // hours ahead) neither overshoots a refill nor skips a state change.

@@ -39,6 +39,8 @@ public:
 
     // Brings the state forward to `Now` (never backwards).
     void Advance(TClock::time_point Now);
+    // Model seconds per real second (1 by default): hours of a run in minutes.
+    void SetSpeed(double Speed) { speed_ = Speed; }
 
     // Current values in engineering units: degrees, percent, mbar, 0/1 for the two states.
     double Value(TQuantity Q) const;
@@ -54,6 +56,7 @@ private:
 
     std::mt19937 random_;
     TClock::time_point last_;
+    double speed_ = 1.0;
     double seconds_ = 0; // model time
     double temp1_ = -178.0;
     double setPoint1_ = -180.0;

@@ -60,6 +60,7 @@ TInstruments::TInstruments(const TInstrumentOptions& Options)
     : Options_(Options), Model_(Options.Seed), Random_(Options.Seed + 1) {
     for (const auto& [quantity, value] : Options_.Forced)
         Model_.Force(quantity, value);
+    Model_.SetSpeed(Options_.Speed);
 }
 
 TReplyPieces TInstruments::Execute(const std::uint8_t* Payload, int Len) {

@@ -35,6 +35,7 @@ struct TInstrumentOptions {
     double Split = 0.5;              // share of replies cut across two data frames
     std::optional<int> RefuseWrites; // controllers refuse every write with this code
     std::vector<std::pair<TQuantity, double>> Forced;
+    double Speed = 1.0; // model seconds per real second
     unsigned Seed = 1;
 };
 

@@ -146,6 +146,11 @@ int main(int argc, char** argv) {
              instrumentOptions.Forced.emplace_back(
                  *quantity, ParseNumber("force", v.substr(eq + 1), -1e30, 1e30));
          }},
+        {"speed", "FACTOR",
+         "the cold source runs FACTOR times faster than real time (0.01..10000, default 1)",
+         [&](const std::string& v) {
+             instrumentOptions.Speed = ParseNumber("speed", v, 0.01, 10000);
+         }},
         {"exit-with-parent", nullptr, "end when the process that started it ends (tests)",
          [&](const std::string&) { exitWithParent = true; }},
         {"verbose", nullptr, "log every datagram on standard error",
