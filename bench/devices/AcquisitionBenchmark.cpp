@@ -2,25 +2,12 @@
 // the bare UDP ping-pong it is compared with: the acquisition is also reported as a ratio to
 // one ping-pong per link transaction. Run inside scripts/netns.sh (port 192).
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <filesystem>
-#include <stdexcept>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include <benchmark/benchmark.h>
-
-#include "bench/devices/BarePingPong.h"
+#include "bench/devices/BenchSupport.h"
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
-#include "tools/boxsim/BoxSimLauncher.h"
 #include "tools/boxsim/HeldValues.h"
 #include "tools/boxsim/SimulatorLink.h"
 
@@ -39,12 +26,10 @@ std::vector<std::string> Unsplit(std::vector<std::string> args) {
 }
 
 void BM_Acquisition(benchmark::State& state, std::vector<std::string> boxArgs) {
+    boxArgs.emplace_back("--exit-with-parent");
+    const auto box = velk::bench::StartBoxSimulator(state, boxArgs);
+    if (!box) return;
     try {
-        boxArgs.emplace_back("--exit-with-parent");
-        const velk::boxsim::TBoxSimLauncher box(
-            (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velk-boxsim")
-                .string(),
-            boxArgs);
         velk::TCN7600connection cn7600;
         velk::TADAM4017Connection adam4017;
         velk::TEthernetLinkShared link;
@@ -93,17 +78,12 @@ void BM_Acquisition(benchmark::State& state, std::vector<std::string> boxArgs) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(BM_Acquisition, steady_values, kSteady)
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
-    ->MinTime(2.0);
-BENCHMARK_CAPTURE(BM_Acquisition, steady_unsplit, Unsplit(kSteady))
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
-    ->MinTime(2.0);
-BENCHMARK_CAPTURE(BM_Acquisition, live_model, std::vector<std::string>{})
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
-    ->MinTime(2.0);
+void Timed(benchmark::internal::Benchmark* b) {
+    b->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+}
+
+BENCHMARK_CAPTURE(BM_Acquisition, steady_values, kSteady)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_Acquisition, steady_unsplit, Unsplit(kSteady))->Apply(Timed);
+BENCHMARK_CAPTURE(BM_Acquisition, live_model, std::vector<std::string>{})->Apply(Timed);
 
 BENCHMARK_MAIN();

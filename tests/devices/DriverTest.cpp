@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <thread>
 
 #include "devices/ADAM4017Interface.h"
@@ -10,7 +11,6 @@
 #include "tests/devices/LinkFixture.h"
 
 using namespace velk;
-using velk::test::MessageOf;
 using namespace std::chrono_literals;
 
 namespace {
@@ -23,6 +23,9 @@ TReply Controller(const QByteArray& text) {
 }
 TReply Module(const QByteArray& answer) {
     return {">" + answer + "\r"};
+}
+template <class... R> std::vector<TReply> Replies(R... replies) {
+    return {replies...};
 }
 
 // Plays the box: acknowledges every request, records each instrument command once and answers
@@ -65,14 +68,6 @@ protected:
                 box_->Send(test::BoxData(next++, piece.toStdString()));
         }
     }
-    void Script(std::initializer_list<TReply> replies) {
-        std::lock_guard guard(lock_);
-        replies_.insert(replies_.end(), replies);
-    }
-    std::vector<QByteArray> Sent() {
-        std::lock_guard guard(lock_);
-        return sent_;
-    }
 
     std::mutex lock_;
     std::deque<TReply> replies_;
@@ -85,108 +80,89 @@ protected:
     TEthernetLinkShared link_; // destroyed before the drivers it calls
 };
 
-TEST_F(DriverTest, ReadsPutTheExactFramesOnTheWireAndDecodeAfterTheVote) {
-    Script({Controller("00011805xx"), Controller("00011805xx"), Module("+05.000"),
-            Module("+05.000"), Controller("FF025012"), Controller("FF025012"),
-            Controller("000045xx"), Controller("000045xx"), Controller("FF198000"),
-            Controller("FF198000")});
-    EXPECT_FLOAT_EQ(cn_.ReadPV(1), -180.5f);
-    adam_.ReadVacuum(1);
-    EXPECT_FLOAT_EQ(cn_.ReadSP1(2), -25.0f);
-    EXPECT_FLOAT_EQ(cn_.ReadPOV(1), 45.0f);
-    EXPECT_FLOAT_EQ(cn_.ReadAlLo(2), -198.0f);
-    const auto sent = Sent();
-    ASSERT_EQ(sent.size(), 10u);
-    EXPECT_EQ(sent[0], QByteArray("\x00\x0B\x02L0100C1\x03\x00\x00", 13));
-    EXPECT_EQ(sent[1], sent[0]);
-    EXPECT_EQ(sent[2], QByteArray("\x00\x07#011\r\x00\x00", 9));
-    EXPECT_EQ(sent[4].mid(4, 2), "02"); // the second controller's address
+QString N(double value) {
+    return QString::number(value, 'g', 4);
 }
 
-TEST_F(DriverTest, AWrongLengthReplyIsRetriedOnce) {
-    Script({Controller("000101230"), Controller("0001012300"), Controller("0001012300")});
-    EXPECT_FLOAT_EQ(cn_.ReadPV(1), -12.3f);
-    EXPECT_EQ(Sent().size(), 3u);
-    Script({Controller("0001"), Controller("000101")}); // both attempts of the first read fail
-    EXPECT_EQ(MessageOf<ECN7600connection>([&] { cn_.ReadPV(1); }),
-              "Bad received response (Command: PV)!");
-    EXPECT_EQ(Sent().size(), 5u);
-}
-
-TEST_F(DriverTest, SilenceTimesOutAfterOneRetry) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(MessageOf<EADAM4017Connection>([&] { adam_.ReadPumpStatus(1); }),
-              "Command failure (time out  1000 ms)");
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 2000ms);
-    EXPECT_EQ(Sent().size(), 2u);
-    // A short frame is no reply either; the driver stays usable.
-    Script({{"\x02L0\x06"}, {"\x02L0\x06"}, Controller("000045xx"), Controller("000045xx")});
-    EXPECT_EQ(MessageOf<ECN7600connection>([&] { cn_.ReadPOV(1); }), "Bad received response !");
-    EXPECT_FLOAT_EQ(cn_.ReadPOV(1), 45.0f);
-}
-
-TEST_F(DriverTest, OversizedCommandsAreRefusedByTheDriverOrTheLink) {
+TEST_F(DriverTest, CallsSendTheirCommandsVoteAndReportWhatCallersSee) {
     struct Case {
-        int size;
-        bool module;
-        const char* message;
+        std::function<QString()> call; // the result as text, or the message raised
+        std::vector<TReply> replies;
+        QString expected;
+        QByteArray sent; // part of every command the box received
+        std::size_t sends;
     };
-    for (const Case& c : {Case{190, false, "Command to large !"},
-                          Case{104, false, "The size of the packet is to high !"},
-                          Case{196, true, "Command to large !"}}) {
-        const QByteArray command(c.size, '0');
-        EXPECT_EQ(c.module ? MessageOf<EADAM4017Connection>([&] { adam_.ExecuteCommand(command); })
-                           : MessageOf<ECN7600connection>([&] { cn_.ExecuteCommand(1, command); }),
-                  c.message)
-            << c.size;
+    const QByteArray pv1("\x00\x0B\x02L0100C1\x03\x00\x00", 13); // length, frame, filler
+    const QByteArray long103(103, '0'), long104(104, '0'), long190(190, '0'), long196(196, '0');
+    const auto cn = [](const QByteArray& text) {
+        return Replies(Controller(text), Controller(text));
+    };
+    const auto adam = [](const QByteArray& text) { return Replies(Module(text), Module(text)); };
+    const Case cases[] = {
+        {[&] { return N(cn_.ReadPV(1)); }, cn("00011805xx"), "-180.5", pv1, 2},
+        {[&] { return N(cn_.ReadSP1(2)); }, cn("FF025012"), "-25", "L020100", 2},
+        {[&] { return N(cn_.ReadPOV(1)); }, cn("000045xx"), "45", "L01011D", 2},
+        {[&] { return N(cn_.ReadAlLo(2)); }, cn("FF198000"), "-198", "L020104", 2},
+        // A reply of the wrong length, or too short for a frame, is retried once.
+        {[&] { return N(cn_.ReadPV(1)); },
+         Replies(Controller("000101230"), Controller("0001012300"), Controller("0001012300")),
+         "-12.3", "L0100", 3},
+        {[&] { return N(cn_.ReadPV(1)); }, Replies(Controller("0001"), Controller("000101")),
+         "Bad received response (Command: PV)!", "L0100", 2},
+        {[&] { return N(cn_.ReadPOV(1)); }, Replies(TReply{"\x02L0\x06"}, TReply{"\x02L0\x06"}),
+         "Bad received response !", "L01011D", 2},
+        {[&] { return N(adam_.ReadPumpStatus(1)); }, Replies(),
+         "Command failure (time out  1000 ms)", "#015\r", 2},
+        // Commands too long for the driver or for the link are refused before sending.
+        {[&] { return cn_.ExecuteCommand(1, long190); }, Replies(), "Command to large !", "", 0},
+        {[&] { return adam_.ExecuteCommand(long196); }, Replies(), "Command to large !", "", 0},
+        {[&] { return cn_.ExecuteCommand(1, long104); }, Replies(),
+         "The size of the packet is to high !", "", 0},
+        {[&] { return cn_.ExecuteCommand(1, long103); }, Replies(Controller("Y0000000")),
+         "Y0000000", long103, 1},
+        // Writes: one attempt each, no vote; the magnitude is limited, the sign written.
+        {[&] { return cn_.WriteSP1(1, 300.0f), QString(); }, Replies(Controller("Y0000000")), "",
+         "L010200273000", 1},
+        {[&] { return cn_.WriteAlLo(2, -5.0f), QString(); }, Replies(Controller("N0000712")),
+         "Error message:  code 07", "L0202040050FF", 1},
+        // The module: the channel per reading; the sign is not part of the voltage.
+        {[&] { return N(adam_.ReadPumpStatus(1)); }, adam("+02.500"), "1", "#015\r", 2},
+        {[&] { return N(adam_.ReadValveStatus(1)); }, adam("+02.499"), "0", "#016\r", 2},
+        {[&] { return N(adam_.ReadPumpStatus(1)); }, adam("-03.000"), "1", "#015\r", 2},
+        {[&] { return N(adam_.ReadLN2Level(1)); }, Replies(Module("+04.250"), Module("+04.260")),
+         "42.5", "#010\r", 2}, // within 2 %: no third read
+        {[&] { return N(adam_.ReadVacuum(1)); }, adam("+06.800"), "1.013", "#011\r", 2},
+        {[&] { return N(adam_.ReadValveStatus(1)); }, adam("+0?.500"),
+         "Bad received response (Command: RD VALVE STATUS, bad format->0?.500)!", "#016\r", 2},
+        // No read agrees with another, and the further read is no number either.
+        {[&] { return N(adam_.ReadLN2Level(1)); },
+         Replies(Module("+04.000"), Module("+04.0x0"), Module("+0.0.0"), Module("+0.0.0")),
+         "Bad received response (Command: RD LN2 Level, bad format->0.0.0)!", "#010\r", 4},
+    };
+    for (const Case& c : cases) {
+        {
+            std::lock_guard guard(lock_);
+            replies_.assign(c.replies.begin(), c.replies.end());
+            sent_.clear();
+        }
+        const auto start = std::chrono::steady_clock::now();
+        QString outcome;
+        try {
+            outcome = c.call();
+        } catch (const Exception& e) {
+            outcome = e.Message();
+        }
+        EXPECT_EQ(outcome, c.expected);
+        std::lock_guard guard(lock_);
+        EXPECT_EQ(sent_.size(), c.sends) << outcome.toStdString();
+        for (const QByteArray& command : sent_)
+            EXPECT_TRUE(command.contains(c.sent)) << command.toStdString();
+        const bool silence = c.replies.empty() && c.sends > 0; // two time-outs
+        EXPECT_TRUE(!silence || std::chrono::steady_clock::now() - start >= 2000ms);
     }
-    EXPECT_TRUE(Sent().empty());
-    Script({Controller("Y0000000")});
-    EXPECT_EQ(cn_.ExecuteCommand(1, QByteArray(103, '0')), "Y0000000");
-}
-
-TEST_F(DriverTest, WritesAreLimitedSignedAndRefusalsRaiseTheCode) {
-    Script({Controller("Y0000000"), Controller("N0000712")});
-    cn_.WriteSP1(1, 300.0f);
-    EXPECT_EQ(MessageOf<ECN7600connection>([&] { cn_.WriteAlLo(2, -5.0f); }),
-              "Error message:  code 07");
-    const auto sent = Sent();
-    ASSERT_EQ(sent.size(), 2u); // one attempt each, no vote
-    EXPECT_EQ(sent[0].mid(4, 12), "010200273000");
-    EXPECT_EQ(sent[1].mid(4, 12), "0202040050FF");
-}
-
-TEST_F(DriverTest, ModuleReadsConvertTheUnsignedVoltage) {
-    Script({Module("+02.500"), Module("+02.500"), Module("+02.499"), Module("+02.499"),
-            Module("-03.000"), Module("-03.000"), Module("+04.250"), Module("+04.260"),
-            Module("+10.500"), Module("+10.500"), Module("+06.800"), Module("+06.800"),
-            Module("+00.400"), Module("+00.400")});
-    EXPECT_TRUE(adam_.ReadPumpStatus(1));
-    EXPECT_FALSE(adam_.ReadValveStatus(1));
-    EXPECT_TRUE(adam_.ReadPumpStatus(1)); // the sign is not part of the reading
-    EXPECT_FLOAT_EQ(adam_.ReadLN2Level(1), 42.5f); // within 2 %: no third read
-    EXPECT_FLOAT_EQ(adam_.ReadLN2Level(1), 100.0f);
-    EXPECT_NEAR(adam_.ReadVacuum(1), 1.013f, 0.002f);
-    EXPECT_FLOAT_EQ(adam_.ReadVacuum(1), -1.0f);
-    const auto sent = Sent();
-    ASSERT_EQ(sent.size(), 14u);
-    EXPECT_EQ(sent[0].mid(2, 4), "#015");
-    EXPECT_EQ(sent[2].mid(2, 4), "#016");
-    EXPECT_EQ(sent[6].mid(2, 4), "#010");
-}
-
-TEST_F(DriverTest, BadModuleTextsNameTheCommandAndTheText) {
-    Script({Module("+0?.500"), Module("+0?.500")});
     adam_.Detach();
-    EXPECT_EQ(MessageOf<EADAM4017Connection>([&] { adam_.ReadValveStatus(1); }),
+    EXPECT_EQ(test::MessageOf<EADAM4017Connection>([&] { adam_.ReadValveStatus(1); }),
               "Connection not initialised !");
-    adam_.Attach(&link_);
-    EXPECT_EQ(MessageOf<EADAM4017Connection>([&] { adam_.ReadValveStatus(1); }),
-              "Bad received response (Command: RD VALVE STATUS, bad format->0?.500)!");
-    // No read agrees with another, and the further read is no number either.
-    Script({Module("+04.000"), Module("+04.0x0"), Module("+0.0.0"), Module("+0.0.0")});
-    EXPECT_EQ(MessageOf<EADAM4017Connection>([&] { adam_.ReadLN2Level(1); }),
-              "Bad received response (Command: RD LN2 Level, bad format->0.0.0)!");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -17,11 +18,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QString>
 
-#include "common/SyncEvents.h"
 #include "devices/EthernetDispatcher.h"
 #include "devices/LinkProtocol.h"
 #include "tests/TestSupport.h"
@@ -81,16 +82,20 @@ private:
     int Socket_ = -1;
 };
 
+// Records without allocating (up to 64 KiB), so that the delivering thread allocates nothing.
 class TStreamRecorder : public TSocketReceiveEvent {
 public:
+    TStreamRecorder() { Bytes_.reserve(65536); }
     void OnReceive(const void*, const std::uint8_t* Buffer, int NbByteReceived) override {
         std::lock_guard lock(Mutex_);
         Bytes_.append(reinterpret_cast<const char*>(Buffer), std::size_t(NbByteReceived));
+        Thread = std::this_thread::get_id();
         Changed_.notify_all();
     }
+    std::atomic<std::thread::id> Thread; // of the last delivery
     // The stream once it holds at least Count bytes, or what it holds at the time-out.
     std::string WaitFor(std::size_t Count,
-                        std::chrono::milliseconds Timeout = std::chrono::seconds(5)) {
+                        std::chrono::milliseconds Timeout = std::chrono::seconds(10)) {
         std::unique_lock lock(Mutex_);
         Changed_.wait_for(lock, Timeout, [&] { return Bytes_.size() >= Count; });
         return Bytes_;
@@ -122,17 +127,13 @@ inline TBytes BoxData(std::uint8_t Sequence, const std::string& Payload) {
     if (!::velk::test::CanBindPort192())                                                           \
     GTEST_SKIP() << "UDP port 192 cannot be bound here: run inside scripts/netns.sh"
 
+// A link to the scripted box, with the test playing the box.
 class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         VELK_NEEDS_PORT_192();
         Peer = std::make_unique<TScriptedPeer>();
         Link = std::make_unique<TEthernetLinkShared>();
-        Link->SetOnLinkError([this](const void* Sender, const QString& Message) {
-            std::lock_guard lock(ErrorMutex);
-            Error = {Sender, Message.toStdString()};
-            ErrorEvent.Set();
-        });
         OpenLink(*Link, &Stream);
     }
 
@@ -152,8 +153,7 @@ protected:
     }
     void Reset() {
         auto done = std::async(std::launch::async, [this] { Link->ResetLink(); });
-        const TBytes request = AckNextRequest();
-        EXPECT_TRUE(request.size() == 2 && request[1] == link::FrameReset);
+        EXPECT_EQ(AckNextRequest().at(1), link::FrameReset);
         done.get();
     }
     // Sends box data and expects the link to acknowledge it.
@@ -165,17 +165,10 @@ protected:
         EXPECT_EQ(Peer->Receive(), (TBytes{Sequence, link::FrameBoxData}))
             << "no acknowledgement of frame " << int(Sequence);
     }
-    std::pair<const void*, std::string> LastError() {
-        std::lock_guard lock(ErrorMutex);
-        return Error;
-    }
 
     std::unique_ptr<TScriptedPeer> Peer;
     TStreamRecorder Stream;
     std::unique_ptr<TEthernetLinkShared> Link;
-    std::mutex ErrorMutex;
-    ManualResetEvent ErrorEvent;
-    std::pair<const void*, std::string> Error;
 };
 
 } // namespace velk::test

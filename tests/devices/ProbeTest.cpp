@@ -1,17 +1,11 @@
 // velk-probe against velk-boxsim: one acquisition printed as the main window shows it, group
 // failures, transport faults, writes, and the exit statuses scripts rely on.
 
-#include <memory>
-#include <string>
-#include <vector>
-
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
-#include <gtest/gtest.h>
 
-#include "devices/EthernetDispatcher.h"
-#include "tests/TestSupport.h"
+#include "tests/devices/LinkFixture.h"
 #include "tools/boxsim/BoxSimLauncher.h"
 #include "tools/boxsim/HeldValues.h"
 
@@ -55,21 +49,14 @@ ProbeResult RunProbe(const QStringList& args) {
 
 // What the main window shows for the held values; the vacuum as the module's three decimals
 // of volts give it back.
-const QStringList kHeldLines = {
-    "Temp1\t-180.5",  "SetPoint1\t-180",    "Temp2\t-191.2",      "SetPoint2\t-190",
-    "AlarmLow\t-198", "Power\t37",          "Vacuum\t9.99E-6",    "PumpStatus\tRunning",
-    "ValveStatus\tClosed", "LN2Level\t42.5"};
+const QStringList kHeldLines = {"Temp1\t-180.5",   "SetPoint1\t-180",     "Temp2\t-191.2",
+                                "SetPoint2\t-190", "AlarmLow\t-198",      "Power\t37",
+                                "Vacuum\t9.99E-6", "PumpStatus\tRunning", "ValveStatus\tClosed",
+                                "LN2Level\t42.5"};
 const QString kTimeOut = "error\tCommand failure (time out  1000 ms)";
 
-class ProbeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!velk::test::CanBindPort192())
-            GTEST_SKIP() << "needs UDP port 192 (run inside scripts/netns.sh)";
-    }
-};
-
-TEST_F(ProbeTest, PrintsTheReadingsAndStopsOnlyTheFailingGroup) {
+TEST(ProbeTest, PrintsTheReadingsAndStopsOnlyTheFailingGroup) {
+    VELK_NEEDS_PORT_192();
     struct Case {
         std::vector<std::string> box;
         QStringList lines;
@@ -78,8 +65,9 @@ TEST_F(ProbeTest, PrintsTheReadingsAndStopsOnlyTheFailingGroup) {
         {{}, kHeldLines, 0},
         {{"--loss", "0.2", "--duplicate", "0.2", "--reorder", "0.2"}, kHeldLines, 0},
         {{"--silent", "module"}, kHeldLines.mid(0, 6) + QStringList{kTimeOut}, 1},
-        {{"--silent", "controller2"}, kHeldLines.mid(0, 2) + QStringList{kTimeOut} +
-                                          kHeldLines.mid(6), 1},
+        {{"--silent", "controller2"},
+         kHeldLines.mid(0, 2) + QStringList{kTimeOut} + kHeldLines.mid(6),
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.box));
@@ -90,23 +78,22 @@ TEST_F(ProbeTest, PrintsTheReadingsAndStopsOnlyTheFailingGroup) {
     }
 }
 
-TEST_F(ProbeTest, WritesReachTheControllersOrReportTheirRefusal) {
-    {
-        const auto box = StartBox({}, false);
-        const ProbeResult result =
-            RunProbe({"--set-point", "2", "-185.5", "--alarm-low", "-200.3"});
-        EXPECT_TRUE(result.lines.contains("SetPoint2\t-185.5"))
-            << result.lines.join('|').toStdString();
-        EXPECT_TRUE(result.lines.contains("AlarmLow\t-200.3"));
-        EXPECT_EQ(result.exitCode, 0);
-    }
-    const auto box = StartBox({"--refuse-writes", "7"});
-    const ProbeResult result = RunProbe({"--alarm-low", "-200"});
+TEST(ProbeTest, WritesReachTheControllersOrReportTheirRefusal) {
+    VELK_NEEDS_PORT_192();
+    auto box = StartBox({}, false);
+    ProbeResult result = RunProbe({"--set-point", "2", "-185.5", "--alarm-low", "-200.3"});
+    EXPECT_TRUE(result.lines.contains("SetPoint2\t-185.5")) << result.lines.join('|').toStdString();
+    EXPECT_TRUE(result.lines.contains("AlarmLow\t-200.3"));
+    EXPECT_EQ(result.exitCode, 0);
+    box.reset();
+    box = StartBox({"--refuse-writes", "7"});
+    result = RunProbe({"--alarm-low", "-200"});
     EXPECT_EQ(result.lines, QStringList{"error\tError message:  code 07"} + kHeldLines);
     EXPECT_EQ(result.exitCode, 1);
 }
 
-TEST_F(ProbeTest, UsageAndLinkErrorsExitWithTwo) {
+TEST(ProbeTest, UsageAndLinkErrorsExitWithTwo) {
+    VELK_NEEDS_PORT_192();
     for (const QStringList& args :
          {QStringList{"300.1.2.3"}, QStringList{"--bogus"}, QStringList{"--alarm-low", "-1,5"},
           QStringList{"--set-point", "3", "10"}, QStringList{"127.0.0.2", "127.0.0.3"}}) {

@@ -18,7 +18,9 @@ namespace {
 
 TEST(RequestFrames, ChecksumCoversAddressAndCommandModulo256) {
     const QByteArray request = cn7600::BuildRequest(2, "0204005000");
-    EXPECT_EQ(request, QByteArray("\x00\x13\x02L020204005000" "4D\x03\x00\x00", 21));
+    EXPECT_EQ(request, QByteArray("\x00\x13\x02L020204005000"
+                                  "4D\x03\x00\x00",
+                                  21));
     EXPECT_EQ(adam4017::CommandText(0x1A, 6), "#1A6");
 }
 
@@ -37,24 +39,19 @@ TEST(WriteCommands, LimitTheMagnitudeAndWriteTheSign) {
     EXPECT_NO_THROW(cn7600::CheckWriteReply("Y0000000"));
 }
 
-TEST(ControllerDecoding, SignsAndTenths) {
-    // The negative signs and 45 are decoded through the driver in the driver tests.
-    EXPECT_FLOAT_EQ(cn7600::DecodePV("xxx30123yy"), -12.3f); // only the lowest bit counts
-    EXPECT_FLOAT_EQ(cn7600::DecodePV("xxx01805yy"), 180.5f);
+TEST(ControllerDecoding, SignsTenthsAndGarbageNamingTheCommand) {
+    EXPECT_FLOAT_EQ(cn7600::DecodePV("xxx30123yy"), -12.3f); // an odd sign digit: negative
+    EXPECT_FLOAT_EQ(cn7600::DecodePV("xxx21805yy"), 180.5f);
     EXPECT_FLOAT_EQ(cn7600::DecodeSetPoint(cn7600::kReadSP1, "00025012"), 25.0f);
     EXPECT_FLOAT_EQ(cn7600::DecodeSetPoint(cn7600::kReadAlLo, "0F180000"), -180.0f);
-}
-
-TEST(ControllerDecoding, GarbageNamesTheCommand) {
-    const auto message = [](auto decode) { return MessageOf<ECN7600connection>(decode); };
-    EXPECT_EQ(message([] { cn7600::DecodePV("xxxA0123yy"); }),
-              "Bad received response (Command: PV, bad format)!");
-    EXPECT_EQ(message([] { cn7600::DecodeSetPoint(cn7600::kReadSP1, "00zz5012"); }),
-              "Bad received response (Command: RD SP1, bad format)!");
-    EXPECT_EQ(message([] { cn7600::DecodeSetPoint(cn7600::kReadAlLo, "00 ..012"); }),
-              "Bad received response (Command: RD AlLo, bad format)!");
-    EXPECT_EQ(message([] { cn7600::DecodePOV("xxx0x5yy"); }),
-              "Bad received response (Command: RD POV, bad format)!");
+    const auto bad = [](auto decode) { return MessageOf<ECN7600connection>(decode); };
+    const QString format = "Bad received response (Command: %1, bad format)!";
+    EXPECT_EQ(bad([] { cn7600::DecodePV("xxxA0123yy"); }), format.arg("PV"));
+    EXPECT_EQ(bad([] { cn7600::DecodeSetPoint(cn7600::kReadSP1, "00zz5012"); }),
+              format.arg("RD SP1"));
+    EXPECT_EQ(bad([] { cn7600::DecodeSetPoint(cn7600::kReadAlLo, "00 ..012"); }),
+              format.arg("RD AlLo"));
+    EXPECT_EQ(bad([] { cn7600::DecodePOV("xxx0x5yy"); }), format.arg("RD POV"));
 }
 
 TEST(ModuleConversions, VacuumLawLevelLimitsAndStatusThreshold) {
@@ -71,9 +68,7 @@ TEST(ModuleConversions, VacuumLawLevelLimitsAndStatusThreshold) {
     EXPECT_FLOAT_EQ(adam4017::LevelFromVolts(0.0), 0.0f);
     EXPECT_TRUE(adam4017::StatusFromVolts(2.500));
     EXPECT_FALSE(adam4017::StatusFromVolts(2.499));
-}
-
-TEST(ModuleConversions, NumbersAreReadWithAPointWhateverTheSeparator) {
+    // Numbers are read with a point whatever separator the program shows.
     const QChar saved = DecimalSeparator();
     SetDecimalSeparator(QChar(','));
     EXPECT_EQ(adam4017::Volts("05.123"), 5.123);
@@ -81,34 +76,37 @@ TEST(ModuleConversions, NumbersAreReadWithAPointWhateverTheSeparator) {
     SetDecimalSeparator(saved);
 }
 
-// Hands every frame the assembler completes on as one text.
-struct FrameSink : TSocketReceiveEvent {
-    QByteArrayList frames;
-    void OnReceive(const void*, const std::uint8_t* b, int n) override {
-        frames.append(QByteArray(reinterpret_cast<const char*>(b), n));
-    }
-    void Feed(TFrameAssembler& a, const QByteArray& bytes) {
-        a.OnReceive(nullptr, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                    static_cast<int>(bytes.size()));
-    }
-};
-
-TEST(FrameAssembler, FramesSplitAcrossPiecesAndRepeatedStarts) {
-    FrameSink sink;
-    TFrameAssembler a(cn7600::kSTX, cn7600::kACK, &sink);
-    for (const char* piece : {"\x02" "ab", "c\x06", "\x02xy\x02" "def\x06", "\x02\x06"})
-        sink.Feed(a, piece); // a new start restarts collection; an empty frame is not handed on
-    EXPECT_EQ(sink.frames, (QByteArrayList{"abc", "def"}));
+// Each piece is fed in turn; every frame the assembler completes is handed on as one text.
+QByteArrayList Frames(std::uint8_t start, std::uint8_t end, const QByteArrayList& pieces) {
+    struct Sink : TSocketReceiveEvent {
+        QByteArrayList frames;
+        void OnReceive(const void*, const std::uint8_t* b, int n) override {
+            frames.append(QByteArray(reinterpret_cast<const char*>(b), n));
+        }
+    } sink;
+    TFrameAssembler a(start, end, &sink);
+    for (const QByteArray& p : pieces)
+        a.OnReceive(nullptr, reinterpret_cast<const std::uint8_t*>(p.constData()), int(p.size()));
+    return sink.frames;
 }
 
-TEST(FrameAssembler, OverlongFrameIsDroppedAndTheNextAccepted) {
+TEST(FrameAssembler, SplitFramesRestartsAndOverlongFramesDropped) {
+    // A new start restarts collection; an empty frame is not handed on.
+    EXPECT_EQ(Frames(cn7600::kSTX, cn7600::kACK,
+                     {"\x02"
+                      "ab",
+                      "c\x06",
+                      "\x02xy\x02"
+                      "def\x06",
+                      "\x02\x06"}),
+              (QByteArrayList{"abc", "def"}));
     for (int extra : {0, 1, 50}) {
-        FrameSink sink;
-        TFrameAssembler a('>', 0x0D, &sink);
-        sink.Feed(a, ">" + QByteArray(200, '7') + QByteArray(extra, '8') + "\r");
-        sink.Feed(a, ">+05.000\r");
         const QByteArrayList expected{QByteArray(200, '7'), "+05.000"};
-        EXPECT_EQ(sink.frames, extra == 0 ? expected : expected.mid(1)) << extra;
+        EXPECT_EQ(
+            Frames('>', 0x0D,
+                   {">" + QByteArray(200, '7') + QByteArray(extra, '8') + "\r", ">+05.000\r"}),
+            extra == 0 ? expected : expected.mid(1))
+            << extra;
     }
 }
 
@@ -126,51 +124,44 @@ struct ScriptedReads {
     }
 };
 
-struct VoteCase {
-    std::deque<QString> script;
-    std::optional<QString> result; // none: the reads disagree
-    int calls;
-};
-
-TEST(Votes, ExactVoteOutcomes) {
-    for (VoteCase& c : std::vector<VoteCase>{
-             {{"A", "A"}, "A", 2},
-             {{"A", "B", "A"}, "A", 3},
-             {{"A", "B", "B"}, "B", 3},
-             {{"A", "B", "C"}, std::nullopt, 3}, // three different reads: none confirmed
-             {{"", "A", "A"}, "A", 3},           // a failed attempt is retried once
-             {{"A", "", "B", "B"}, "B", 4}}) {
-        ScriptedReads reads{c.script};
-        EXPECT_EQ(ExactVote(std::ref(reads)), c.result);
-        EXPECT_EQ(reads.calls, c.calls);
-    }
-    ScriptedReads twice{{"", ""}};
-    EXPECT_THROW(ExactVote(std::ref(twice)), Exception);
-}
-
-TEST(Votes, RelativeVoteOutcomes) {
-    auto value = [](const QString& t) {
+TEST(Votes, OnlyConfirmedReadsWin) {
+    const auto value = [](const QString& t) {
         const auto v = adam4017::Volts(t);
         if (!v) throw Exception(std::string("no number"));
         return *v;
     };
-    for (VoteCase& c : std::vector<VoteCase>{
-             {{"05.000", "05.050"}, "05.000", 2},           // under 2 %: no third read
-             {{"05.000", "05.200", "05.010"}, "05.000", 3}, // third agrees with the first
-             {{"05.000", "05.200", "05.200"}, "05.200", 3}, // third agrees with the second
-             {{"00.000", "00.000"}, "00.000", 2},           // equal values agree, zero too
-             {{"05.000", "garbl", "05.100"}, "05.000", 3},
+    struct Case {
+        bool relative;
+        std::deque<QString> script;
+        std::optional<QString> result; // none: the reads disagree
+        int calls;
+    };
+    for (const Case& c : std::vector<Case>{
+             {false, {"A", "A"}, "A", 2},
+             {false, {"A", "B", "A"}, "A", 3},
+             {false, {"A", "B", "B"}, "B", 3},
+             {false, {"A", "B", "C"}, std::nullopt, 3}, // three different reads: none confirmed
+             {false, {"", "A", "A"}, "A", 3},           // a failed attempt is retried once
+             {false, {"A", "", "B", "B"}, "B", 4},
+             {true, {"05.000", "05.050"}, "05.000", 2},           // under 2 %: no third read
+             {true, {"05.000", "05.200", "05.010"}, "05.000", 3}, // third agrees with the first
+             {true, {"05.000", "05.200", "05.200"}, "05.200", 3}, // third agrees with the second
+             {true, {"00.000", "00.000"}, "00.000", 2},           // equal values agree, zero too
+             {true, {"05.000", "garbl", "05.100"}, "05.000", 3},
              // None agree: a further read is taken only when it agrees with an earlier one,
              // or to report its bad format.
-             {{"05.000", "06.000", "07.000", "06.050"}, "06.050", 4},
-             {{"05.000", "05.500", "", "", "04.990"}, "04.990", 5},
-             {{"05.000", "garbl", "garbl", "x"}, "x", 4},
-             {{"05.000", "06.000", "07.000", "08.000"}, std::nullopt, 4},
-             {{"05.000", "05.500", "", "", "04.000"}, std::nullopt, 5}}) {
+             {true, {"05.000", "06.000", "07.000", "06.050"}, "06.050", 4},
+             {true, {"05.000", "05.500", "", "", "04.990"}, "04.990", 5},
+             {true, {"05.000", "garbl", "garbl", "x"}, "x", 4},
+             {true, {"05.000", "06.000", "07.000", "08.000"}, std::nullopt, 4},
+             {true, {"05.000", "05.500", "", "", "04.000"}, std::nullopt, 5}}) {
         ScriptedReads reads{c.script};
-        EXPECT_EQ(RelativeVote(std::ref(reads), value), c.result);
+        EXPECT_EQ(c.relative ? RelativeVote(std::ref(reads), value) : ExactVote(std::ref(reads)),
+                  c.result);
         EXPECT_EQ(reads.calls, c.calls);
     }
+    ScriptedReads twice{{"", ""}};
+    EXPECT_THROW(ExactVote(std::ref(twice)), Exception);
 }
 
 } // namespace

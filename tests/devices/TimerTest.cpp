@@ -35,9 +35,8 @@ struct TickCounter {
     }
     bool WaitFor(int ticks) {
         target = ticks;
-        if (count.load() < ticks) reached.Reset();
-        if (count.load() >= ticks) return true;
-        return reached.Wait(kGenerous);
+        reached.Reset(); // a tick before this reset is seen by the count
+        return count.load() >= ticks || reached.Wait(kGenerous);
     }
     // True when no tick comes while fifteen 10 ms periods pass.
     bool StaysQuiet() {
@@ -45,43 +44,53 @@ struct TickCounter {
         std::this_thread::sleep_for(150ms);
         return count.load() == before;
     }
-    void Start(THiResTimer& timer) {
-        timer.SetInterval(10);
-        timer.SetOnTimer([this](THiResTimer*) { Tick(); });
-        timer.SetEnabled(true);
-    }
 };
 
-TEST(HiResTimer, StartsOnlyOnceEnabledWithAHandler) {
+// Runs the main thread's calls until `done` is set (bounded, so a fault fails instead of hangs).
+bool ServeCallsUntil(velk::ManualResetEvent& done) {
+    const auto deadline = Clock::now() + kGenerous;
+    while (!done.IsSet() && Clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done.IsSet();
+}
+
+TEST(HiResTimer, RunsWhileEnabledWithAHandlerAndAPositiveIntervalUntilItStopsItself) {
+    // Declared before the timer: its destructor waits for the last handler, which still
+    // touches them after stopping its own timer.
     TickCounter counter;
+    velk::ManualResetEvent stopped;
     THiResTimer timer;
     timer.SetInterval(10);
     timer.SetEnabled(true); // no handler: nothing starts
-    timer.SetOnTimer([&](THiResTimer*) { counter.Tick(); });
+    timer.SetOnTimer([&](THiResTimer*) {
+        counter.Tick();
+        throw std::runtime_error("tick failed"); // a failing tick does not end the timer
+    });
     EXPECT_TRUE(counter.StaysQuiet()) << "assigning the handler started the timer";
     timer.SetEnabled(false);
     timer.SetEnabled(true);
-    EXPECT_TRUE(counter.WaitFor(1));
-}
-
-TEST(HiResTimer, IntervalZeroOrNoHandlerStopsTheTicks) {
-    for (const bool unassign : {false, true}) {
-        SCOPED_TRACE(unassign ? "OnTimer unassigned" : "Interval 0");
-        TickCounter counter;
-        THiResTimer timer;
-        counter.Start(timer);
-        ASSERT_TRUE(counter.WaitFor(1));
-        if (unassign)
-            timer.SetOnTimer(nullptr); // returns once any running tick has ended
-        else
-            timer.SetInterval(0);
-        EXPECT_TRUE(counter.StaysQuiet());
-        EXPECT_EQ(timer.Enabled(), !unassign);
-        if (!unassign) { // a positive interval starts it again
-            timer.SetInterval(10);
-            EXPECT_TRUE(counter.WaitFor(counter.count.load() + 2));
-        }
-    }
+    EXPECT_TRUE(counter.WaitFor(3));
+    timer.SetInterval(0);
+    EXPECT_TRUE(counter.StaysQuiet());
+    EXPECT_TRUE(timer.Enabled());
+    timer.SetInterval(10); // a positive interval starts it again
+    EXPECT_TRUE(counter.WaitFor(counter.count.load() + 2));
+    timer.SetOnTimer(nullptr); // returns once any running tick has ended
+    EXPECT_TRUE(counter.StaysQuiet());
+    EXPECT_FALSE(timer.Enabled());
+    timer.SetOnTimer([&](THiResTimer* sender) {
+        counter.Tick();
+        sender->SetEnabled(false); // would wait for itself if it did not know better
+        stopped.Set();
+    });
+    const int before = counter.count.load();
+    timer.SetEnabled(true);
+    ASSERT_TRUE(stopped.Wait(kGenerous));
+    EXPECT_FALSE(timer.Enabled());
+    EXPECT_TRUE(counter.StaysQuiet());
+    EXPECT_EQ(counter.count.load(), before + 1);
+    timer.SetEnabled(true); // and it can be started again
+    EXPECT_TRUE(counter.WaitFor(before + 2));
 }
 
 TEST(HiResTimer, PeriodsMissedDuringALongTickCollapseIntoOne) {
@@ -107,81 +116,34 @@ TEST(HiResTimer, PeriodsMissedDuringALongTickCollapseIntoOne) {
     EXPECT_LE(soon, 2);
 }
 
-TEST(HiResTimer, AnExceptionInTheHandlerDoesNotStopTheTicks) {
-    TickCounter counter;
-    THiResTimer timer;
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](THiResTimer*) {
-        counter.Tick();
-        throw std::runtime_error("tick failed");
-    });
-    timer.SetEnabled(true);
-    EXPECT_TRUE(counter.WaitFor(3));
-}
-
-TEST(HiResTimer, DisablingFromInsideTheHandlerReturnsAtOnceAndEndsTheTicks) {
-    // Declared before the timer: its destructor waits for the last handler, which still
-    // touches them after stopping its own timer.
-    TickCounter counter;
-    velk::ManualResetEvent stopped;
-    THiResTimer timer;
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](THiResTimer* sender) {
-        counter.Tick();
-        sender->SetEnabled(false); // would wait for itself if it did not know better
-        stopped.Set();
-    });
-    timer.SetEnabled(true);
-    ASSERT_TRUE(stopped.Wait(kGenerous));
-    EXPECT_FALSE(timer.Enabled());
-    EXPECT_TRUE(counter.StaysQuiet());
-    EXPECT_EQ(counter.count.load(), 1);
-    timer.SetEnabled(true); // and it can be started again
-    EXPECT_TRUE(counter.WaitFor(2));
-}
-
-TEST(HiResTimer, DestroyingWaitsForAHandlerThatStoppedItsOwnTimer) {
-    velk::ManualResetEvent inHandler;
-    std::atomic<bool> finished{false};
-    {
-        THiResTimer timer;
-        timer.SetInterval(10);
-        timer.SetOnTimer([&](THiResTimer* sender) {
-            sender->SetEnabled(false);
-            inHandler.Set();
-            // Runs only while the main thread serves calls: here, inside the destructor's wait.
-            velk::CallInMainThread(0, [](std::int32_t) {});
-            finished = true;
+// The main thread stops the timer, or destroys it after the handler stopped it, while the
+// handler waits for a call into the main thread (as the acquisition's display update does):
+// the stop's wait runs that call, and returns only once the handler has ended.
+TEST(HiResTimer, MainThreadStopOrDestroyWaitsForTheTickServingItsCalls) {
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "destroy after the handler stopped it" : "stop");
+        velk::ManualResetEvent inTick, tickEnded;
+        std::atomic<bool> callRan{false};
+        auto timer = std::make_unique<THiResTimer>();
+        timer->SetInterval(10);
+        timer->SetOnTimer([&](THiResTimer* sender) {
+            if (callRan) return;
+            if (destroy) sender->SetEnabled(false);
+            inTick.Set();
+            velk::CallInMainThread(0, [&](std::int32_t) { callRan = true; });
+            tickEnded.Set();
         });
-        timer.SetEnabled(true);
-        ASSERT_TRUE(inHandler.Wait(kGenerous));
+        timer->SetEnabled(true);
+        ASSERT_TRUE(inTick.Wait(kGenerous));
+        if (destroy)
+            timer.reset();
+        else
+            timer->SetEnabled(false); // the main thread is not in its event loop
+        EXPECT_TRUE(callRan);
+        EXPECT_TRUE(tickEnded.IsSet());
+        ServeCallsUntil(tickEnded); // lets a faulty run's handler end before the next case
     }
-    EXPECT_TRUE(finished.load());
-    const auto deadline = Clock::now() + kGenerous; // let a faulty run's handler end
-    while (!finished.load() && Clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
-
-TEST(HiResTimer, MainThreadStopKeepsServingTheTicksCallsIntoIt) {
-    THiResTimer timer;
-    velk::ManualResetEvent inTick;
-    std::atomic<bool> callRan{false}, tickEnded{false};
-    timer.SetInterval(10);
-    timer.SetOnTimer([&](THiResTimer*) {
-        if (callRan) return;
-        inTick.Set();
-        // The tick ends with a blocking call into the main thread, as the acquisition does.
-        velk::CallInMainThread(0, [&](std::int32_t) { callRan = true; });
-        tickEnded = true;
-    });
-    timer.SetEnabled(true);
-    ASSERT_TRUE(inTick.Wait(kGenerous));
-    timer.SetEnabled(false); // the main thread is not in its event loop: only the stop serves it
-    EXPECT_TRUE(callRan);
-    EXPECT_TRUE(tickEnded);
-}
-
-} // namespace
 
 // The main thread, inside a call that a tick is blocked on (an alarm mail pumping events),
 // stops, restarts or (from inside a stop's own wait) destroys the timer. Waiting for that tick
@@ -217,13 +179,8 @@ TEST(HiResTimer, MainThreadInsideATicksCallNeitherWaitsForItNorOverlapsTicks) {
         timer->SetEnabled(true);
         ASSERT_TRUE(inFirstTick.Wait(kGenerous));
         if (act == Act::DestroyUnderStop) timer->SetEnabled(false); // its wait runs the call
-        const auto deadline = Clock::now() + kGenerous;
-        while (!firstEnded.IsSet() && Clock::now() < deadline)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        ASSERT_TRUE(firstEnded.IsSet());
-        if (act == Act::Restart) {
-            EXPECT_TRUE(later.Wait(kGenerous));
-        }
+        ASSERT_TRUE(ServeCallsUntil(firstEnded));
+        EXPECT_TRUE(act != Act::Restart || later.Wait(kGenerous));
         if (act == Act::Stop) {
             std::this_thread::sleep_for(150ms);
             EXPECT_EQ(ticks.load(), 1);
@@ -232,3 +189,5 @@ TEST(HiResTimer, MainThreadInsideATicksCallNeitherWaitsForItNorOverlapsTicks) {
         EXPECT_FALSE(overlapped.load());
     }
 }
+
+} // namespace
