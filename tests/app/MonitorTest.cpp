@@ -284,6 +284,18 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     EXPECT_EQ(LogLinesStarting("Unable"), 0);
 }
 
+TEST_F(Monitor, WithoutAMailServerEachAlarmLogsItsFailureFirstAndTheNextOneTriesAgain) {
+    Start("alarmtemp1=1\nalarmtempmax1=-1.9E2\nalarmtemp2=1\nalarmtempmax2=-2E2\n", {},
+          "127.0.0.26");
+    ASSERT_TRUE(Eventually([&] { return Log().size() >= 7; }));
+    const QStringList log = Log();
+    EXPECT_EQ(log[1], "Unable to send an Email:Connection Failed");
+    EXPECT_TRUE(log[2].startsWith("Alarm at "));
+    EXPECT_EQ(log[3], "Alarm on cold plate temperature  (-180.5°C)");
+    EXPECT_EQ(log[4], "Unable to send an Email:Connection Failed");
+    EXPECT_EQ(log[6], "Alarm on Nitrogen output temperature  (-191.2°C)");
+}
+
 TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
     test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT), QStringLiteral("127.0.0.28"), 25);
     ASSERT_EQ(sink.Port(), 25);
