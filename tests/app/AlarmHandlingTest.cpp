@@ -84,13 +84,22 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
     SetDecimalSeparator(QChar('.'));
     const double no = -300.0; // no temperature
     const float out = 3e-4f, in = 5e-5f;
-    const auto ok = TGroupAnswer::Answered, failed = TGroupAnswer::Failed;
+    const auto ok = TGroupAnswer::Answered, failed = TGroupAnswer::Failed,
+               none = TGroupAnswer::None;
     const struct {
         const char* name;
         std::function<void(TAlarmHandlingParameters&)> handling;
         std::vector<TStep> steps;
         std::vector<const char*> changes; // "<t>:<+ start, - end, R reminder><message>"
     } cases[] = {
+        {"limits reached exactly start, the cold plate before the vacuum; no value changes nothing",
+         [](auto&) {},
+         {{0, -175, -1}, {20, -180, -1}, {30, -200, out}, {40, no, -1}, {50, -200, in, none, true}},
+         {"0:+Alarm on cold plate temperature  (-175°C)",
+          "20:-Alarm stopped on cold plate temperature  (-180°C)",
+          "30:+Alarm on cold plate temperature  (-200°C)", "30:+Alarm on vacuum  (0.0003mb)",
+          "50:-Alarm stopped on cold plate temperature  (-200°C)",
+          "50:-Alarm stopped on vacuum (5E-5mb)"}},
         {"a vacuum out for less than the delay mails nothing, for longer once",
          [](auto& h) { h.Vacuum.Delay = 30; },
          {{0, no, out}, {20, no, out}, {25, no, in}, {40, no, out}, {60, no, out}, {70, no, out}},
@@ -117,7 +126,7 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
          {"0:+Alarm on vacuum  (0.0002mb)", "20:-Alarm stopped on vacuum (4E-5mb)"}},
         {"disabling a raised alarm ends it at once despite the deadband",
          [](auto& h) { h.Temp[1].Deadband = 50; },
-         {{0, -170, -1}, {10, -180, -1}, {20, -180, -1, TGroupAnswer::None, true}},
+         {{0, -170, -1}, {10, -180, -1}, {20, -180, -1, none, true}},
          {"0:+Alarm on cold plate temperature  (-170°C)",
           "20:-Alarm stopped on cold plate temperature  (-180°C)"}},
         {"three reminders at the interval, then none; a new alarm has its own",
@@ -218,13 +227,16 @@ TEST(AlarmHandling, TheHeartbeatFileIsInTheRuntimeFolderAndAFaultIsReportedOnce)
     EXPECT_TRUE(QFile::exists(dir.filePath("new/velk-monitor.alive")));
 }
 
-TEST(AlarmHandling, ATestMailHasAClientOfItsOwnBesideAnAlarmMailInProgress) {
+// A notification made while a mail waits follows it; a test mail has a client of its own.
+TEST(AlarmHandling,
+     NotificationsAndTestMailsMadeDuringAnAlarmMailWaitTakeTheirTurnOrTheirOwnClient) {
     test::ScriptedServer testServer({});
     std::optional<QString> testFailure = QStringLiteral("not tried");
     QStringList lines;
     TAlarmNotifier notifier([&](const QString& l) { lines << l; });
-    // Says nothing: the alarm mail waits, and the test mail is sent meanwhile.
+    // Says nothing: the alarm mail waits, and the rest is done meanwhile.
     test::ScriptedServer silent({{"<greeting>", ""}}, QHostAddress::LocalHost, 0, [&] {
+        notifier.Notify(false, QStringLiteral("second"), {false, {}, {}});
         testFailure = SendTestMail({false, QStringLiteral("127.0.0.1"), QStringLiteral("t@lab")},
                                    testServer.Port());
     });
@@ -234,7 +246,10 @@ TEST(AlarmHandling, ATestMailHasAClientOfItsOwnBesideAnAlarmMailInProgress) {
     EXPECT_EQ(testFailure, std::nullopt);
     EXPECT_NE(testServer.data.find("\r\nTest mail\r\n"), std::string::npos) << testServer.data;
     EXPECT_EQ(testServer.commands.at(3), "RCPT TO:<t@lab>\r\n");
-    EXPECT_EQ(lines.value(0), "Unable to send an Email:Socket readln aborted");
+    ASSERT_EQ(lines.size(), 5) << lines.join('|').toStdString();
+    EXPECT_EQ(lines[0], "Unable to send an Email:Socket readln aborted");
+    EXPECT_EQ(lines[2], "first");
+    EXPECT_EQ(lines[4], "second");
 }
 
 } // namespace

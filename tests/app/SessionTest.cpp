@@ -1,6 +1,5 @@
 // What runs without an operator, driven with no window: the texts and graph points of the
-// readings, the alarm evaluation with its messages, the alarm notification and its mail, and
-// one acquisition tick against velk-boxsim.
+// readings, the alarm notification and its mail, and one acquisition tick against velk-boxsim.
 
 #include <functional>
 
@@ -8,9 +7,8 @@
 
 #include "app/Acquisition.h"
 #include "app/AlarmMail.h"
-#include "app/Alarms.h"
 #include "app/Display.h"
-#include "common/NumberFormat.h"
+#include "common/DateTimeText.h"
 #include "common/ReadingDisplay.h"
 #include "tests/TestSupport.h"
 #include "tests/mail/ScriptedSmtpServer.h"
@@ -21,12 +19,21 @@ using namespace velk;
 
 namespace {
 
-TEST(Display, EachReadingShowsItsDigitsOrFiveHyphensAndFeedsItsGraphOnlyWithAValue) {
+// A value the last tick could not refresh keeps its text, is not plotted again, and names the
+// time of its last read; a value never read is not an old one.
+TEST(Display, EachReadingShowsItsDigitsOrFiveHyphensAndFeedsItsGraphOnlyWithANewValue) {
+    const QDateTime at(QDate(2024, 5, 12), QTime(14, 3, 7));
+    const auto oldTemp2 = [&](TReadings& r) {
+        r.Temp[2] = -190.0;
+        r.Refreshed(qTemp2, at);
+        r.Fresh[qTemp2] = false; // the next tick failed before it
+    };
     const struct {
         std::function<void(TReadings&)> set;
         TQuantity quantity;
         const char* text;
         std::optional<double> graph;
+        bool old = false;
     } cases[] = {
         {[](TReadings& r) { r.Temp[1] = -195.347; }, qTemp1, "-195.35", -195.347},
         {[](TReadings& r) { r.Temp[2] = -274.0; }, qTemp2, "-----", {}},
@@ -39,6 +46,7 @@ TEST(Display, EachReadingShowsItsDigitsOrFiveHyphensAndFeedsItsGraphOnlyWithAVal
         {[](TReadings& r) { r.ValveStatus = 1; }, qValveStatus, "Closed", {}},
         {[](TReadings& r) { r.LN2Level = 100.0f; }, qLN2Level, "100", 100.0},
         {[](TReadings& r) { r.LN2Level = 0.0f; }, qLN2Level, "-----", {}},
+        {oldTemp2, qTemp2, "-190", {}, true},
     };
     for (const auto& c : cases) {
         TReadings readings;
@@ -46,73 +54,14 @@ TEST(Display, EachReadingShowsItsDigitsOrFiveHyphensAndFeedsItsGraphOnlyWithAVal
         const TShownReading shown = DisplayReadings(readings).Readings[c.quantity];
         EXPECT_EQ(shown.Text, c.text) << c.text;
         EXPECT_EQ(shown.GraphValue, c.graph) << c.text;
+        EXPECT_EQ(shown.Stale, c.old) << c.text;
+        EXPECT_EQ(shown.Hint, c.old ? "Old value, last read at " + DateTimeText(at) : QString());
     }
-    const std::pair<float, int> bars[] = {
-        {37.46f, 37}, {100.0f, 100}, {0.0f, 0}, {-1.0f, 0}, {150.0f, 100}};
+    const std::pair<float, int> bars[] = {{37.46f, 37}, {-1.0f, 0}, {150.0f, 100}};
     for (const auto& [level, bar] : bars) {
         TReadings readings;
         readings.LN2Level = level;
         EXPECT_EQ(DisplayReadings(readings).LN2Bar, bar) << level;
-    }
-}
-
-TEST(Display, AValueTheLastTickCouldNotRefreshIsMarkedOldWithItsReadTime) {
-    TReadings r;
-    const QDateTime at(QDate(2024, 5, 12), QTime(14, 3, 7));
-    r.Temp[1] = -180.0;
-    r.Refreshed(qTemp1, at);
-    r.Temp[2] = -190.0;
-    r.Refreshed(qTemp2, at);
-    r.Fresh[qTemp2] = false; // the next tick failed before it
-    const TDisplay shown = DisplayReadings(r);
-    EXPECT_FALSE(shown.Readings[qTemp1].Stale);
-    EXPECT_TRUE(shown.Readings[qTemp2].Stale);
-    EXPECT_FALSE(shown.Readings[qTemp2].GraphValue); // not plotted as a new point
-    EXPECT_EQ(shown.Readings[qTemp1].GraphValue, -180.0);
-    EXPECT_TRUE(shown.Readings[qTemp2].Hint.endsWith(QStringLiteral("14:03:07")));
-    EXPECT_FALSE(shown.Readings[qPower].Stale); // no value at all is not an old value
-    r.Clear();
-    EXPECT_FALSE(DisplayReadings(r).Readings[qTemp2].Stale);
-}
-
-TEST(Alarms, EachStartAndEndIsReportedOnceInChannelOrderAndNoValueFreezesTheState) {
-    SetDecimalSeparator(QChar('.'));
-    TAlarmTempArray temps;
-    TAlarmLimits vacuum;
-    temps[1] = {true, -200.0, -150.0, false};
-    temps[2] = {true, -100000.0, 100000.0, false}; // never triggers
-    vacuum = {true, 0.0, 2e-5, false};
-    const struct {
-        double temp1;
-        float vac;
-        std::function<void()> change; // limits edited before this update
-        std::vector<const char*> messages;
-    } steps[] = {
-        {-150.0, 1e-5f, {}, {"+Alarm on cold plate temperature  (-150°C)"}}, // exactly Max
-        {-150.0, 1e-5f, {}, {}},
-        {-180.0, 1e-5f, {}, {"-Alarm stopped on cold plate temperature  (-180°C)"}},
-        {-200.0,
-         2.5e-5f,
-         {}, // exactly Min, and the vacuum, in that order
-         {"+Alarm on cold plate temperature  (-200°C)", "+Alarm on vacuum  (2.5E-5mb)"}},
-        {-300.0, -1.0f, {}, {}}, // no values: nothing changes
-        {-200.0,
-         1e-5f,
-         [&] { temps[1].Enabled = false; },
-         {"-Alarm stopped on cold plate temperature  (-200°C)",
-          "-Alarm stopped on vacuum (1E-5mb)"}},
-    };
-    TAlarmEvaluator evaluator;
-    for (const auto& step : steps) {
-        if (step.change) step.change();
-        TReadings r;
-        r.Temp[1] = step.temp1;
-        r.Temp[2] = -190.0;
-        r.Vacuum = step.vac;
-        std::vector<std::string> got;
-        for (const TAlarmChange& c : evaluator.Evaluate(r, temps, vacuum, {}, TAlarmInstant::Now()))
-            got.push_back((c.Kind == TAlarmChange::Start ? "+" : "-") + c.Message.toStdString());
-        EXPECT_EQ(got, std::vector<std::string>(step.messages.begin(), step.messages.end()));
     }
 }
 
@@ -142,21 +91,6 @@ TEST(AlarmMail, FailuresAreLoggedFirstAndTheNextMailStartsAfreshUnlessMailIsOff)
     EXPECT_EQ(n.lines[7], "third"); // mail off: the two lines only
     EXPECT_EQ(std::count(server.commands.begin(), server.commands.end(), std::string("DATA\r\n")),
               2);
-}
-
-TEST(AlarmMail, NotificationMadeDuringAMailWaitFollowsIt) {
-    LoggedNotifier n;
-    const TAlarmMailSettings settings{true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b")};
-    // Says nothing: the first mail waits, and the second notification arrives meanwhile.
-    test::ScriptedServer server({{"<greeting>", ""}}, QHostAddress::LocalHost, 0, [&] {
-        n.notifier.Notify(false, QStringLiteral("second"), {false, {}, {}});
-    });
-    n.notifier.NMSMTP().SetPort(server.Port());
-    n.notifier.Notify(true, QStringLiteral("first"), settings);
-    ASSERT_EQ(n.lines.size(), 5) << n.lines.join('|').toStdString();
-    EXPECT_EQ(n.lines[0], "Unable to send an Email:Socket readln aborted");
-    EXPECT_EQ(n.lines[2], "first");
-    EXPECT_EQ(n.lines[4], "second");
 }
 
 TEST(Acquisition, SilentControllerLeavesItsReadingsOldAndLogsOneLinePerTick) {
