@@ -1,5 +1,7 @@
 #include "app/MainPanel.h"
 
+#include <type_traits>
+
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -147,7 +149,11 @@ private:
 template <class Handler> void TMainForm::Bind(QAbstractButton* button, Handler handler) {
     connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
         THandlerScope scope(*this);
-        if (Session_) (this->*handler)(button);
+        if (!Session_) return;
+        if constexpr (std::is_invocable_v<Handler, TMainForm*>)
+            (this->*handler)();
+        else
+            (this->*handler)(button);
     });
 }
 
@@ -220,14 +226,8 @@ void TMainForm::BuildToolBar() {
         NewToolButton(ToolBar, "ToolButtonAlarmHandling", "alarm-handling.png", "Alarm handling");
     ToolButtonDisconnect->setEnabled(false);
 
-    connect(ToolButtonConnect, &QToolButton::clicked, this, [this] {
-        THandlerScope scope(*this);
-        if (Session_) Connect();
-    });
-    connect(ToolButtonDisconnect, &QToolButton::clicked, this, [this] {
-        THandlerScope scope(*this);
-        if (Session_) ToolButtonDisconnectClick();
-    });
+    Bind(ToolButtonConnect, &TMainForm::Connect);
+    Bind(ToolButtonDisconnect, &TMainForm::ToolButtonDisconnectClick);
     Bind(ToolButtonRefreshPeriod, &TMainForm::ToolButtonRefreshPeriodClick);
     Bind(ToolButtonAlarmMessageSetting, &TMainForm::ToolButtonAlarmMessageSettingClick);
     Bind(ToolButtonAlarmHandling, &TMainForm::ToolButtonAlarmHandlingClick);
