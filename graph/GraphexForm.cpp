@@ -383,10 +383,10 @@ void TGraphexForm::Connect() {
         ApplyRange(NbreEditMinY, NbreEditMaxY, g.ViewYMin, g.ViewYMax,
                    QStringLiteral("Y beginning > Y end !!"));
     });
-    click("BitBtnMX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, -1, true); });
-    click("BitBtnPX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, +1, true); });
-    click("BitBtnPY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, -1, true); });
-    click("BitBtnMY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, +1, true); });
+    click("BitBtnMX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, -1); });
+    click("BitBtnPX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, +1); });
+    click("BitBtnPY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, -1); });
+    click("BitBtnMY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, +1); });
     click("SpeedButtonZp", [this] { ZoomClick(true); });
     click("SpeedButtonZM", [this] { ZoomClick(false); });
 
@@ -622,12 +622,12 @@ void TGraphexForm::ApplyRange(const NbreEdit* minEdit, const NbreEdit* maxEdit, 
     graph_->Paint();
 }
 
-void TGraphexForm::PanClick(double& viewMin, double& viewMax, int direction, bool refreshFields) {
+void TGraphexForm::PanClick(double& viewMin, double& viewMax, int direction) {
     const double d = (viewMax - viewMin) / 5;
     viewMin += direction * d;
     viewMax += direction * d;
     graph_->Paint();
-    if (refreshFields) UpdateRangeFields();
+    UpdateRangeFields();
 }
 
 void TGraphexForm::ZoomClick(bool zoomIn) {

@@ -83,7 +83,7 @@ private:
     // The typed range, unless it is inverted (then `refusal` is shown).
     void ApplyRange(const NbreEdit* minEdit, const NbreEdit* maxEdit, double& viewMin,
                     double& viewMax, const QString& refusal);
-    void PanClick(double& viewMin, double& viewMax, int direction, bool refreshFields);
+    void PanClick(double& viewMin, double& viewMax, int direction);
     void ZoomClick(bool zoomIn);
     // General and axis pages.
     void Button1Click();
