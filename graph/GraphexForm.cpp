@@ -185,37 +185,37 @@ TGraphexForm::~TGraphexForm() {
 void TGraphexForm::BuildScalePage(QWidget* p) {
     CheckBoxEchAutoX =
         MakeCheck(p, "CheckBoxEchAutoX", QStringLiteral("Automatic X scale"), 4, 5, 128, true);
-    Label1 = MakeLabel(p, "Label1", QStringLiteral("Xmin"), 136, 7, 30);
+    auto* xMinLabel = MakeLabel(p, "Label1", QStringLiteral("Xmin"), 136, 7, 30);
     NbreEditMinX = MakeNumber(p, "NbreEditMinX", QStringLiteral("0"), 168, 4, 72);
-    Label3 = MakeLabel(p, "Label3", QStringLiteral("Xmax"), 246, 7, 32);
+    auto* xMaxLabel = MakeLabel(p, "Label3", QStringLiteral("Xmax"), 246, 7, 32);
     NbreEditMaxX = MakeNumber(p, "NbreEditMaxX", QStringLiteral("0"), 280, 4, 72);
-    SpeedButtonApplyX = MakeButton(p, "SpeedButtonApplyX", QStringLiteral("\u2714"), 358, 3, 23);
-    BitBtnMX = MakeButton(p, "BitBtnMX", QStringLiteral("\u25C0"), 386, 3, 23);
-    BitBtnPX = MakeButton(p, "BitBtnPX", QStringLiteral("\u25B6"), 410, 3, 23);
+    auto* applyX = MakeButton(p, "SpeedButtonApplyX", QStringLiteral("\u2714"), 358, 3, 23);
+    auto* panLeft = MakeButton(p, "BitBtnMX", QStringLiteral("\u25C0"), 386, 3, 23);
+    auto* panRight = MakeButton(p, "BitBtnPX", QStringLiteral("\u25B6"), 410, 3, 23);
 
     CheckBoxEchAutoY =
         MakeCheck(p, "CheckBoxEchAutoY", QStringLiteral("Automatic Y scale"), 4, 31, 128, true);
-    Label4 = MakeLabel(p, "Label4", QStringLiteral("Ymin"), 136, 33, 30);
+    auto* yMinLabel = MakeLabel(p, "Label4", QStringLiteral("Ymin"), 136, 33, 30);
     NbreEditMinY = MakeNumber(p, "NbreEditMinY", QStringLiteral("0"), 168, 30, 72);
-    Label5 = MakeLabel(p, "Label5", QStringLiteral("Ymax"), 246, 33, 32);
+    auto* yMaxLabel = MakeLabel(p, "Label5", QStringLiteral("Ymax"), 246, 33, 32);
     NbreEditMaxY = MakeNumber(p, "NbreEditMaxY", QStringLiteral("0"), 280, 30, 72);
-    SpeedButtonApplyY = MakeButton(p, "SpeedButtonApplyY", QStringLiteral("\u2714"), 358, 29, 23);
-    BitBtnPY = MakeButton(p, "BitBtnPY", QStringLiteral("\u25BC"), 386, 29, 23);
-    BitBtnMY = MakeButton(p, "BitBtnMY", QStringLiteral("\u25B2"), 410, 29, 23);
+    auto* applyY = MakeButton(p, "SpeedButtonApplyY", QStringLiteral("\u2714"), 358, 29, 23);
+    auto* panDown = MakeButton(p, "BitBtnPY", QStringLiteral("\u25BC"), 386, 29, 23);
+    auto* panUp = MakeButton(p, "BitBtnMY", QStringLiteral("\u25B2"), 410, 29, 23);
 
-    SpeedButtonZp = MakeButton(p, "SpeedButtonZp", QStringLiteral("+"), 450, 3, 23);
-    SpeedButtonZM = MakeButton(p, "SpeedButtonZM", QStringLiteral("\u2212"), 450, 29, 23);
-    SpeedButtonApplyX->setToolTip(QStringLiteral("Apply the X range"));
-    SpeedButtonApplyY->setToolTip(QStringLiteral("Apply the Y range"));
-    SpeedButtonZp->setToolTip(QStringLiteral("Zoom in"));
-    SpeedButtonZM->setToolTip(QStringLiteral("Zoom out"));
+    auto* zoomIn = MakeButton(p, "SpeedButtonZp", QStringLiteral("+"), 450, 3, 23);
+    auto* zoomOut = MakeButton(p, "SpeedButtonZM", QStringLiteral("\u2212"), 450, 29, 23);
+    applyX->setToolTip(QStringLiteral("Apply the X range"));
+    applyY->setToolTip(QStringLiteral("Apply the Y range"));
+    zoomIn->setToolTip(QStringLiteral("Zoom in"));
+    zoomOut->setToolTip(QStringLiteral("Zoom out"));
 
     MakeLabel(p, "LabelEch", QStringLiteral("Echantillons :"), 4, 64, 76);
     LabelNBEch = MakeLabel(p, "LabelNBEch", QStringLiteral("-"), 82, 64, 50);
     LabelXYpos = MakeLabel(p, "LabelXYpos", QString(), 140, 64, 376);
     // Usable only while the scale of their axis is not automatic.
-    manualX_ = {NbreEditMinX, NbreEditMaxX, SpeedButtonApplyX, BitBtnMX, BitBtnPX, Label1, Label3};
-    manualY_ = {NbreEditMinY, NbreEditMaxY, SpeedButtonApplyY, BitBtnPY, BitBtnMY, Label4, Label5};
+    manualX_ = {NbreEditMinX, NbreEditMaxX, applyX, panLeft, panRight, xMinLabel, xMaxLabel};
+    manualY_ = {NbreEditMinY, NbreEditMaxY, applyY, panDown, panUp, yMinLabel, yMaxLabel};
     for (QWidget* w : manualX_)
         w->setEnabled(false);
     for (QWidget* w : manualY_)
@@ -276,15 +276,15 @@ void TGraphexForm::BuildCurvesPage(QWidget* p) {
     MakeButton(p, "Button5", QStringLiteral("Curve color"), 4, 72, 92);
     MakeButton(p, "BitBtnEffacer", QStringLiteral("Delete this curve"), 100, 72, 120);
 
-    RadioGroupPoint = Make<QGroupBox>(p, "RadioGroupPoint", 226, 0, 178, 97);
-    RadioGroupPoint->setTitle(QStringLiteral("Points type"));
-    pointTypeButtons_ = new QButtonGroup(RadioGroupPoint);
+    auto* pointGroup = Make<QGroupBox>(p, "RadioGroupPoint", 226, 0, 178, 97);
+    pointGroup->setTitle(QStringLiteral("Points type"));
+    pointTypeButtons_ = new QButtonGroup(pointGroup);
     const QString items[] = {QStringLiteral("None "),   QStringLiteral("Cross"),
                              QStringLiteral("Round"),   QStringLiteral("Squres"),
                              QStringLiteral("Pixels"),  QStringLiteral("Triangles"),
                              QStringLiteral("Losange"), QStringLiteral("Shaped Cross")};
     for (int i = 0; i < 8; ++i) { // two columns, filled column by column
-        auto* radio = Make<QRadioButton>(RadioGroupPoint, "", 6 + (i / 4) * 68, 18 + (i % 4) * 19,
+        auto* radio = Make<QRadioButton>(pointGroup, "", 6 + (i / 4) * 68, 18 + (i % 4) * 19,
                                          i / 4 ? 102 : 66, 19);
         radio->setObjectName(QStringLiteral("RadioPoint%1").arg(i));
         radio->setText(items[i]);

@@ -15,7 +15,6 @@
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -135,18 +134,6 @@ private:
     NbreEdit* NbreEditMaxX = nullptr;
     NbreEdit* NbreEditMinY = nullptr;
     NbreEdit* NbreEditMaxY = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QPushButton* SpeedButtonApplyX = nullptr;
-    QPushButton* SpeedButtonApplyY = nullptr;
-    QPushButton* BitBtnMX = nullptr;
-    QPushButton* BitBtnPX = nullptr;
-    QPushButton* BitBtnPY = nullptr;
-    QPushButton* BitBtnMY = nullptr;
-    QPushButton* SpeedButtonZp = nullptr;
-    QPushButton* SpeedButtonZM = nullptr;
     QLabel* LabelXYpos = nullptr;
     QLabel* LabelNBEch = nullptr;
     // General page.
@@ -168,7 +155,6 @@ private:
     QCheckBox* CheckBoxPlink = nullptr;
     QCheckBox* CheckBoxAffLabelSerie = nullptr;
     QCheckBox* CheckBoxLC = nullptr;
-    QGroupBox* RadioGroupPoint = nullptr;
     QButtonGroup* pointTypeButtons_ = nullptr;
     QSpinBox* SpinEditWp = nullptr;
     QSpinBox* SpinEditTailleP = nullptr;
