@@ -19,6 +19,7 @@
 #include "dialogs/DialogFont.h"
 #include "dialogs/Editnbre.h"
 #include "dialogs/MessageReport.h"
+#include "graph/CurveMaths.h"
 #include "graph/DropDownComboBox.h"
 #include "graph/GraphPicture.h"
 #include "graph/GraphexChoosers.h"
@@ -317,17 +318,15 @@ void TGraphexForm::BuildMathsPage(QWidget* p) {
     // lists are wider, and the function list and the operation lines share a second row.
     ComboBoxOPleft = Make<TDropDownComboBox>(p, "ComboBoxOPleft", 2, 2, 124, 21);
     ComboBoxOPleft->setEditable(true);
-    ComboBoxOPleft->setEditText(QStringLiteral("0. Axe X"));
+    ComboBoxOPleft->setEditText(AxisEntry());
     ComboBoxOP = Make<TDropDownComboBox>(p, "ComboBoxOP", 130, 2, 124, 21);
     ComboBoxOP->setEditable(true);
-    ComboBoxOP->addItems({QStringLiteral("1. Multiplier par"), QStringLiteral("2. Ajouter"),
-                          QStringLiteral("3. Diviser par"), QStringLiteral("4. Soustraire par"),
-                          QStringLiteral("5. Fonction")});
-    ComboBoxOP->setEditText(QStringLiteral("1. Multiplier par"));
+    ComboBoxOP->addItems(OperationEntries());
+    ComboBoxOP->setEditText(OperationEntries().front());
     ComboBoxToOp = Make<TDropDownComboBox>(p, "ComboBoxToOp", 258, 2, 124, 21);
     ComboBoxToOp->setEditable(true);
-    ComboBoxToOp->addItem(QStringLiteral("0. Constante"));
-    ComboBoxToOp->setEditText(QStringLiteral("0. Constante"));
+    ComboBoxToOp->addItem(ConstantEntry());
+    ComboBoxToOp->setEditText(ConstantEntry());
     NbreEditCstMath = MakeNumber(p, "NbreEditCstMath", QStringLiteral("1.0"), 386, 2, 54);
     ComboBoxFunc = Make<TDropDownComboBox>(p, "ComboBoxFunc", 2, 28, 70, 21);
     ComboBoxFunc->addItems({QStringLiteral("Cos"), QStringLiteral("Sin"), QStringLiteral("Tan"),
@@ -474,8 +473,7 @@ void TGraphexForm::Connect() {
     ComboBoxOP->OnDropDown = [this] { Command([this] { ComboBoxOPDropDown(); }); };
     ComboBoxToOp->OnDropDown = [this] { Command([this] { ComboBoxToOpDropDown(); }); };
     connect(ComboBoxOPleft, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        if (text == QStringLiteral("0. Axe X"))
-            ComboBoxToOp->setEditText(QStringLiteral("0. Constante"));
+        if (text == AxisEntry()) ComboBoxToOp->setEditText(ConstantEntry());
     });
     connect(ComboBoxOP, &QComboBox::editTextChanged, this, [this] { ComboBoxOPChange(); });
     connect(ComboBoxToOp, &QComboBox::editTextChanged, this, [this](const QString& text) {
@@ -486,9 +484,9 @@ void TGraphexForm::Connect() {
             if (box->currentText().isEmpty()) box->setEditText(text);
         };
     };
-    ComboBoxOPleft->OnExit = emptyBecomes(ComboBoxOPleft, QStringLiteral("0. Axe X"));
-    ComboBoxOP->OnExit = emptyBecomes(ComboBoxOP, QStringLiteral("1. Multiplier par"));
-    ComboBoxToOp->OnExit = emptyBecomes(ComboBoxToOp, QStringLiteral("0. Constante"));
+    ComboBoxOPleft->OnExit = emptyBecomes(ComboBoxOPleft, AxisEntry());
+    ComboBoxOP->OnExit = emptyBecomes(ComboBoxOP, OperationEntries().front());
+    ComboBoxToOp->OnExit = emptyBecomes(ComboBoxToOp, ConstantEntry());
 
     // Picture.
     picture_->OnMouseMove = [this](Qt::MouseButton, Qt::MouseButtons buttons,
