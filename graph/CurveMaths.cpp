@@ -56,7 +56,8 @@ struct TLineStop {
 class TMathsRunner {
 public:
     explicit TMathsRunner(Tgraphex& g) : g_(g) {}
-    // Carries out one line; false when the line was skipped with a message.
+    // Carries out one line; a line skipped leaves its message in `run`, one that stops the
+    // list throws TLineStop.
     void Run(const QString& line, TMathsRun& run);
 
 private:
