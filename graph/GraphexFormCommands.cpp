@@ -2,7 +2,6 @@
 // pictures, printing, clipboard, and the mouse on the picture.
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +10,6 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QSpinBox>
-#include <QWidget>
 
 #include "common/NumberFormat.h"
 #include "dialogs/Editnbre.h"
