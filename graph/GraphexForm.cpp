@@ -577,14 +577,9 @@ void TGraphexForm::SyncAutoScaleY() {
 }
 
 void TGraphexForm::UntickAutomaticScales() {
-    if (CheckBoxEchAutoY->isChecked()) {
-        CheckBoxEchAutoY->setChecked(false);
-        SyncAutoScaleY();
-    }
-    if (CheckBoxEchAutoX->isChecked()) {
-        CheckBoxEchAutoX->setChecked(false);
-        SyncAutoScaleX();
-    }
+    // Each box's toggled handler makes its axis manual (a box already clear does nothing).
+    CheckBoxEchAutoY->setChecked(false);
+    CheckBoxEchAutoX->setChecked(false);
 }
 
 void TGraphexForm::CheckBoxEchAutoXClick() {
