@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <thread>
 #include <vector>
 

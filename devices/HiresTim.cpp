@@ -101,12 +101,10 @@ struct THiResTimer::TState {
     // thread runs a call that one of them is blocked on.
     bool CannotWait() const {
         const auto self = std::this_thread::get_id();
-        return std::any_of(Detached.begin(), Detached.end(),
-                           [&](const auto& run) { return run->WorkerId == self; }) ||
-               (Run && Run->WorkerId == self) ||
-               std::any_of(Detached.begin(), Detached.end(),
-                           [](const auto& run) { return RunningCallOf(run->WorkerId); }) ||
-               (Run && RunningCallOf(Run->WorkerId));
+        const auto blocks = [self](const std::shared_ptr<TRun>& run) {
+            return run->WorkerId == self || RunningCallOf(run->WorkerId);
+        };
+        return (Run && blocks(Run)) || std::any_of(Detached.begin(), Detached.end(), blocks);
     }
 
     // Under Lock. Waits for `run`'s thread to end, serving the calls of every handler thread

@@ -10,8 +10,6 @@ namespace velk {
 
 namespace {
 
-const QString AxisTarget = QStringLiteral("0. Axe X");
-
 std::optional<double> Constant(const QString& text) {
     return ParseReal(text, QLatin1Char('.'));
 }
@@ -58,7 +56,8 @@ struct TLineStop {
 class TMathsRunner {
 public:
     explicit TMathsRunner(Tgraphex& g) : g_(g) {}
-    // Carries out one line; false when the line was skipped with a message.
+    // Carries out one line; a line skipped leaves its message in `run`, one that stops the
+    // list throws TLineStop.
     void Run(const QString& line, TMathsRun& run);
 
 private:
@@ -174,6 +173,20 @@ QString SeriesEntry(int s) {
     return QString::number(s) + QStringLiteral(". Y Courbe #") + QString::number(s);
 }
 
+QString AxisEntry() {
+    return QStringLiteral("0. Axe X");
+}
+
+QString ConstantEntry() {
+    return QStringLiteral("0. Constante");
+}
+
+QStringList OperationEntries() {
+    return {QStringLiteral("1. Multiplier par"), QStringLiteral("2. Ajouter"),
+            QStringLiteral("3. Diviser par"), QStringLiteral("4. Soustraire par"),
+            QStringLiteral("5. Fonction")};
+}
+
 std::optional<int> EntrySeries(const QString& entry) {
     return ParseInteger(entry.left(entry.indexOf(QLatin1Char('.'))));
 }
@@ -181,7 +194,7 @@ std::optional<int> EntrySeries(const QString& entry) {
 QString BuildMathsLine(const QString& target, const QString& operation, bool operandEnabled,
                        const QString& operand, const QString& constant, const QString& function) {
     QString line;
-    if (target != AxisTarget) {
+    if (target != AxisEntry()) {
         const QString n = QString::number(EntrySeries(target).value_or(0));
         line = operandEnabled ? QStringLiteral("CurveY[") + n + QStringLiteral("] = CurveY[") + n +
                                     QStringLiteral("] ")

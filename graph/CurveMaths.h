@@ -21,6 +21,11 @@ class Tgraphex;
 
 // The entry of series s in the target and operand lists: "3. Y Courbe #3".
 QString SeriesEntry(int s);
+// The fixed entries of the page's lists: the abscissas as target, a constant as operand, and
+// the operations, read by their leading digit (the last, a function, needs a series target).
+QString AxisEntry();
+QString ConstantEntry();
+QStringList OperationEntries();
 // The whole number before the first "." of an entry, or nothing.
 std::optional<int> EntrySeries(const QString& entry);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QString>
@@ -228,8 +229,7 @@ private:
     int imageWidth_, imageHeight_;
     int marginX_, marginY_, borderWidth_, axesWidth_;
     TMapping mapping_;
-    bool paper_ = false;
-    TColours colours_{};
+    std::optional<TColours> paperColours_; // the window's colours, while drawing for paper
 };
 
 } // namespace velk

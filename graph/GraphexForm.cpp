@@ -19,6 +19,7 @@
 #include "dialogs/DialogFont.h"
 #include "dialogs/Editnbre.h"
 #include "dialogs/MessageReport.h"
+#include "graph/CurveMaths.h"
 #include "graph/DropDownComboBox.h"
 #include "graph/GraphPicture.h"
 #include "graph/GraphexChoosers.h"
@@ -185,37 +186,37 @@ TGraphexForm::~TGraphexForm() {
 void TGraphexForm::BuildScalePage(QWidget* p) {
     CheckBoxEchAutoX =
         MakeCheck(p, "CheckBoxEchAutoX", QStringLiteral("Automatic X scale"), 4, 5, 128, true);
-    Label1 = MakeLabel(p, "Label1", QStringLiteral("Xmin"), 136, 7, 30);
+    auto* xMinLabel = MakeLabel(p, "Label1", QStringLiteral("Xmin"), 136, 7, 30);
     NbreEditMinX = MakeNumber(p, "NbreEditMinX", QStringLiteral("0"), 168, 4, 72);
-    Label3 = MakeLabel(p, "Label3", QStringLiteral("Xmax"), 246, 7, 32);
+    auto* xMaxLabel = MakeLabel(p, "Label3", QStringLiteral("Xmax"), 246, 7, 32);
     NbreEditMaxX = MakeNumber(p, "NbreEditMaxX", QStringLiteral("0"), 280, 4, 72);
-    SpeedButtonApplyX = MakeButton(p, "SpeedButtonApplyX", QStringLiteral("\u2714"), 358, 3, 23);
-    BitBtnMX = MakeButton(p, "BitBtnMX", QStringLiteral("\u25C0"), 386, 3, 23);
-    BitBtnPX = MakeButton(p, "BitBtnPX", QStringLiteral("\u25B6"), 410, 3, 23);
+    auto* applyX = MakeButton(p, "SpeedButtonApplyX", QStringLiteral("\u2714"), 358, 3, 23);
+    auto* panLeft = MakeButton(p, "BitBtnMX", QStringLiteral("\u25C0"), 386, 3, 23);
+    auto* panRight = MakeButton(p, "BitBtnPX", QStringLiteral("\u25B6"), 410, 3, 23);
 
     CheckBoxEchAutoY =
         MakeCheck(p, "CheckBoxEchAutoY", QStringLiteral("Automatic Y scale"), 4, 31, 128, true);
-    Label4 = MakeLabel(p, "Label4", QStringLiteral("Ymin"), 136, 33, 30);
+    auto* yMinLabel = MakeLabel(p, "Label4", QStringLiteral("Ymin"), 136, 33, 30);
     NbreEditMinY = MakeNumber(p, "NbreEditMinY", QStringLiteral("0"), 168, 30, 72);
-    Label5 = MakeLabel(p, "Label5", QStringLiteral("Ymax"), 246, 33, 32);
+    auto* yMaxLabel = MakeLabel(p, "Label5", QStringLiteral("Ymax"), 246, 33, 32);
     NbreEditMaxY = MakeNumber(p, "NbreEditMaxY", QStringLiteral("0"), 280, 30, 72);
-    SpeedButtonApplyY = MakeButton(p, "SpeedButtonApplyY", QStringLiteral("\u2714"), 358, 29, 23);
-    BitBtnPY = MakeButton(p, "BitBtnPY", QStringLiteral("\u25BC"), 386, 29, 23);
-    BitBtnMY = MakeButton(p, "BitBtnMY", QStringLiteral("\u25B2"), 410, 29, 23);
+    auto* applyY = MakeButton(p, "SpeedButtonApplyY", QStringLiteral("\u2714"), 358, 29, 23);
+    auto* panDown = MakeButton(p, "BitBtnPY", QStringLiteral("\u25BC"), 386, 29, 23);
+    auto* panUp = MakeButton(p, "BitBtnMY", QStringLiteral("\u25B2"), 410, 29, 23);
 
-    SpeedButtonZp = MakeButton(p, "SpeedButtonZp", QStringLiteral("+"), 450, 3, 23);
-    SpeedButtonZM = MakeButton(p, "SpeedButtonZM", QStringLiteral("\u2212"), 450, 29, 23);
-    SpeedButtonApplyX->setToolTip(QStringLiteral("Apply the X range"));
-    SpeedButtonApplyY->setToolTip(QStringLiteral("Apply the Y range"));
-    SpeedButtonZp->setToolTip(QStringLiteral("Zoom in"));
-    SpeedButtonZM->setToolTip(QStringLiteral("Zoom out"));
+    auto* zoomIn = MakeButton(p, "SpeedButtonZp", QStringLiteral("+"), 450, 3, 23);
+    auto* zoomOut = MakeButton(p, "SpeedButtonZM", QStringLiteral("\u2212"), 450, 29, 23);
+    applyX->setToolTip(QStringLiteral("Apply the X range"));
+    applyY->setToolTip(QStringLiteral("Apply the Y range"));
+    zoomIn->setToolTip(QStringLiteral("Zoom in"));
+    zoomOut->setToolTip(QStringLiteral("Zoom out"));
 
     MakeLabel(p, "LabelEch", QStringLiteral("Echantillons :"), 4, 64, 76);
     LabelNBEch = MakeLabel(p, "LabelNBEch", QStringLiteral("-"), 82, 64, 50);
     LabelXYpos = MakeLabel(p, "LabelXYpos", QString(), 140, 64, 376);
     // Usable only while the scale of their axis is not automatic.
-    manualX_ = {NbreEditMinX, NbreEditMaxX, SpeedButtonApplyX, BitBtnMX, BitBtnPX, Label1, Label3};
-    manualY_ = {NbreEditMinY, NbreEditMaxY, SpeedButtonApplyY, BitBtnPY, BitBtnMY, Label4, Label5};
+    manualX_ = {NbreEditMinX, NbreEditMaxX, applyX, panLeft, panRight, xMinLabel, xMaxLabel};
+    manualY_ = {NbreEditMinY, NbreEditMaxY, applyY, panDown, panUp, yMinLabel, yMaxLabel};
     for (QWidget* w : manualX_)
         w->setEnabled(false);
     for (QWidget* w : manualY_)
@@ -276,15 +277,15 @@ void TGraphexForm::BuildCurvesPage(QWidget* p) {
     MakeButton(p, "Button5", QStringLiteral("Curve color"), 4, 72, 92);
     MakeButton(p, "BitBtnEffacer", QStringLiteral("Delete this curve"), 100, 72, 120);
 
-    RadioGroupPoint = Make<QGroupBox>(p, "RadioGroupPoint", 226, 0, 178, 97);
-    RadioGroupPoint->setTitle(QStringLiteral("Points type"));
-    pointTypeButtons_ = new QButtonGroup(RadioGroupPoint);
+    auto* pointGroup = Make<QGroupBox>(p, "RadioGroupPoint", 226, 0, 178, 97);
+    pointGroup->setTitle(QStringLiteral("Points type"));
+    pointTypeButtons_ = new QButtonGroup(pointGroup);
     const QString items[] = {QStringLiteral("None "),   QStringLiteral("Cross"),
                              QStringLiteral("Round"),   QStringLiteral("Squres"),
                              QStringLiteral("Pixels"),  QStringLiteral("Triangles"),
                              QStringLiteral("Losange"), QStringLiteral("Shaped Cross")};
     for (int i = 0; i < 8; ++i) { // two columns, filled column by column
-        auto* radio = Make<QRadioButton>(RadioGroupPoint, "", 6 + (i / 4) * 68, 18 + (i % 4) * 19,
+        auto* radio = Make<QRadioButton>(pointGroup, "", 6 + (i / 4) * 68, 18 + (i % 4) * 19,
                                          i / 4 ? 102 : 66, 19);
         radio->setObjectName(QStringLiteral("RadioPoint%1").arg(i));
         radio->setText(items[i]);
@@ -317,17 +318,15 @@ void TGraphexForm::BuildMathsPage(QWidget* p) {
     // lists are wider, and the function list and the operation lines share a second row.
     ComboBoxOPleft = Make<TDropDownComboBox>(p, "ComboBoxOPleft", 2, 2, 124, 21);
     ComboBoxOPleft->setEditable(true);
-    ComboBoxOPleft->setEditText(QStringLiteral("0. Axe X"));
+    ComboBoxOPleft->setEditText(AxisEntry());
     ComboBoxOP = Make<TDropDownComboBox>(p, "ComboBoxOP", 130, 2, 124, 21);
     ComboBoxOP->setEditable(true);
-    ComboBoxOP->addItems({QStringLiteral("1. Multiplier par"), QStringLiteral("2. Ajouter"),
-                          QStringLiteral("3. Diviser par"), QStringLiteral("4. Soustraire par"),
-                          QStringLiteral("5. Fonction")});
-    ComboBoxOP->setEditText(QStringLiteral("1. Multiplier par"));
+    ComboBoxOP->addItems(OperationEntries());
+    ComboBoxOP->setEditText(OperationEntries().front());
     ComboBoxToOp = Make<TDropDownComboBox>(p, "ComboBoxToOp", 258, 2, 124, 21);
     ComboBoxToOp->setEditable(true);
-    ComboBoxToOp->addItem(QStringLiteral("0. Constante"));
-    ComboBoxToOp->setEditText(QStringLiteral("0. Constante"));
+    ComboBoxToOp->addItem(ConstantEntry());
+    ComboBoxToOp->setEditText(ConstantEntry());
     NbreEditCstMath = MakeNumber(p, "NbreEditCstMath", QStringLiteral("1.0"), 386, 2, 54);
     ComboBoxFunc = Make<TDropDownComboBox>(p, "ComboBoxFunc", 2, 28, 70, 21);
     ComboBoxFunc->addItems({QStringLiteral("Cos"), QStringLiteral("Sin"), QStringLiteral("Tan"),
@@ -383,10 +382,10 @@ void TGraphexForm::Connect() {
         ApplyRange(NbreEditMinY, NbreEditMaxY, g.ViewYMin, g.ViewYMax,
                    QStringLiteral("Y beginning > Y end !!"));
     });
-    click("BitBtnMX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, -1, true); });
-    click("BitBtnPX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, +1, true); });
-    click("BitBtnPY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, -1, true); });
-    click("BitBtnMY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, +1, true); });
+    click("BitBtnMX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, -1); });
+    click("BitBtnPX", [this, &g] { PanClick(g.ViewXMin, g.ViewXMax, +1); });
+    click("BitBtnPY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, -1); });
+    click("BitBtnMY", [this, &g] { PanClick(g.ViewYMin, g.ViewYMax, +1); });
     click("SpeedButtonZp", [this] { ZoomClick(true); });
     click("SpeedButtonZM", [this] { ZoomClick(false); });
 
@@ -474,8 +473,7 @@ void TGraphexForm::Connect() {
     ComboBoxOP->OnDropDown = [this] { Command([this] { ComboBoxOPDropDown(); }); };
     ComboBoxToOp->OnDropDown = [this] { Command([this] { ComboBoxToOpDropDown(); }); };
     connect(ComboBoxOPleft, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        if (text == QStringLiteral("0. Axe X"))
-            ComboBoxToOp->setEditText(QStringLiteral("0. Constante"));
+        if (text == AxisEntry()) ComboBoxToOp->setEditText(ConstantEntry());
     });
     connect(ComboBoxOP, &QComboBox::editTextChanged, this, [this] { ComboBoxOPChange(); });
     connect(ComboBoxToOp, &QComboBox::editTextChanged, this, [this](const QString& text) {
@@ -486,9 +484,9 @@ void TGraphexForm::Connect() {
             if (box->currentText().isEmpty()) box->setEditText(text);
         };
     };
-    ComboBoxOPleft->OnExit = emptyBecomes(ComboBoxOPleft, QStringLiteral("0. Axe X"));
-    ComboBoxOP->OnExit = emptyBecomes(ComboBoxOP, QStringLiteral("1. Multiplier par"));
-    ComboBoxToOp->OnExit = emptyBecomes(ComboBoxToOp, QStringLiteral("0. Constante"));
+    ComboBoxOPleft->OnExit = emptyBecomes(ComboBoxOPleft, AxisEntry());
+    ComboBoxOP->OnExit = emptyBecomes(ComboBoxOP, OperationEntries().front());
+    ComboBoxToOp->OnExit = emptyBecomes(ComboBoxToOp, ConstantEntry());
 
     // Picture.
     picture_->OnMouseMove = [this](Qt::MouseButton, Qt::MouseButtons buttons,
@@ -579,14 +577,9 @@ void TGraphexForm::SyncAutoScaleY() {
 }
 
 void TGraphexForm::UntickAutomaticScales() {
-    if (CheckBoxEchAutoY->isChecked()) {
-        CheckBoxEchAutoY->setChecked(false);
-        SyncAutoScaleY();
-    }
-    if (CheckBoxEchAutoX->isChecked()) {
-        CheckBoxEchAutoX->setChecked(false);
-        SyncAutoScaleX();
-    }
+    // Each box's toggled handler makes its axis manual (a box already clear does nothing).
+    CheckBoxEchAutoY->setChecked(false);
+    CheckBoxEchAutoX->setChecked(false);
 }
 
 void TGraphexForm::CheckBoxEchAutoXClick() {
@@ -622,12 +615,12 @@ void TGraphexForm::ApplyRange(const NbreEdit* minEdit, const NbreEdit* maxEdit, 
     graph_->Paint();
 }
 
-void TGraphexForm::PanClick(double& viewMin, double& viewMax, int direction, bool refreshFields) {
+void TGraphexForm::PanClick(double& viewMin, double& viewMax, int direction) {
     const double d = (viewMax - viewMin) / 5;
     viewMin += direction * d;
     viewMax += direction * d;
     graph_->Paint();
-    if (refreshFields) UpdateRangeFields();
+    UpdateRangeFields();
 }
 
 void TGraphexForm::ZoomClick(bool zoomIn) {

@@ -15,7 +15,6 @@
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -83,7 +82,7 @@ private:
     // The typed range, unless it is inverted (then `refusal` is shown).
     void ApplyRange(const NbreEdit* minEdit, const NbreEdit* maxEdit, double& viewMin,
                     double& viewMax, const QString& refusal);
-    void PanClick(double& viewMin, double& viewMax, int direction, bool refreshFields);
+    void PanClick(double& viewMin, double& viewMax, int direction);
     void ZoomClick(bool zoomIn);
     // General and axis pages.
     void Button1Click();
@@ -135,18 +134,6 @@ private:
     NbreEdit* NbreEditMaxX = nullptr;
     NbreEdit* NbreEditMinY = nullptr;
     NbreEdit* NbreEditMaxY = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QPushButton* SpeedButtonApplyX = nullptr;
-    QPushButton* SpeedButtonApplyY = nullptr;
-    QPushButton* BitBtnMX = nullptr;
-    QPushButton* BitBtnPX = nullptr;
-    QPushButton* BitBtnPY = nullptr;
-    QPushButton* BitBtnMY = nullptr;
-    QPushButton* SpeedButtonZp = nullptr;
-    QPushButton* SpeedButtonZM = nullptr;
     QLabel* LabelXYpos = nullptr;
     QLabel* LabelNBEch = nullptr;
     // General page.
@@ -168,7 +155,6 @@ private:
     QCheckBox* CheckBoxPlink = nullptr;
     QCheckBox* CheckBoxAffLabelSerie = nullptr;
     QCheckBox* CheckBoxLC = nullptr;
-    QGroupBox* RadioGroupPoint = nullptr;
     QButtonGroup* pointTypeButtons_ = nullptr;
     QSpinBox* SpinEditWp = nullptr;
     QSpinBox* SpinEditTailleP = nullptr;

@@ -2,7 +2,6 @@
 // pictures, printing, clipboard, and the mouse on the picture.
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +10,6 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QSpinBox>
-#include <QWidget>
 
 #include "common/NumberFormat.h"
 #include "dialogs/Editnbre.h"
@@ -94,7 +92,7 @@ void TGraphexForm::ButtonLoadDataClick() {
 void TGraphexForm::ComboBoxOPleftDropDown() {
     const QString text = ComboBoxOPleft->currentText();
     ComboBoxOPleft->clear();
-    ComboBoxOPleft->addItem(QStringLiteral("0. Axe X"));
+    ComboBoxOPleft->addItem(AxisEntry());
     for (int s = 1; s <= MaxSeries; ++s)
         if (graph_->IsSeriesPresent(s)) ComboBoxOPleft->addItem(SeriesEntry(s));
     ComboBoxOPleft->setEditText(text);
@@ -103,18 +101,17 @@ void TGraphexForm::ComboBoxOPleftDropDown() {
 void TGraphexForm::ComboBoxOPDropDown() {
     const QString text = ComboBoxOP->currentText();
     ComboBoxOP->clear();
-    ComboBoxOP->addItems({QStringLiteral("1. Multiplier par"), QStringLiteral("2. Ajouter"),
-                          QStringLiteral("3. Diviser par"), QStringLiteral("4. Soustraire par")});
-    if (!ComboBoxOPleft->currentText().startsWith(QLatin1Char('0')))
-        ComboBoxOP->addItem(QStringLiteral("5. Fonction"));
+    QStringList operations = OperationEntries();
+    if (ComboBoxOPleft->currentText().startsWith(QLatin1Char('0'))) operations.removeLast();
+    ComboBoxOP->addItems(operations);
     ComboBoxOP->setEditText(text);
 }
 
 void TGraphexForm::ComboBoxToOpDropDown() {
     const QString text = ComboBoxToOp->currentText();
     ComboBoxToOp->clear();
-    ComboBoxToOp->addItem(QStringLiteral("0. Constante"));
-    if (ComboBoxOPleft->currentText() != QStringLiteral("0. Axe X")) {
+    ComboBoxToOp->addItem(ConstantEntry());
+    if (ComboBoxOPleft->currentText() != AxisEntry()) {
         for (int s = 1; s <= MaxSeries; ++s)
             if (graph_->IsSeriesPresent(s)) ComboBoxToOp->addItem(SeriesEntry(s));
         ComboBoxToOp->setEditText(text);
@@ -122,7 +119,7 @@ void TGraphexForm::ComboBoxToOpDropDown() {
     }
     ComboBoxToOp->setEditText(text);
     if (ComboBoxOP->currentText().startsWith(QLatin1Char('5')))
-        ComboBoxOP->setEditText(QStringLiteral("1. Multiplier par"));
+        ComboBoxOP->setEditText(OperationEntries().front());
     ComboBoxFunc->setEnabled(false);
     ComboBoxToOp->setEnabled(true);
     NbreEditCstMath->setEnabled(true);
@@ -140,7 +137,7 @@ void TGraphexForm::AjouterOPClick() {
     const QString operand = ComboBoxToOp->currentText();
     const bool operandEnabled = ComboBoxToOp->isEnabled();
     // An entry typed by hand must still start with its series number.
-    if (target != QStringLiteral("0. Axe X") && !EntrySeries(target))
+    if (target != AxisEntry() && !EntrySeries(target))
         throw Exception(NotAnIntegerText(target.left(target.indexOf(QLatin1Char('.')))));
     if (operandEnabled && !operand.startsWith(QLatin1Char('0')) && !EntrySeries(operand))
         throw Exception(NotAnIntegerText(operand.left(operand.indexOf(QLatin1Char('.')))));

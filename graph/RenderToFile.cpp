@@ -69,12 +69,13 @@ TOffscreenRendering::~TOffscreenRendering() {
     g.TickLengthX = g.TickLengthY = DefaultTickLength;
     g.AxisFontSize = DefaultAxisFontSize;
     g.CurveFontSize = DefaultCurveFontSize;
-    if (paper_) {
-        g.BackgroundColor = colours_.background;
-        g.BorderColor = colours_.border;
-        g.AxesColor = colours_.axes;
-        g.OriginColor = colours_.origin;
-        g.GridColor = colours_.grid;
+    if (paperColours_) {
+        const TColours& c = *paperColours_;
+        g.BackgroundColor = c.background;
+        g.BorderColor = c.border;
+        g.AxesColor = c.axes;
+        g.OriginColor = c.origin;
+        g.GridColor = c.grid;
     }
     const TMapping& m = mapping_;
     g.PlotWidth = m.plotWidth, g.PlotHeight = m.plotHeight;
@@ -91,10 +92,9 @@ TOffscreenRendering::~TOffscreenRendering() {
 
 void TOffscreenRendering::ForPaper(double f) {
     Tgraphex& g = graph_;
-    if (!paper_)
-        colours_ =
+    if (!paperColours_)
+        paperColours_ =
             TColours{g.BackgroundColor, g.BorderColor, g.AxesColor, g.OriginColor, g.GridColor};
-    paper_ = true;
     g.BackgroundColor = ColorWhite;
     g.BorderColor = g.AxesColor = g.OriginColor = g.GridColor = ColorBlack;
     if (f < 0.3) {

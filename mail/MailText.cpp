@@ -1,7 +1,5 @@
 #include "mail/MailText.h"
 
-#include <algorithm>
-
 #include <QRegularExpression>
 
 namespace velk {

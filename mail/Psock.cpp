@@ -264,8 +264,6 @@ void TPowersock::WriteLine(const QByteArray& text) {
     WriteBytes(text + "\r\n");
 }
 
-QByteArray TPowersock::ReadLine() { return ReadLine(WaitDeadline()); }
-
 QByteArray TPowersock::ReadLine(const QDeadlineTimer& deadline) {
     char buffer[4096];
     for (;;) {

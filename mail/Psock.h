@@ -73,8 +73,7 @@ public:
 protected:
     void WriteLine(const QByteArray& text);
     void WriteBytes(const QByteArray& data);
-    // Reads one line within TimeOut, or within `deadline`.
-    QByteArray ReadLine();
+    // Reads one line within `deadline`.
     QByteArray ReadLine(const QDeadlineTimer& deadline);
     // Reads a reply line and then its continuation lines; the last stands as the reply.
     void ReadReply();

@@ -19,6 +19,7 @@
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
+#include "devices/LinkProtocol.h"
 
 using namespace velk;
 
@@ -27,7 +28,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kBoxPort = 192;
 constexpr int kReceiveBuffer = 4096;
 const char* const kDefaultAddress = "127.0.0.2";
 
@@ -137,7 +137,7 @@ int Probe(const TOptions& options) {
     TADAM4017Connection adam4017;
     // Declared after the drivers: the link, whose receive thread may call them, goes first.
     TEthernetLinkShared link;
-    link.SetPort(kBoxPort);
+    link.SetPort(link::BoxPort);
     link.SetReceiveBufferSize(kReceiveBuffer);
     link.SetAddrB1(static_cast<std::uint8_t>(options.Address >> 24));
     link.SetAddrB2(static_cast<std::uint8_t>(options.Address >> 16));
