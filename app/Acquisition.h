@@ -95,7 +95,6 @@ public:
     void Connect(int a1, int a2, int a3, int a4);
     // Under ReadingsLock, once the timer is stopped: detaches both drivers, frees the link.
     void CloseLink();
-    bool Connected() const { return Link != nullptr; }
 
     // The heartbeat file each completed tick touches; empty for none. Any thread.
     void SetAliveFile(const QString& path) { aliveFile_.SetPath(path); }

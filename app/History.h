@@ -30,7 +30,6 @@ public:
     // last tick read a value: the file never claims a reading that was not taken.
     void AppendReadings(const TDisplay& shown);
 
-    const QString& Folder() const { return folder_; }
     static QByteArray ReadingsHeader();
 
 private:

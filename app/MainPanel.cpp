@@ -1,8 +1,9 @@
 #include "app/MainPanel.h"
 
+#include <type_traits>
+
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -148,7 +149,11 @@ private:
 template <class Handler> void TMainForm::Bind(QAbstractButton* button, Handler handler) {
     connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
         THandlerScope scope(*this);
-        if (Session_) (this->*handler)(button);
+        if (!Session_) return;
+        if constexpr (std::is_invocable_v<Handler, TMainForm*>)
+            (this->*handler)();
+        else
+            (this->*handler)(button);
     });
 }
 
@@ -221,14 +226,8 @@ void TMainForm::BuildToolBar() {
         NewToolButton(ToolBar, "ToolButtonAlarmHandling", "alarm-handling.png", "Alarm handling");
     ToolButtonDisconnect->setEnabled(false);
 
-    connect(ToolButtonConnect, &QToolButton::clicked, this, [this] {
-        THandlerScope scope(*this);
-        if (Session_) Connect();
-    });
-    connect(ToolButtonDisconnect, &QToolButton::clicked, this, [this] {
-        THandlerScope scope(*this);
-        if (Session_) ToolButtonDisconnectClick();
-    });
+    Bind(ToolButtonConnect, &TMainForm::Connect);
+    Bind(ToolButtonDisconnect, &TMainForm::ToolButtonDisconnectClick);
     Bind(ToolButtonRefreshPeriod, &TMainForm::ToolButtonRefreshPeriodClick);
     Bind(ToolButtonAlarmMessageSetting, &TMainForm::ToolButtonAlarmMessageSettingClick);
     Bind(ToolButtonAlarmHandling, &TMainForm::ToolButtonAlarmHandlingClick);

@@ -62,6 +62,8 @@ protected:
 
 private:
     class THandlerScope;
+    // Runs `handler` (with the button as Sender when it takes one) at each click, while the
+    // session exists, counted as a running handler.
     template <class Handler> void Bind(QAbstractButton* button, Handler handler);
 
     void BuildToolBar();

@@ -3,7 +3,6 @@
 // settings) with their defaults, and the two routines that move them to and from the
 // settings store. Used on the main thread only.
 
-#include <array>
 #include <cstdint>
 
 #include <QString>
