@@ -74,9 +74,9 @@ struct TStep {
     double t; // s
     double temp1;
     float vacuum;
-    // The controllers' answer at a tick at this time; None: an update without a tick (a
-    // set-point command), which keeps the last tick's answer.
-    TGroupAnswer controllers = TGroupAnswer::None;
+    // The controllers' answer at the tick of this update; None: an update without a tick (a
+    // set-point command) on the last tick's readings, which keeps the last tick's answer.
+    TGroupAnswer controllers = TGroupAnswer::Answered;
     bool disable = false; // the cold plate alarm, before this update
 };
 
@@ -104,6 +104,10 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
          [](auto& h) { h.Vacuum.Delay = 30; },
          {{0, no, out}, {20, no, out}, {25, no, in}, {40, no, out}, {60, no, out}, {70, no, out}},
          {"70:+Alarm on vacuum  (0.0003mb)"}},
+        {"a command's update between ticks advances no delay",
+         [](auto& h) { h.Temp[1].Delay = 30; },
+         {{0, -170, -1}, {35, -170, -1, none}, {60, -170, -1}},
+         {"60:+Alarm on cold plate temperature  (-170°C)"}},
         {"a reading without a value restarts the delay",
          [](auto& h) { h.Temp[1].Delay = 30; },
          {{0, -170, -1}, {20, no, -1}, {30, -170, -1}, {50, -170, -1}, {60, -170, -1}},
@@ -152,7 +156,7 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
          [](auto& h) { h.SilentAfter = 2; },
          {{0, no, -1, ok},
           {60, no, -1, failed},
-          {150, no, -1},
+          {150, no, -1, none},
           {179, no, -1, failed},
           {180, no, -1, failed},
           {240, no, -1, failed},
