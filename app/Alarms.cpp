@@ -70,9 +70,11 @@ void TAlarmEvaluator::EvaluateAlarm(double x, bool isReading, bool vacuum, TAlar
                                     std::vector<TAlarmChange>& changes) {
     if (isReading && !alarm.Active) {
         const bool outside = alarm.Enabled && (x <= alarm.Min || x >= alarm.Max);
-        if (outside && !state.OutSince) state.OutSince = now.Ms;
+        // The delay runs on the times the readings were taken, not on the time they are
+        // judged: a command's update looks again at the last tick's readings.
+        if (outside && !state.OutSince) state.OutSince = *tickMs_;
         if (!outside) state.OutSince.reset();
-        if (outside && now.Ms - *state.OutSince >= tuning.Delay * kSecond) {
+        if (outside && *tickMs_ - *state.OutSince >= tuning.Delay * kSecond) {
             alarm.Active = true;
             state = {{}, AlarmMessage(true, x, texts), now.Wall, now.Ms, 0};
             changes.push_back({TAlarmChange::Start, state.StartMessage, {}});
@@ -133,13 +135,14 @@ std::vector<TAlarmChange> TAlarmEvaluator::Evaluate(const TReadings& readings,
                                                     const TAlarmHandlingParameters& handling,
                                                     const TAlarmInstant& now) {
     std::vector<TAlarmChange> changes;
+    const bool newTick = readings.TickCount != seenTicks_;
+    seenTicks_ = readings.TickCount;
+    if (newTick || !tickMs_) tickMs_ = now.Ms;
     for (int i = 1; i <= 2; ++i)
         EvaluateAlarm(readings.Temp[i], IsTemperature(readings.Temp[i]), false, alarmTemp[i],
                       temp_[i], handling.Temp[i], handling, now, i - 1, changes);
     EvaluateAlarm(readings.Vacuum, IsVacuumReading(readings.Vacuum), true, alarmVacuum, vacuum_,
                   handling.Vacuum, handling, now, kVacuumTexts, changes);
-    const bool newTick = readings.TickCount != seenTicks_;
-    seenTicks_ = readings.TickCount;
     for (const TInstrumentGroup group : {gControllers, gModule})
         EvaluateGroup(group, readings.GroupAnswer[group], newTick, handling, now, changes);
     return changes;

@@ -38,6 +38,8 @@ public:
     // answers; sets or clears the Active flags and returns the changes in that order. A reading
     // without a value leaves its alarm as it is. With the default handling this is exactly the
     // plain check: a start at the first reading out of limits, an end at the first inside.
+    // Only a new tick (a TickCount not seen before) advances a delay or a silence: an update
+    // between ticks judges the same readings again.
     std::vector<TAlarmChange> Evaluate(const TReadings& readings, TAlarmTempArray& alarmTemp,
                                        TAlarmLimits& alarmVacuum,
                                        const TAlarmHandlingParameters& handling,
@@ -69,6 +71,7 @@ private:
     TAlarmState vacuum_;
     std::array<TGroupState, kGroupCount> groups_;
     std::uint64_t seenTicks_ = 0;
+    std::optional<std::int64_t> tickMs_; // steady time of the last tick's readings
 };
 
 } // namespace velk

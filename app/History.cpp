@@ -1,6 +1,11 @@
 #include "app/History.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include <QDir>
 #include <QFile>
@@ -29,19 +34,39 @@ QString DayFileName(const char* prefix, const QDateTime& when, const char* exten
            QLatin1String(extension);
 }
 
+// Closes its descriptor.
+struct TFd {
+    int Fd;
+    ~TFd() {
+        if (Fd >= 0) ::close(Fd);
+    }
+};
+
 // Size of the file up to the end of its last complete line (-1 when it cannot be read).
-qint64 CompleteLinesSize(QFile& file) {
-    qint64 end = file.size();
-    while (end > 0) {
-        const qint64 start = std::max<qint64>(0, end - 4096);
-        if (!file.seek(start)) return -1;
-        const QByteArray chunk = file.read(end - start);
-        if (chunk.size() != end - start) return -1;
-        if (const qsizetype newline = chunk.lastIndexOf('\n'); newline >= 0)
-            return start + newline + 1;
+off_t CompleteLinesSize(int fd, off_t size) {
+    char chunk[4096];
+    for (off_t end = size; end > 0;) {
+        const off_t start = std::max<off_t>(0, end - off_t{sizeof chunk});
+        if (::pread(fd, chunk, static_cast<std::size_t>(end - start), start) != end - start)
+            return -1;
+        for (off_t i = end - start; i > 0; --i)
+            if (chunk[i - 1] == '\n') return start + i;
         end = start;
     }
     return 0;
+}
+
+// False with errno set when not every byte went to the file.
+bool WriteAll(int fd, const QByteArray& data) {
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n =
+            ::write(fd, data.constData() + done, static_cast<std::size_t>(data.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = EIO;
+        if (n <= 0) return false;
+        done += n;
+    }
+    return true;
 }
 
 } // namespace
@@ -83,28 +108,36 @@ bool THistory::WriteEvent(const QDateTime& when, const QString& line) {
 bool THistory::Append(TFile& file, const QString& name, const QByteArray& line,
                       const QByteArray& header) {
     QDir().mkpath(folder_); // a failure shows in the open below
-    QFile f(folder_ + QLatin1Char('/') + name);
+    const QString path = folder_ + QLatin1Char('/') + name;
     auto fail = [&](const QString& reason) {
         file.Failing = true;
-        file.Reason = reason + QStringLiteral(" (") + f.fileName() + QLatin1Char(')');
+        file.Reason = reason + QStringLiteral(" (") + path + QLatin1Char(')');
         return false;
     };
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
-        return fail(f.errorString());
-    qint64 size = f.size();
-    if (file.Checked != name && !f.isSequential()) {
+    // What is opened here gets its last line cut and is appended to: never a file a link
+    // planted in its place points to, and nothing but a regular file (a pipe would block).
+    const TFd f{::open(QFile::encodeName(path).constData(),
+                       O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644)};
+    if (f.Fd < 0 && errno != ELOOP) return fail(qt_error_string(errno));
+    struct stat status {};
+    if (f.Fd < 0 || ::fstat(f.Fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return fail(QStringLiteral("Not a regular file"));
+    off_t size = status.st_size;
+    if (file.Checked != name) {
         // Once per file and run: a line that a crash or a full disk cut short would claim a
         // wrong value (a number missing its last digits), so it goes.
-        const qint64 complete = CompleteLinesSize(f);
-        if (complete < 0 || (complete != size && !f.resize(complete))) return fail(f.errorString());
+        const off_t complete = CompleteLinesSize(f.Fd, size);
+        if (complete < 0 || (complete != size && ::ftruncate(f.Fd, complete) != 0))
+            return fail(qt_error_string(errno));
         size = complete;
         file.Checked = name;
     }
     const QByteArray data = size == 0 ? header + line : line;
-    if (f.write(data) != data.size()) {
-        const QString reason = f.errorString();
-        f.resize(size); // no part of the line stays for the next one to continue
-        file.Checked.clear();
+    if (!WriteAll(f.Fd, data)) {
+        const QString reason = qt_error_string(errno);
+        // No part of the line stays for the next one to continue; where even that fails, the
+        // next write looks for a cut line again.
+        file.Checked = ::ftruncate(f.Fd, size) == 0 ? name : QString();
         return fail(reason);
     }
     file.Failing = false;

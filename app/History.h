@@ -38,7 +38,8 @@ private:
         bool Failing = false;
         QString Reason;
     };
-    // Appends `line` to the file `name` of the folder, `header` first into an empty file.
+    // Appends `line` to the file `name` of the folder, `header` first into an empty file; a
+    // link or anything else but a regular file in its place fails.
     bool Append(TFile& file, const QString& name, const QByteArray& line, const QByteArray& header);
     bool WriteEvent(const QDateTime& when, const QString& line);
     // One notice when the first write fails, one when every file is written again.

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextStream>
+#include <QStringDecoder>
 
 #include "common/NumberFormat.h"
 
@@ -22,6 +22,14 @@ QString OneLine(QString text) {
     return text;
 }
 
+// Other programs may keep their settings in the same file in another encoding: a line is
+// read as UTF-8 when it is valid UTF-8, else as Latin-1, which takes any byte.
+QString DecodeLine(const QByteArray& line) {
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8(line);
+    return utf8.hasError() ? QString::fromLatin1(line) : text;
+}
+
 } // namespace
 
 TIniStore::TIniStore(QString path) : path_(std::move(path)) {
@@ -34,11 +42,11 @@ TIniStore::TIniStore(QString path, const QByteArray& text) : path_(std::move(pat
 }
 
 void TIniStore::ReadText(const QByteArray& text) {
-    QTextStream in(text, QIODevice::ReadOnly | QIODevice::Text);
-    in.setEncoding(QStringConverter::Utf8);
     Section* current = nullptr;
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
+    for (QByteArray raw : text.split('\n')) {
+        while (raw.endsWith('\r'))
+            raw.chop(1);
+        const QString line = DecodeLine(raw);
         const QString trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#')))
             continue;
@@ -48,7 +56,7 @@ void TIniStore::ReadText(const QByteArray& text) {
             for (auto& s : sections_)
                 if (SameName(s.name, name)) current = &s;
             if (!current) {
-                sections_.push_back({name, {}});
+                sections_.push_back({name, raw, {}});
                 current = &sections_.back();
             }
             continue;
@@ -63,9 +71,10 @@ void TIniStore::ReadText(const QByteArray& text) {
         for (auto& e : current->entries)
             if (SameName(e.key, key)) {
                 e.value = value;
+                e.line = raw;
                 replaced = true;
             }
-        if (!replaced) current->entries.push_back({key, value});
+        if (!replaced) current->entries.push_back({key, value, raw});
     }
 }
 
@@ -88,13 +97,13 @@ void TIniStore::WriteString(const QString& section, const QString& key, const QS
     for (auto& s : sections_)
         if (SameName(s.name, section)) target = &s;
     if (!target) {
-        sections_.push_back({section, {}});
+        sections_.push_back({section, {}, {}});
         target = &sections_.back();
     }
     // A written key moves to the end of its section, so a store written key by key holds
     // its keys in the order they were written.
     std::erase_if(target->entries, [&](const Entry& e) { return SameName(e.key, key); });
-    target->entries.push_back({key, OneLine(value)});
+    target->entries.push_back({key, OneLine(value), {}});
 }
 
 int TIniStore::ReadInteger(const QString& section, const QString& key, int def) const {
@@ -131,8 +140,10 @@ QByteArray TIniStore::Text() const {
     QByteArray text;
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         if (i > 0) text += '\n';
-        text += '[' + sections_[i].name.toUtf8() + "]\n";
-        for (const auto& e : sections_[i].entries) text += e.key.toUtf8() + '=' + e.value.toUtf8() + '\n';
+        const Section& s = sections_[i];
+        text += (s.header.isEmpty() ? '[' + s.name.toUtf8() + ']' : s.header) + '\n';
+        for (const auto& e : s.entries)
+            text += (e.line.isEmpty() ? e.key.toUtf8() + '=' + e.value.toUtf8() : e.line) + '\n';
     }
     return text;
 }

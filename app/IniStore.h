@@ -41,12 +41,16 @@ public:
     const QString& Path() const { return path_; }
 
 private:
+    // What the monitor does not write is written back as the bytes it was read from (the
+    // line without its end), whatever their encoding.
     struct Entry {
         QString key;
         QString value;
+        QByteArray line; // as read; empty once written
     };
     struct Section {
         QString name;
+        QByteArray header; // the "[name]" line as read; empty for a new section
         std::vector<Entry> entries;
     };
     const Entry* Find(const QString& section, const QString& key) const;

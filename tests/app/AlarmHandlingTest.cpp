@@ -74,9 +74,9 @@ struct TStep {
     double t; // s
     double temp1;
     float vacuum;
-    // The controllers' answer at a tick at this time; None: an update without a tick (a
-    // set-point command), which keeps the last tick's answer.
-    TGroupAnswer controllers = TGroupAnswer::None;
+    // The controllers' answer at the tick of this update; None: an update without a tick (a
+    // set-point command) on the last tick's readings, which keeps the last tick's answer.
+    TGroupAnswer controllers = TGroupAnswer::Answered;
     bool disable = false; // the cold plate alarm, before this update
 };
 
@@ -104,6 +104,10 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
          [](auto& h) { h.Vacuum.Delay = 30; },
          {{0, no, out}, {20, no, out}, {25, no, in}, {40, no, out}, {60, no, out}, {70, no, out}},
          {"70:+Alarm on vacuum  (0.0003mb)"}},
+        {"a command's update between ticks advances no delay",
+         [](auto& h) { h.Temp[1].Delay = 30; },
+         {{0, -170, -1}, {35, -170, -1, none}, {60, -170, -1}},
+         {"60:+Alarm on cold plate temperature  (-170°C)"}},
         {"a reading without a value restarts the delay",
          [](auto& h) { h.Temp[1].Delay = 30; },
          {{0, -170, -1}, {20, no, -1}, {30, -170, -1}, {50, -170, -1}, {60, -170, -1}},
@@ -120,10 +124,16 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
          {{0, -174.9, -1}, {10, -175.2, -1}, {20, -174.8, -1}, {30, -175.1, -1}, {40, -177.5, -1}},
          {"0:+Alarm on cold plate temperature  (-174.9°C)",
           "40:-Alarm stopped on cold plate temperature  (-177.5°C)"}},
-        {"the vacuum's deadband is a factor on its limit",
+        {"the vacuum's deadband is a factor on each limit",
          [](auto& h) { h.Vacuum.Deadband = 2; },
-         {{0, no, 2e-4f}, {10, no, 8e-5f}, {20, no, 4e-5f}},
-         {"0:+Alarm on vacuum  (0.0002mb)", "20:-Alarm stopped on vacuum (4E-5mb)"}},
+         {{0, no, 2e-4f},
+          {10, no, 8e-5f},
+          {20, no, 4e-5f},
+          {30, no, 1e-6f},
+          {40, no, 1.5e-6f},
+          {50, no, 3e-6f}},
+         {"0:+Alarm on vacuum  (0.0002mb)", "20:-Alarm stopped on vacuum (4E-5mb)",
+          "30:+Alarm on vacuum  (1E-6mb)", "50:-Alarm stopped on vacuum (3E-6mb)"}},
         {"disabling a raised alarm ends it at once despite the deadband",
          [](auto& h) { h.Temp[1].Deadband = 50; },
          {{0, -170, -1}, {10, -180, -1}, {20, -180, -1, none, true}},
@@ -152,7 +162,7 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
          [](auto& h) { h.SilentAfter = 2; },
          {{0, no, -1, ok},
           {60, no, -1, failed},
-          {150, no, -1},
+          {150, no, -1, none},
           {179, no, -1, failed},
           {180, no, -1, failed},
           {240, no, -1, failed},
@@ -166,7 +176,7 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
         c.handling(handling);
         TAlarmTempArray temps;
         temps[1] = {true, -200.0, -175.0, false};
-        TAlarmLimits vacuum{true, 0.0, 1e-4, false};
+        TAlarmLimits vacuum{true, 1e-6, 1e-4, false};
         TAlarmEvaluator evaluator;
         std::vector<std::string> got;
         QDateTime started;
@@ -192,7 +202,9 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
                               message.toStdString());
                 if (change.Kind == TAlarmChange::Start) started = At(s.t).Wall;
                 if (change.Kind == TAlarmChange::Reminder) {
-                    EXPECT_EQ(change.Since, started);
+                    EXPECT_EQ(ReminderHeaderLine(At(s.t).Wall, change.Since),
+                              "Reminder at " + DateTimeText(At(s.t).Wall) + ", alarm since " +
+                                  DateTimeText(started));
                 }
             }
         }

@@ -1,6 +1,11 @@
 // The event log and readings history on disk, with a clock and a folder of the test's own.
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <functional>
+#include <memory>
 
 #include <QDir>
 #include <QFile>
@@ -99,6 +104,12 @@ TEST(History, AFieldIsEmptyUnlessTheLastTickReadAValueAndNumbersUseAPoint) {
 
 // Each fault is made so that it holds for root too, as CI runs.
 TEST(History, AFailingFolderOrFileIsReportedOnceAndItsRecoveryOnce) {
+    rlimit fileSize{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &fileSize), 0);
+    const std::shared_ptr<void> restoreLimit(nullptr, [fileSize](void*) {
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        std::signal(SIGXFSZ, SIG_DFL);
+    });
     const struct {
         const char* name;
         std::function<void(History&)> breakIt, repair;
@@ -106,13 +117,33 @@ TEST(History, AFailingFolderOrFileIsReportedOnceAndItsRecoveryOnce) {
     } faults[] = {
         {"folder is a file", [](History& h) { QFile(h.folder).open(QIODevice::WriteOnly); },
          [](History& h) { QFile::remove(h.folder); }, "Not a directory"},
-        {"full disk",
+        {"writes fail halfway",
+         [fileSize](History&) {
+             std::signal(SIGXFSZ, SIG_IGN);
+             const rlimit small{40, fileSize.rlim_max}; // shorter than the header
+             setrlimit(RLIMIT_FSIZE, &small);
+         },
+         [fileSize](History&) { setrlimit(RLIMIT_FSIZE, &fileSize); }, "File too large"},
+        {"event log is a link, whose target is neither cut nor appended to",
          [](History& h) {
              QDir().mkpath(h.folder);
-             QFile::link("/dev/full", h.folder + "/readings-2024-05-01.csv");
+             QFile target(h.dir.filePath("target"));
+             ASSERT_TRUE(target.open(QIODevice::WriteOnly) && target.write("no line end") > 0);
+             QFile::link(target.fileName(), h.folder + "/events-2024-05-01.log");
+         },
+         [](History& h) {
+             QFile target(h.dir.filePath("target"));
+             EXPECT_TRUE(target.open(QIODevice::ReadOnly) && target.readAll() == "no line end");
+             QFile::remove(h.folder + "/events-2024-05-01.log");
+         },
+         "Not a regular file"},
+        {"readings file is a named pipe",
+         [](History& h) {
+             QDir().mkpath(h.folder);
+             mkfifo(QFile::encodeName(h.folder + "/readings-2024-05-01.csv").constData(), 0644);
          },
          [](History& h) { QFile::remove(h.folder + "/readings-2024-05-01.csv"); },
-         "No space left on device"},
+         "Not a regular file"},
         {"event log is a folder",
          [](History& h) { QDir().mkpath(h.folder + "/events-2024-05-01.log"); },
          [](History& h) { QDir(h.folder + "/events-2024-05-01.log").removeRecursively(); },

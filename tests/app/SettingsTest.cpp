@@ -124,11 +124,20 @@ TEST_F(Settings, RealsUseTheLocalesSeparatorWhateverTheProgramSwitchedToAndReadE
 }
 
 TEST_F(Settings, SavingKeepsForeignKeysNeverLeavesAPartialFileAndRaisesWhenItCannot) {
-    WriteFile("[Other]\nkeep=me\n[VelkM_main]\nRefreshRate=1\nlegacy=x\n");
+    // Another program's lines in Latin-1 (0xFC, 0xE4) are kept byte for byte; a line that is
+    // not UTF-8 reads as Latin-1, and what the monitor writes is UTF-8.
+    WriteFile("[Other]\nkeep=me\nOperator=M\xfcller\n[VelkM_main]\nRefreshRate=1\nlegacy=x\n"
+              "[VelkM_alarm]\nSMTPServer=m\xe4il.lab\n");
+    velk::LoadSettings(Path());
+    EXPECT_EQ(GlobalParameters().SMTPServer, "m\u00e4il.lab");
     velk::SaveSettings(Path());
     const QByteArray text = ReadFile();
-    EXPECT_TRUE(text.startsWith("[Other]\nkeep=me\n"));
-    EXPECT_TRUE(text.contains("[VelkM_main]\nlegacy=x\nVersionIDSoft=V1.00\nRefreshRate=10000\n"));
+    EXPECT_TRUE(text.startsWith("[Other]\nkeep=me\nOperator=M\xfcller\n"));
+    EXPECT_TRUE(text.contains("[VelkM_main]\nlegacy=x\nVersionIDSoft=V1.00\nRefreshRate=1\n"));
+    EXPECT_TRUE(text.contains("SMTPServer=m\xc3\xa4il.lab\n"));
+    GlobalParameters() = velk::TGlobalParameters{};
+    velk::LoadSettings(Path());
+    EXPECT_EQ(GlobalParameters().SMTPServer, "m\u00e4il.lab");
     // Only the store itself is left in the folder: the temporary file was renamed over it.
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"ZURazirod.ini"});
 
