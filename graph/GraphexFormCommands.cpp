@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPrinter>
-#include <QSaveFile>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 #include "common/NumberFormat.h"
@@ -45,12 +45,9 @@ void TGraphexForm::SaveDataClick() {
     const QString chosen = choosers_->SaveFileName(this, QStringLiteral("Text files (*.txt)"));
     if (chosen.isEmpty()) return;
     const QString name = WithExtension(chosen, QStringLiteral(".txt"));
-    // Written beside the target and renamed over it, so a failed save keeps the old file.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(GraphDataText(*graph_)) < 0 ||
-        !file.commit())
+    if (const auto failure = WriteWholeFile(name, GraphDataText(*graph_)))
         throw Exception(QStringLiteral("Unable to write the file ") + name + QStringLiteral(" : ") +
-                        file.errorString());
+                        *failure);
 }
 
 void TGraphexForm::ButtonLoadDataClick() {
