@@ -35,12 +35,12 @@ protected:
     // Everything the read-out, the zoom rectangle, the pick and the range fields use.
     auto Mapping() {
         const Tgraphex& g = G();
-        return std::tuple{g.ImageWidth,     g.ImageHeight,  g.Scale,           g.UnitWidth,
-                          g.MarginX,        g.MarginY,      g.PlotWidth,       g.PlotHeight,
-                          g.MapXMin,        g.MapXMax,      g.MapYMin,         g.MapYMax,
-                          g.ViewXMin,       g.ViewYMax,     g.XMajorStep,      g.YMinorStep,
-                          g.XLabelExponent, g.AxisFontSize, g.BackgroundColor, g.AxesColor,
-                          g.GridColor,      g.TickLengthX,  g.BorderWidth};
+        return std::tuple{g.ImageWidth,     g.ImageHeight,    g.Scale,        g.UnitWidth,
+                          g.MarginX,        g.MarginY,        g.PlotWidth,    g.PlotHeight,
+                          g.MapXMin,        g.MapXMax,        g.MapYMin,      g.MapYMax,
+                          g.ViewXMin,       g.ViewYMax,       g.XMajorStep,   g.YMinorStep,
+                          g.XLabelExponent, g.YLabelExponent, g.AxisFontSize, g.BackgroundColor,
+                          g.AxesColor,      g.GridColor,      g.TickLengthX,  g.BorderWidth};
     }
     // What each paint off the window's picture drew with.
     struct TSeen {
@@ -302,6 +302,30 @@ TEST_F(Commands, MathsPageBuildsAndRunsLines) {
     EXPECT_EQ(G().MapXMax, G().GetX(G().PointCount())) << "painted";
     Click("Button9");
     EXPECT_EQ(list->count(), 0);
+
+    // Refilling the target list while it opens is no choice of the operator: the operand
+    // chosen before stays.
+    for (int k = 1; k <= G().PointCount(); ++k)
+        G().SetY(4, k, k), G().SetY(7, k, 3 * k);
+    target->setEditText("1. Y Courbe #1");
+    operation->setEditText("4. Soustraire par");
+    items(operand);
+    operand->setCurrentIndex(operand->findText("4. Y Courbe #4"));
+    items(target);
+    target->setCurrentIndex(target->findText("7. Y Courbe #7"));
+    EXPECT_EQ(operand->currentText(), "4. Y Courbe #4");
+    Click("AjouterOP");
+    EXPECT_EQ(list->item(0)->text(), "CurveY[7] = CurveY[7] - CurveY[4] ");
+
+    // A line that stops the list: the lines before it stay carried out and are shown.
+    target->setEditText("1. Y Courbe #1");
+    operation->setEditText("5. Fonction");
+    Find<QComboBox>("ComboBoxFunc")->setCurrentText("Ln");
+    Click("AjouterOP");
+    Click("ButtonApplyMaths");
+    EXPECT_EQ(G().GetY(7, 5), 10);
+    EXPECT_EQ(messages_.messages.size(), 1) << "sin values below 0 have no logarithm";
+    EXPECT_GE(G().MapYMax, G().GetY(7, G().PointCount())) << "painted";
 }
 
 } // namespace
