@@ -286,9 +286,15 @@ QByteArray GraphDataText(const Tgraphex& g) {
     put(QLatin1Char('#') + g.Title);
     put(QLatin1Char('#') + g.XCaption);
     put(QLatin1Char('#') + g.YCaption);
-    for (int s = 1; s <= MaxSeries; ++s)
-        if (g.IsSeriesPresent(s) && g.ShowInLegend[s])
-            put(QLatin1Char('$') + QString::number(s) + QLatin1Char('@') + g.SeriesTitle[s]);
+    // Numbered by data column, as the loader reads them: series 2 and 3 of a graph without
+    // series 1 are columns 1 and 2.
+    int column = 0;
+    for (int s = 1; s <= MaxSeries; ++s) {
+        if (!g.IsSeriesPresent(s)) continue;
+        ++column;
+        if (g.ShowInLegend[s])
+            put(QLatin1Char('$') + QString::number(column) + QLatin1Char('@') + g.SeriesTitle[s]);
+    }
     return out;
 }
 

@@ -5,7 +5,7 @@
 //
 //   data lines   "x  " then, per present series, " y" [" @+e+" " @-e-"]
 //   text lines   "#" Title, "#" XCaption, "#" YCaption
-//   legend lines "$" series "@" SeriesTitle, for series shown in the legend
+//   legend lines "$" column "@" SeriesTitle, for series shown in the legend
 //
 // Loading adds the file's data columns to the graph as new series; the file's abscissas must
 // be the graph's, point by point.

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPrinter>
-#include <QSaveFile>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 #include "common/NumberFormat.h"
@@ -37,6 +37,25 @@ int PixelCount(const NbreEdit* edit) {
     throw Exception(NotAnIntegerText(edit->Text()));
 }
 
+// `first`, then the entry of every present series.
+QStringList PresentSeriesEntries(const Tgraphex& g, const QString& first) {
+    QStringList entries{first};
+    for (int s = 1; s <= MaxSeries; ++s)
+        if (g.IsSeriesPresent(s)) entries << SeriesEntry(s);
+    return entries;
+}
+
+// Refills a list and keeps its text. While the list fills, the combo box shows its first
+// item for a moment; that is no choice of the operator, so the change handlers must not see
+// it (the target's would reset the operand).
+void Refill(QComboBox* box, const QStringList& items) {
+    const QSignalBlocker quiet(box);
+    const QString text = box->currentText();
+    box->clear();
+    box->addItems(items);
+    box->setEditText(text);
+}
+
 } // namespace
 
 // ---- Data files ----
@@ -45,12 +64,9 @@ void TGraphexForm::SaveDataClick() {
     const QString chosen = choosers_->SaveFileName(this, QStringLiteral("Text files (*.txt)"));
     if (chosen.isEmpty()) return;
     const QString name = WithExtension(chosen, QStringLiteral(".txt"));
-    // Written beside the target and renamed over it, so a failed save keeps the old file.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(GraphDataText(*graph_)) < 0 ||
-        !file.commit())
+    if (const auto failure = WriteWholeFile(name, GraphDataText(*graph_)))
         throw Exception(QStringLiteral("Unable to write the file ") + name + QStringLiteral(" : ") +
-                        file.errorString());
+                        *failure);
 }
 
 void TGraphexForm::ButtonLoadDataClick() {
@@ -90,34 +106,21 @@ void TGraphexForm::ButtonLoadDataClick() {
 // ---- Curve maths ----
 
 void TGraphexForm::ComboBoxOPleftDropDown() {
-    const QString text = ComboBoxOPleft->currentText();
-    ComboBoxOPleft->clear();
-    ComboBoxOPleft->addItem(AxisEntry());
-    for (int s = 1; s <= MaxSeries; ++s)
-        if (graph_->IsSeriesPresent(s)) ComboBoxOPleft->addItem(SeriesEntry(s));
-    ComboBoxOPleft->setEditText(text);
+    Refill(ComboBoxOPleft, PresentSeriesEntries(*graph_, AxisEntry()));
 }
 
 void TGraphexForm::ComboBoxOPDropDown() {
-    const QString text = ComboBoxOP->currentText();
-    ComboBoxOP->clear();
     QStringList operations = OperationEntries();
     if (ComboBoxOPleft->currentText().startsWith(QLatin1Char('0'))) operations.removeLast();
-    ComboBoxOP->addItems(operations);
-    ComboBoxOP->setEditText(text);
+    Refill(ComboBoxOP, operations);
 }
 
 void TGraphexForm::ComboBoxToOpDropDown() {
-    const QString text = ComboBoxToOp->currentText();
-    ComboBoxToOp->clear();
-    ComboBoxToOp->addItem(ConstantEntry());
     if (ComboBoxOPleft->currentText() != AxisEntry()) {
-        for (int s = 1; s <= MaxSeries; ++s)
-            if (graph_->IsSeriesPresent(s)) ComboBoxToOp->addItem(SeriesEntry(s));
-        ComboBoxToOp->setEditText(text);
+        Refill(ComboBoxToOp, PresentSeriesEntries(*graph_, ConstantEntry()));
         return;
     }
-    ComboBoxToOp->setEditText(text);
+    Refill(ComboBoxToOp, {ConstantEntry()});
     if (ComboBoxOP->currentText().startsWith(QLatin1Char('5')))
         ComboBoxOP->setEditText(OperationEntries().front());
     ComboBoxFunc->setEnabled(false);

@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QSaveFile>
 
 #include "graph/AxisScale.h"
 #include "graph/GraphExport.h"
@@ -135,23 +134,18 @@ void Tgraphex::RenderToFile(const QString& fileName, int kind, int width, int he
         Paint();
     }
 
-    // Written beside the target and renamed over it: a failed save leaves no partial file.
-    QSaveFile file(fileName);
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) {
-        if (kind == 1) {
-            written = picture.save(&file, "BMP");
-        } else {
-            const QByteArray jpeg = EncodeJpeg(picture, JpegQuality);
-            written = file.write(jpeg) == jpeg.size();
-        }
+    QByteArray bytes;
+    if (kind == 1) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.save(&buffer, "BMP"))
+            throw EgraphexError(QStringLiteral("Unable to encode the picture as BMP"));
+    } else {
+        bytes = EncodeJpeg(picture, JpegQuality);
     }
-    if (!written || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    if (const auto failure = WriteWholeFile(fileName, bytes))
         throw EgraphexError(QStringLiteral("Unable to write the picture file ") + fileName +
-                            QStringLiteral(" : ") + reason);
-    }
+                            QStringLiteral(" : ") + *failure);
 }
 
 } // namespace velk

@@ -68,8 +68,13 @@ TEST_F(DataFile, SavedByteForByteAndLoadedBackAsANewSeries) {
     g_.SetY(3, 1, -4E-6);
     g_.ShowInLegend[3] = true;
     g_.SeriesTitle[3] = QString::fromUtf8("Vacuum °");
+    // A legend line names the series by its column in the file, as the loader reads it.
     EXPECT_EQ(GraphDataText(g_), "12.5   3.25 @+0.1 @-0.2 -4E-6\r\n#Cold plate\r\n#Time\r\n"
-                                 "#T (C)\r\n$3@Vacuum \xB0\r\n");
+                                 "#T (C)\r\n$2@Vacuum \xB0\r\n");
+    // Loaded back into series 2 and 4: the title goes with its column's values.
+    ASSERT_FALSE(Load(GraphDataText(g_)).failed);
+    EXPECT_EQ(std::tuple(g_.GetY(4, 1), g_.ShowInLegend[4], g_.SeriesTitle[4], g_.ShowInLegend[2]),
+              std::tuple(-4E-6, true, QString::fromUtf8("Vacuum °"), false));
 }
 
 TEST_F(DataFile, UncertaintiesOnTheFirstLineMarkTheColumnBeforeThem) {

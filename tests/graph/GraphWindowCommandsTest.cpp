@@ -3,9 +3,11 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QSpinBox>
@@ -18,6 +20,7 @@
 
 using namespace velk;
 using velk::test::GraphWindow;
+using velk::test::TFullDisk;
 
 namespace {
 
@@ -32,12 +35,12 @@ protected:
     // Everything the read-out, the zoom rectangle, the pick and the range fields use.
     auto Mapping() {
         const Tgraphex& g = G();
-        return std::tuple{g.ImageWidth,     g.ImageHeight,  g.Scale,           g.UnitWidth,
-                          g.MarginX,        g.MarginY,      g.PlotWidth,       g.PlotHeight,
-                          g.MapXMin,        g.MapXMax,      g.MapYMin,         g.MapYMax,
-                          g.ViewXMin,       g.ViewYMax,     g.XMajorStep,      g.YMinorStep,
-                          g.XLabelExponent, g.AxisFontSize, g.BackgroundColor, g.AxesColor,
-                          g.GridColor,      g.TickLengthX,  g.BorderWidth};
+        return std::tuple{g.ImageWidth,     g.ImageHeight,    g.Scale,        g.UnitWidth,
+                          g.MarginX,        g.MarginY,        g.PlotWidth,    g.PlotHeight,
+                          g.MapXMin,        g.MapXMax,        g.MapYMin,      g.MapYMax,
+                          g.ViewXMin,       g.ViewYMax,       g.XMajorStep,   g.YMinorStep,
+                          g.XLabelExponent, g.YLabelExponent, g.AxisFontSize, g.BackgroundColor,
+                          g.AxesColor,      g.GridColor,      g.TickLengthX,  g.BorderWidth};
     }
     // What each paint off the window's picture drew with.
     struct TSeen {
@@ -140,11 +143,26 @@ TEST_F(Commands, ReadOutAndPicks) {
 TEST_F(Commands, PicturesAndPrintsPutTheWindowsSettingsBack) {
     WatchPaints();
     const auto mapping = Mapping();
-    choosers_->fileNames = {dir_.filePath("graph"), dir_.filePath("refused.bmp"),
-                            dir_.filePath("refused.bmp")};
+    choosers_->fileNames = {dir_.filePath("graph"), dir_.filePath("graph.jpg"),
+                            dir_.filePath("refused.bmp"), dir_.filePath("refused.bmp")};
     Click("BitBtn2"); // JPEG at the defaults, ".jpg" added
-    EXPECT_EQ(QImage(dir_.filePath("graph.jpg")).size(), QSize(700, 500));
+    QFile jpeg(dir_.filePath("graph.jpg"));
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    const QByteArray picture = jpeg.readAll();
+    EXPECT_EQ(QImage::fromData(picture).size(), QSize(700, 500));
     ASSERT_EQ(seen_.size(), 1u);
+    { // a disk that fills up keeps the picture saved before, also for a small picture
+        SetField("PixX", "100");
+        SetField("PixY", "80");
+        const TFullDisk full(1024);
+        Click("BitBtn2");
+    }
+    SetField("PixY", "500");
+    QFile again(jpeg.fileName());
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), picture);
+    ASSERT_EQ(messages_.messages.size(), 1);
+    EXPECT_TRUE(messages_.messages.takeFirst().startsWith("Unable to write the picture file "));
     EXPECT_EQ(seen_[0].scale, 500 / 600.0);
     EXPECT_EQ(std::tuple(seen_[0].marginX, seen_[0].marginY), std::tuple(70, 50));
     EXPECT_EQ(Mapping(), mapping);
@@ -207,6 +225,26 @@ TEST_F(Commands, DataFilesThroughTheOutputInputPage) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray saved = file.readAll();
     EXPECT_EQ(saved, GraphDataText(G()));
+
+    // Failed saves say so and leave the saved file whole: a folder that is not there, and a
+    // disk that fills up half-way.
+    for (const auto& [path, diskFull] :
+         {std::pair{dir_.filePath("missing/morning.txt"), false}, std::pair{name + ".txt", true}}) {
+        messages_.messages.clear();
+        choosers_->fileNames = {path};
+        std::optional<TFullDisk> full;
+        if (diskFull) full.emplace(saved.size() / 2);
+        Click("SaveData");
+        full.reset();
+        EXPECT_EQ(messages_.messages.size(), 1) << path.toStdString();
+        EXPECT_TRUE(messages_.messages.value(0).startsWith("Unable to write the file " + path));
+    }
+    QFile after(name + ".txt");
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), saved);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"morning.txt"});
+    messages_.messages.clear();
+    choosers_->fileNames = {name + ".txt"};
     Click("ButtonLoadData");
     EXPECT_EQ(choosers_->questions.size(), 1);
     EXPECT_TRUE(messages_.messages.isEmpty()) << messages_.messages.join('|').toStdString();
@@ -264,6 +302,30 @@ TEST_F(Commands, MathsPageBuildsAndRunsLines) {
     EXPECT_EQ(G().MapXMax, G().GetX(G().PointCount())) << "painted";
     Click("Button9");
     EXPECT_EQ(list->count(), 0);
+
+    // Refilling the target list while it opens is no choice of the operator: the operand
+    // chosen before stays.
+    for (int k = 1; k <= G().PointCount(); ++k)
+        G().SetY(4, k, k), G().SetY(7, k, 3 * k);
+    target->setEditText("1. Y Courbe #1");
+    operation->setEditText("4. Soustraire par");
+    items(operand);
+    operand->setCurrentIndex(operand->findText("4. Y Courbe #4"));
+    items(target);
+    target->setCurrentIndex(target->findText("7. Y Courbe #7"));
+    EXPECT_EQ(operand->currentText(), "4. Y Courbe #4");
+    Click("AjouterOP");
+    EXPECT_EQ(list->item(0)->text(), "CurveY[7] = CurveY[7] - CurveY[4] ");
+
+    // A line that stops the list: the lines before it stay carried out and are shown.
+    target->setEditText("1. Y Courbe #1");
+    operation->setEditText("5. Fonction");
+    Find<QComboBox>("ComboBoxFunc")->setCurrentText("Ln");
+    Click("AjouterOP");
+    Click("ButtonApplyMaths");
+    EXPECT_EQ(G().GetY(7, 5), 10);
+    EXPECT_EQ(messages_.messages.size(), 1) << "sin values below 0 have no logarithm";
+    EXPECT_GE(G().MapYMax, G().GetY(7, G().PointCount())) << "painted";
 }
 
 } // namespace

@@ -2,7 +2,10 @@
 // Helpers for the graph window tests: a window set up and fed as the main window does it,
 // choosers that answer from the test, and the recorded messages.
 
+#include <csignal>
 #include <optional>
+
+#include <sys/resource.h>
 
 #include <QCheckBox>
 #include <QPrinter>
@@ -41,6 +44,27 @@ struct TScriptedChoosers : TGraphexChoosers {
         questions << text;
         return true;
     }
+};
+
+// While it lives, every regular file this process writes stops at `bytes`, as on a disk that
+// fills up: the write that reaches the limit takes part, the next one fails.
+class TFullDisk {
+public:
+    explicit TFullDisk(qint64 bytes) : signal_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &before_);
+        const rlimit full{static_cast<rlim_t>(bytes), before_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &full);
+    }
+    ~TFullDisk() {
+        setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, signal_);
+    }
+    TFullDisk(const TFullDisk&) = delete;
+    TFullDisk& operator=(const TFullDisk&) = delete;
+
+private:
+    rlimit before_{};
+    void (*signal_)(int);
 };
 
 // A graph window as the main window opens it, fed one point per call.
