@@ -72,12 +72,13 @@ TEST(MailText, HeaderLinesInOrderWithFieldsSetByName) {
     m.ToCarbonCopy = {QStringLiteral("c@example.org"), QStringLiteral("D <d@example.org>")};
     m.ToBlindCarbonCopy = {QStringLiteral("hidden@example.org")};
     m.Date = QStringLiteral("Sun, 6 Dec 2026 10:00:00 +0000");
-    EXPECT_EQ(
-        velk::BuildHeader(m, velk::TSubType::mtHtml, QStringLiteral("iso-8859-1"), true),
-        (QStringList{"From: Velk Monitoring<lab@example.org>",
-                     "CC: c@example.org,D <d@example.org>", "Date: Sun, 6 Dec 2026 10:00:00 +0000",
-                     "Mime-Version: 1.0", "Content-Type: text/html; charset=iso-8859-1",
-                     "Content-Transfer-Encoding: 8bit"}));
+    m.MessageID = QStringLiteral("<1@lab>");
+    EXPECT_EQ(velk::BuildHeader(m, velk::TSubType::mtHtml, QStringLiteral("iso-8859-1"), true),
+              (QStringList{"From: Velk Monitoring<lab@example.org>",
+                           "CC: c@example.org,D <d@example.org>",
+                           "Date: Sun, 6 Dec 2026 10:00:00 +0000", "Message-ID: <1@lab>",
+                           "Mime-Version: 1.0", "Content-Type: text/html; charset=iso-8859-1",
+                           "Content-Transfer-Encoding: 8bit"}));
     QStringList header{"From: x<y@z>", "subject: old", "X-Mailer: m"};
     velk::SetHeaderByName(header, QStringLiteral("Subject"), QStringLiteral("new"));
     velk::SetHeaderByName(header, QStringLiteral("X-MAILER"), QString());
