@@ -283,4 +283,43 @@ TEST(AlarmHandling,
     EXPECT_EQ(lines[4], "second");
 }
 
+// A mail that cannot go logs one failure within the mail's time-outs, then the alarm's two
+// lines; a test mail there fails the same way.
+TEST(AlarmHandling, AMailWithoutServerOrAddressOrSmtpPeerLogsOneFailureThenTheAlarmLines) {
+    const std::string err = "-ERR unknown command\r\n";
+    test::ScriptedServer smtp({});
+    test::ScriptedServer pop({{"<greeting>", err},
+                              {"HELO", err},
+                              {"RSET", err},
+                              {"MAIL", err},
+                              {"RCPT", err},
+                              {"DATA", err},
+                              {".", err},
+                              {"QUIT", err}});
+    const struct {
+        const char* server;
+        const char* address;
+        int port;
+        const char* failure;
+    } cases[] = {{"", "a@b", smtp.Port(), "Host Lookup Failed"},
+                 {"127.0.0.1", "", smtp.Port(), "Incomplete Header"},
+                 {"127.0.0.1", "a@b", pop.Port(), "-ERR unknown command"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        QStringList lines;
+        TAlarmNotifier notifier([&](const QString& l) { lines << l; });
+        notifier.NMSMTP().SetPort(c.port);
+        const TAlarmMailSettings settings{true, c.server, c.address};
+        const auto start = std::chrono::steady_clock::now();
+        notifier.Notify(false, QStringLiteral("end"), settings);
+        // Look-up, connection, a line and QUIT's line: 2 s each at most.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+        ASSERT_EQ(lines.size(), 3) << lines.join('|').toStdString();
+        EXPECT_EQ(lines[0], UnableToSendText(c.failure));
+        EXPECT_TRUE(lines[1].startsWith("Alarm stopped at "));
+        EXPECT_EQ(lines[2], "end");
+        EXPECT_EQ(SendTestMail(settings, c.port), c.failure);
+    }
+}
+
 } // namespace
