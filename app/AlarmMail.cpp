@@ -1,6 +1,9 @@
 #include "app/AlarmMail.h"
 
+#include <QHostInfo>
+
 #include "common/DateTimeText.h"
+#include "mail/MailText.h"
 
 namespace velk {
 
@@ -49,6 +52,9 @@ std::optional<QString> Mail(TNMSMTP& smtp, const TAlarmMailSettings& settings,
         mail.ReplyTo = settings.Address;
         mail.FromAddress = settings.Address;
         mail.Body = body;
+        // Strict servers refuse or file as spam a mail without either.
+        mail.Date = MailDateText(QDateTime::currentDateTime());
+        mail.MessageID = NewMessageID(QHostInfo::localHostName());
         smtp.SendMail();
         smtp.Disconnect();
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include "mail/MailText.h"
 
 #include <QRegularExpression>
+#include <QUuid>
 
 namespace velk {
 
@@ -29,6 +30,17 @@ void SetHeaderByName(QStringList& header, const QString& name, const QString& va
         return;
     }
     if (!value.isEmpty()) header.append(name + QStringLiteral(": ") + value);
+}
+
+QString MailDateText(const QDateTime& when) {
+    return when.toString(Qt::RFC2822Date);
+}
+
+QString NewMessageID(const QString& host) {
+    // A random UUID: unique across mails, runs and machines without any state kept.
+    return QLatin1Char('<') + QUuid::createUuid().toString(QUuid::WithoutBraces) +
+           QLatin1Char('@') + (host.isEmpty() ? QStringLiteral("localhost") : host) +
+           QLatin1Char('>');
 }
 
 QString ContentTypePrefix(TSubType subType) {
@@ -60,6 +72,7 @@ QStringList BuildHeader(const TPostMessage& message, TSubType subType, const QSt
     SetHeaderByName(header, QStringLiteral("X-Mailer"), message.LocalProgram);
     SetHeaderByName(header, QStringLiteral("Reply-To"), message.ReplyTo);
     SetHeaderByName(header, QStringLiteral("Date"), message.Date);
+    SetHeaderByName(header, QStringLiteral("Message-ID"), message.MessageID);
     header.append(QStringLiteral("Mime-Version: 1.0"));
     // The body is always sent as UTF-8; a us-ascii label on 8-bit bytes would make every
     // reader show "Â°C" for "°C".

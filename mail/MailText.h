@@ -3,6 +3,7 @@
 // lines and the dot-stuffed body of a message.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,12 @@ QString ExtractAddress(const QString& entry);
 // Replaces the line "name: ..." (name compared without regard to case) by "name: value",
 // or adds it; an empty value removes such a line.
 void SetHeaderByName(QStringList& header, const QString& name, const QString& value);
+
+// A Date header's value: "06 Dec 2026 10:00:05 +0100", with the time's offset from UTC.
+QString MailDateText(const QDateTime& when);
+
+// A Message-ID header's value that no other mail shares: "<unique part@host>".
+QString NewMessageID(const QString& host);
 
 // "Content-Type: text/...; charset=" for the sub-type.
 QString ContentTypePrefix(TSubType subType);

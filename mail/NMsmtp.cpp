@@ -5,6 +5,7 @@
 #include <QHostInfo>
 
 #include "mail/MailText.h"
+#include "mail/ReplyReader.h"
 
 namespace velk {
 
@@ -26,8 +27,16 @@ private:
 
 TNMSMTP::TNMSMTP(QObject* owner) : TPowersock(owner), userId_(QHostInfo::localHostName()) {}
 
+bool TNMSMTP::Refused(int limit) const {
+    // A line without a code reads as code 0, below every limit: taken as success, a peer of
+    // another protocol answering "-ERR" would swallow the mail. An empty line is the server
+    // hanging up, which each step meets in its own way.
+    return ReplyNumber() > limit || (!ReplyLine().isEmpty() && !HasReplyCode(ReplyLine()));
+}
+
 void TNMSMTP::Command(const QByteArray& command, int limit) {
-    if (Transaction(command) > limit) throw Exception(ReplyText());
+    Transaction(command);
+    if (Refused(limit)) throw Exception(ReplyText());
 }
 
 void TNMSMTP::Connect() {
@@ -36,9 +45,10 @@ void TNMSMTP::Connect() {
     mailFailed_ = false;
     try {
         ReadReply();
-        if (ReplyNumber() > 399) throw Exception(ReplyText());
+        if (Refused(399)) throw Exception(ReplyText());
         if (Transaction("HELO " + userId_.toUtf8()) > 299)
             throw Exception(QStringLiteral("Authentication failed"));
+        if (Refused(299)) throw Exception(ReplyText());
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         // The first failure is the one to report; QUIT failing as well tells nothing new.
@@ -99,8 +109,8 @@ void TNMSMTP::SendMail() {
             const QString address = ExtractAddress(entry);
             if (address.isEmpty()) continue;
             // A refused recipient is skipped; the others still get the mail.
-            if (Transaction("RCPT TO:<" + address.toUtf8() + ">") > 300 && OnRecipientNotFound)
-                OnRecipientNotFound(entry);
+            Transaction("RCPT TO:<" + address.toUtf8() + ">");
+            if (Refused(300) && OnRecipientNotFound) OnRecipientNotFound(entry);
         }
     }
     Command("DATA", 399);

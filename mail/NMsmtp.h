@@ -50,7 +50,9 @@ private:
     class BusyMark;
 
     void BuildMessage();
-    // A transaction whose reply code above `limit` raises the reply line.
+    // Whether the last reply refuses: a code above `limit`, or no reply code at all.
+    bool Refused(int limit) const;
+    // A transaction whose refusal raises the reply line.
     void Command(const QByteArray& command, int limit);
 
     TPostMessage postMessage_;

@@ -21,6 +21,7 @@ struct TPostMessage {
     QString Subject;
     QString LocalProgram;
     QString Date;
+    QString MessageID; // "<unique@host>"
     QString ReplyTo;
     QStringList ToAddress;
     QStringList ToCarbonCopy;

@@ -51,6 +51,16 @@ qint16 ReplyCodeOf(const QByteArray& line) {
     return static_cast<qint16>(std::min<qint64>(value, 32767));
 }
 
+bool HasReplyCode(const QByteArray& line) {
+    const auto digit = [&line](qsizetype i, char low, char high) {
+        return line.size() > i && line.at(i) >= low && line.at(i) <= high;
+    };
+    if (!digit(0, '2', '5') || !digit(1, '0', '9') || !digit(2, '0', '9')) return false;
+    if (line.size() == 3) return true;
+    const char after = line.at(3);
+    return after == ' ' || after == '-' || after == '\r' || after == '\n';
+}
+
 bool IsContinuationLine(const QByteArray& line) {
     return (!line.isEmpty() && line.at(0) == ' ') || (line.size() >= 4 && line.at(3) == '-');
 }

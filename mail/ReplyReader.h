@@ -50,6 +50,10 @@ TSmtpReply ReadReplyFrom(const std::function<QByteArray()>& nextLine);
 // Values beyond 32767 read as 32767 so that they stay refusals.
 qint16 ReplyCodeOf(const QByteArray& line);
 
+// True when the line begins with a reply code: three digits, the first 2 to 5, followed by a
+// blank, '-' or the line's end. Whatever else a peer sends ("-ERR", "OK") says nothing.
+bool HasReplyCode(const QByteArray& line);
+
 // True for a line that announces more lines of the same reply: it begins with a blank or
 // has '-' as its fourth character.
 bool IsContinuationLine(const QByteArray& line);

@@ -3,7 +3,9 @@
 // heartbeat file and the test mail; and, with every addition off, the plain alarms unchanged.
 
 #include <QFile>
+#include <QHostInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -22,6 +24,32 @@ namespace {
 TAlarmInstant At(double seconds) {
     const auto ms = static_cast<std::int64_t>(seconds * 1000);
     return {ms, QDateTime(QDate(2024, 5, 12), QTime(14, 0)).addMSecs(ms)};
+}
+
+// Each of the `mails` mails one server received has subject "Alarm", a date of now with the
+// local offset, and a Message-ID of its own from this host.
+void ExpectSubjectDateAndIdOnEach(const std::string& received, qsizetype mails) {
+    const QString data = QString::fromStdString(received);
+    EXPECT_EQ(data.count(QStringLiteral("\r\nSubject: Alarm\r\n")), mails);
+    static const QRegularExpression dateLine(
+        "\r\nDate: ((?:\\w{3}, )?\\d{1,2} (?:Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+        "\\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4})\r\n");
+    qsizetype dates = 0;
+    for (const QRegularExpressionMatch& m : dateLine.globalMatch(data)) {
+        const QDateTime when = QDateTime::fromString(m.captured(1), Qt::RFC2822Date);
+        const QDateTime now = QDateTime::currentDateTime();
+        EXPECT_LT(std::abs(when.secsTo(now)), 600) << m.captured(1).toStdString();
+        EXPECT_EQ(when.offsetFromUtc(), now.offsetFromUtc()) << m.captured(1).toStdString();
+        ++dates;
+    }
+    EXPECT_EQ(dates, mails);
+    const QRegularExpression idLine("\r\nMessage-ID: (<[^<>@\\s]+@" +
+                                    QRegularExpression::escape(QHostInfo::localHostName()) +
+                                    ">)\r\n");
+    QSet<QString> ids;
+    for (const QRegularExpressionMatch& m : idLine.globalMatch(data))
+        ids.insert(m.captured(1));
+    EXPECT_EQ(ids.size(), mails);
 }
 
 // The same readings through the plain check (before the alarm handling existed: its output is
@@ -68,6 +96,8 @@ TEST(AlarmHandling, WithEveryAdditionOffTheMailsAndLogLinesAreThoseOfThePlainChe
     QFile plain(QStringLiteral(VELK_PLAIN_ALARMS));
     ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
     EXPECT_EQ(got, QString::fromUtf8(plain.readAll()));
+    ExpectSubjectDateAndIdOnEach(
+        server.data, std::count(server.commands.begin(), server.commands.end(), "DATA\r\n"));
 }
 
 struct TStep {
@@ -258,10 +288,50 @@ TEST(AlarmHandling,
     EXPECT_EQ(testFailure, std::nullopt);
     EXPECT_NE(testServer.data.find("\r\nTest mail\r\n"), std::string::npos) << testServer.data;
     EXPECT_EQ(testServer.commands.at(3), "RCPT TO:<t@lab>\r\n");
+    ExpectSubjectDateAndIdOnEach(testServer.data, 1);
     ASSERT_EQ(lines.size(), 5) << lines.join('|').toStdString();
     EXPECT_EQ(lines[0], "Unable to send an Email:Socket readln aborted");
     EXPECT_EQ(lines[2], "first");
     EXPECT_EQ(lines[4], "second");
+}
+
+// A mail that cannot go logs one failure within the mail's time-outs, then the alarm's two
+// lines; a test mail there fails the same way.
+TEST(AlarmHandling, AMailWithoutServerOrAddressOrSmtpPeerLogsOneFailureThenTheAlarmLines) {
+    const std::string err = "-ERR unknown command\r\n";
+    test::ScriptedServer smtp({});
+    test::ScriptedServer pop({{"<greeting>", err},
+                              {"HELO", err},
+                              {"RSET", err},
+                              {"MAIL", err},
+                              {"RCPT", err},
+                              {"DATA", err},
+                              {".", err},
+                              {"QUIT", err}});
+    const struct {
+        const char* server;
+        const char* address;
+        int port;
+        const char* failure;
+    } cases[] = {{"", "a@b", smtp.Port(), "Host Lookup Failed"},
+                 {"127.0.0.1", "", smtp.Port(), "Incomplete Header"},
+                 {"127.0.0.1", "a@b", pop.Port(), "-ERR unknown command"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        QStringList lines;
+        TAlarmNotifier notifier([&](const QString& l) { lines << l; });
+        notifier.NMSMTP().SetPort(c.port);
+        const TAlarmMailSettings settings{true, c.server, c.address};
+        const auto start = std::chrono::steady_clock::now();
+        notifier.Notify(false, QStringLiteral("end"), settings);
+        // Look-up, connection, a line and QUIT's line: 2 s each at most.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+        ASSERT_EQ(lines.size(), 3) << lines.join('|').toStdString();
+        EXPECT_EQ(lines[0], UnableToSendText(c.failure));
+        EXPECT_TRUE(lines[1].startsWith("Alarm stopped at "));
+        EXPECT_EQ(lines[2], "end");
+        EXPECT_EQ(SendTestMail(settings, c.port), c.failure);
+    }
 }
 
 } // namespace

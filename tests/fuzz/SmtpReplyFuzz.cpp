@@ -48,6 +48,8 @@ void CheckReply(const TSmtpReply& reply) {
         if (line[0] == '2' && (line.size() == 3 || !IsDigit(line[3])))
             FUZZ_CHECK(reply.number >= 200 && reply.number <= 299);
     }
+    // A line with a reply code reads as a code of three digits.
+    if (HasReplyCode(line)) FUZZ_CHECK(reply.number >= 200 && reply.number <= 599);
     const QString message = ReplyMessage(line);
     FUZZ_CHECK(!message.contains(QLatin1Char('\n')) && !message.endsWith(QLatin1Char('\r')));
 }

@@ -12,14 +12,28 @@
 
 namespace {
 
+// Only three digits, 2 to 5 first, then a blank, '-' or the line end make a reply code.
 TEST(MailText, ReplyCodesReadTheLeadingDigitsAndNeverWrapIntoSuccess) {
     const struct {
         const char* line;
         int code;
-    } cases[] = {{"250 OK\r\n", 250}, {"354-go on\r\n", 354}, {"\r\n", 0},
-                 {"OK 250\r\n", 0},   {"99999 x\r\n", 32767}, {"12345678901234\r\n", 32767}};
-    for (const auto& c : cases)
+        bool hasCode;
+    } cases[] = {{"250 OK\r\n", 250, true},
+                 {"354-go on\r\n", 354, true},
+                 {"250\r\n", 250, true},
+                 {"221", 221, true},
+                 {"\r\n", 0, false},
+                 {"OK 250\r\n", 0, false},
+                 {"-ERR unknown command\r\n", 0, false},
+                 {"25 ok\r\n", 25, false},
+                 {"250OK\r\n", 250, false},
+                 {"199 x\r\n", 199, false},
+                 {"99999 x\r\n", 32767, false},
+                 {"12345678901234\r\n", 32767, false}};
+    for (const auto& c : cases) {
         EXPECT_EQ(velk::ReplyCodeOf(c.line), c.code) << c.line;
+        EXPECT_EQ(velk::HasReplyCode(c.line), c.hasCode) << c.line;
+    }
 }
 
 // A line longer than the limit is cut and the rest of it dropped, whether its end arrives with
@@ -58,12 +72,13 @@ TEST(MailText, HeaderLinesInOrderWithFieldsSetByName) {
     m.ToCarbonCopy = {QStringLiteral("c@example.org"), QStringLiteral("D <d@example.org>")};
     m.ToBlindCarbonCopy = {QStringLiteral("hidden@example.org")};
     m.Date = QStringLiteral("Sun, 6 Dec 2026 10:00:00 +0000");
-    EXPECT_EQ(
-        velk::BuildHeader(m, velk::TSubType::mtHtml, QStringLiteral("iso-8859-1"), true),
-        (QStringList{"From: Velk Monitoring<lab@example.org>",
-                     "CC: c@example.org,D <d@example.org>", "Date: Sun, 6 Dec 2026 10:00:00 +0000",
-                     "Mime-Version: 1.0", "Content-Type: text/html; charset=iso-8859-1",
-                     "Content-Transfer-Encoding: 8bit"}));
+    m.MessageID = QStringLiteral("<1@lab>");
+    EXPECT_EQ(velk::BuildHeader(m, velk::TSubType::mtHtml, QStringLiteral("iso-8859-1"), true),
+              (QStringList{"From: Velk Monitoring<lab@example.org>",
+                           "CC: c@example.org,D <d@example.org>",
+                           "Date: Sun, 6 Dec 2026 10:00:00 +0000", "Message-ID: <1@lab>",
+                           "Mime-Version: 1.0", "Content-Type: text/html; charset=iso-8859-1",
+                           "Content-Transfer-Encoding: 8bit"}));
     QStringList header{"From: x<y@z>", "subject: old", "X-Mailer: m"};
     velk::SetHeaderByName(header, QStringLiteral("Subject"), QStringLiteral("new"));
     velk::SetHeaderByName(header, QStringLiteral("X-MAILER"), QString());

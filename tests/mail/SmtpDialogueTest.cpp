@@ -58,9 +58,9 @@ std::string Verbs(const Lines& commands) {
     return verbs;
 }
 
-// One mail through a server that refuses, folds, overfills, trickles or drops one step: the
-// first failure is raised within the time-outs, the connection ends (with QUIT unless inside
-// the data), and the recipients stay for a mail not sent.
+// One mail through a server that refuses, folds, overfills, trickles, drops or does not speak
+// SMTP at one step: the first failure is raised within the time-outs, the connection ends
+// (with QUIT unless inside the data), and the recipients stay for a mail not sent.
 TEST(SmtpDialogue, EachRefusedOrLostStepRaisesItsReplyAndTheConnectionEnds) {
     // Longer than the receive buffer: its tail must not stand as a reply of its own.
     const std::string overlong = "220-" + std::string(70000, 'x') + "\r\n220 ready\r\n";
@@ -68,7 +68,7 @@ TEST(SmtpDialogue, EachRefusedOrLostStepRaisesItsReplyAndTheConnectionEnds) {
     const struct {
         const char* verb;
         std::string reply;
-        const char* failure;
+        const char* failure; // after "refused;" for a refused recipient
         std::string verbs;
         int timeOut = 10000;
     } cases[] = {
@@ -79,6 +79,8 @@ TEST(SmtpDialogue, EachRefusedOrLostStepRaisesItsReplyAndTheConnectionEnds) {
         {"<greeting>", "<trickle> \r\n \r\n \r\n \r\n \r\n \r\n \r\n \r\n \r\n220 ready\r\n",
          "Socket readln aborted", "QUIT", 2000},
         {"<greeting>", "220-a.example\r\n 220 folded\r\n220 ready\r\n", "", mailed + " QUIT"},
+        // A last line of a bare code ends the reply; read as a continuation it would wait.
+        {"<greeting>", "220-a.example\r\n220\r\n", "", mailed + " QUIT", 2000},
         {"<greeting>", overlong, "", mailed + " QUIT"},
         {"<greeting>", "554 no service\r\n", "554 no service", "QUIT"},
         {"<greeting>", "220-hello\r\n554 closed to you\r\n", "554 closed to you", "QUIT"},
@@ -88,12 +90,22 @@ TEST(SmtpDialogue, EachRefusedOrLostStepRaisesItsReplyAndTheConnectionEnds) {
         {".", "451 try later\r\n", "451 try later", mailed},
         {".", "<close>", "Connection closed by the server before the mail was accepted", mailed},
         {"QUIT", "500 what?\r\n", "500 what?", mailed + " QUIT"},
+        // No reply code is no success: a peer of another protocol takes no mail.
+        {"<greeting>", "-ERR unknown command\r\n", "-ERR unknown command", "QUIT"},
+        {"HELO", "-ERR unknown command\r\n", "-ERR unknown command", "HELO QUIT"},
+        {"RSET", "OK\r\n", "OK", "HELO RSET"},
+        {"MAIL", "25 sender ok\r\n", "25 sender ok", "HELO RSET MAIL"},
+        {"RCPT", "+OK\r\n", "refused;", mailed + " QUIT"},
+        {"DATA", "-ERR unknown command\r\n", "-ERR unknown command", mailed},
+        {".", "250OK\r\n", "250OK", mailed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply.substr(0, 40));
         ScriptedServer server({{c.verb, c.reply}});
         velk::TNMSMTP smtp;
         Configure(smtp, server.Port(), c.timeOut);
+        QString refused;
+        smtp.OnRecipientNotFound = [&](const QString&) { refused += "refused;"; };
         const auto start = Clock::now();
         QString failure = FailureOf([&] { smtp.Connect(); });
         if (failure.isEmpty()) {
@@ -102,7 +114,7 @@ TEST(SmtpDialogue, EachRefusedOrLostStepRaisesItsReplyAndTheConnectionEnds) {
             EXPECT_EQ(smtp.PostMessage().ToAddress.size(), failure.isEmpty() ? 0 : 1);
             failure += FailureOf([&] { smtp.Disconnect(); });
         }
-        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(refused + failure, c.failure);
         // Each wait and at most one more for QUIT's reply.
         EXPECT_LT(SecondsSince(start), 2 * c.timeOut / 1000.0 + 2.0);
         EXPECT_FALSE(smtp.Connected());
