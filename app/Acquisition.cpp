@@ -1,7 +1,7 @@
 #include "app/Acquisition.h"
 
 #include <optional>
-#include <stdexcept>
+#include <tuple>
 #include <type_traits>
 
 #include "common/DateTimeText.h"
@@ -14,38 +14,25 @@ namespace {
 constexpr int kReceiveBufferSize = 4096;
 
 // Calls `use` with the member that keeps `quantity`.
-template <class Readings, class Use> auto WithReading(Readings& r, TQuantity quantity, Use use) {
-    switch (quantity) {
-    case qTemp1:
-        return use(r.Temp[1]);
-    case qSetPoint1:
-        return use(r.SetPoint[1]);
-    case qTemp2:
-        return use(r.Temp[2]);
-    case qSetPoint2:
-        return use(r.SetPoint[2]);
-    case qAlarmLow:
-        return use(r.AlarmLow);
-    case qPower:
-        return use(r.Power);
-    case qVacuum:
-        return use(r.Vacuum);
-    case qPumpStatus:
-        return use(r.PumpStatus);
-    case qValveStatus:
-        return use(r.ValveStatus);
-    case qLN2Level:
-        return use(r.LN2Level);
-    case kQuantityCount:
-        break;
-    }
-    throw std::out_of_range("no such quantity");
+template <class Readings, class Use> void WithReading(Readings& r, TQuantity quantity, Use use) {
+    // In TQuantity order.
+    const auto members = std::tie(r.Temp[1], r.SetPoint[1], r.Temp[2], r.SetPoint[2], r.AlarmLow,
+                                  r.Power, r.Vacuum, r.PumpStatus, r.ValveStatus, r.LN2Level);
+    static_assert(std::tuple_size_v<decltype(members)> == kQuantityCount);
+    std::apply(
+        [&](auto&... member) {
+            int index = 0;
+            ((index++ == quantity ? use(member) : void()), ...);
+        },
+        members);
 }
 
 } // namespace
 
 double TReadings::Value(TQuantity quantity) const {
-    return WithReading(*this, quantity, [](const auto& reading) -> double { return reading; });
+    double value = 0.0;
+    WithReading(*this, quantity, [&value](const auto& reading) { value = reading; });
+    return value;
 }
 
 void TReadings::Store(TQuantity quantity, double value) {
