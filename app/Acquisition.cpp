@@ -1,9 +1,10 @@
 #include "app/Acquisition.h"
 
 #include <optional>
+#include <tuple>
+#include <type_traits>
 
 #include "common/DateTimeText.h"
-#include "common/ReadingDisplay.h"
 #include "common/ThreadSynchronize.h"
 #include "devices/LinkProtocol.h"
 
@@ -11,17 +12,38 @@ namespace velk {
 
 namespace {
 constexpr int kReceiveBufferSize = 4096;
-constexpr std::uint8_t kController1 = 1, kController2 = 2, kModule = 1;
+
+// Calls `use` with the member that keeps `quantity`.
+template <class Readings, class Use> void WithReading(Readings& r, TQuantity quantity, Use use) {
+    // In TQuantity order.
+    const auto members = std::tie(r.Temp[1], r.SetPoint[1], r.Temp[2], r.SetPoint[2], r.AlarmLow,
+                                  r.Power, r.Vacuum, r.PumpStatus, r.ValveStatus, r.LN2Level);
+    static_assert(std::tuple_size_v<decltype(members)> == kQuantityCount);
+    std::apply(
+        [&](auto&... member) {
+            int index = 0;
+            ((index++ == quantity ? use(member) : void()), ...);
+        },
+        members);
+}
+
 } // namespace
 
+double TReadings::Value(TQuantity quantity) const {
+    double value = 0.0;
+    WithReading(*this, quantity, [&value](const auto& reading) { value = reading; });
+    return value;
+}
+
+void TReadings::Store(TQuantity quantity, double value) {
+    WithReading(*this, quantity, [value](auto& reading) {
+        reading = static_cast<std::remove_reference_t<decltype(reading)>>(value);
+    });
+}
+
 void TReadings::Clear() {
-    Temp[1] = Temp[2] = kNoTemperature;
-    SetPoint[1] = SetPoint[2] = kNoTemperature;
-    AlarmLow = kNoTemperature;
-    Power = kNoPower;
-    Vacuum = kNoVacuum;
-    PumpStatus = ValveStatus = kNoStatus;
-    LN2Level = kNoLevel;
+    for (const TQuantityInfo& quantity : Quantities())
+        Store(quantity.Quantity, quantity.NoValue);
     Fresh.fill(false);
     LastRead.fill(QDateTime());
     GroupAnswer.fill(TGroupAnswer::None);
@@ -50,41 +72,25 @@ TAcquisition::~TAcquisition() {
 }
 
 void TAcquisition::TimerTick() {
-    std::optional<QString> controllerError, moduleError;
+    std::array<std::optional<QString>, kGroupCount> errors;
     {
         std::lock_guard lock(ReadingsLock);
         TReadings& r = Readings;
         r.Fresh.fill(false);
         // Each value is stored as soon as it arrives; the first failure ends its group.
-        auto store = [&r](TQuantity quantity, auto& reading, auto value) {
-            reading = value;
-            r.Refreshed(quantity, QDateTime::currentDateTime());
-        };
-        try {
-            store(qTemp1, r.Temp[1], CN7600.ReadPV(kController1));
-            store(qSetPoint1, r.SetPoint[1], CN7600.ReadSP1(kController1));
-            store(qTemp2, r.Temp[2], CN7600.ReadPV(kController2));
-            store(qSetPoint2, r.SetPoint[2], CN7600.ReadSP1(kController2));
-            store(qAlarmLow, r.AlarmLow, CN7600.ReadAlLo(kController2));
-            store(qPower, r.Power, CN7600.ReadPOV(kController1));
-        } catch (const ECN7600connection& e) {
-            controllerError = e.Message();
+        for (int group = 0; group < kGroupCount; ++group) {
+            errors[group] =
+                ReadGroup(static_cast<TInstrumentGroup>(group), {CN7600, ADAM4017},
+                          [&r](const TQuantityInfo& quantity, double value) {
+                              r.Store(quantity.Quantity, value);
+                              r.Refreshed(quantity.Quantity, QDateTime::currentDateTime());
+                          });
+            r.GroupAnswer[group] = errors[group] ? TGroupAnswer::Failed : TGroupAnswer::Answered;
         }
-        try {
-            store(qVacuum, r.Vacuum, ADAM4017.ReadVacuum(kModule));
-            store(qPumpStatus, r.PumpStatus, std::uint8_t{ADAM4017.ReadPumpStatus(kModule)});
-            store(qValveStatus, r.ValveStatus, std::uint8_t{ADAM4017.ReadValveStatus(kModule)});
-            store(qLN2Level, r.LN2Level, ADAM4017.ReadLN2Level(kModule));
-        } catch (const EADAM4017Connection& e) {
-            moduleError = e.Message();
-        }
-        r.GroupAnswer[gControllers] =
-            controllerError ? TGroupAnswer::Failed : TGroupAnswer::Answered;
-        r.GroupAnswer[gModule] = moduleError ? TGroupAnswer::Failed : TGroupAnswer::Answered;
         ++r.TickCount;
     }
     // The main thread takes ReadingsLock itself: it is called only once the lock is free.
-    for (const auto& error : {controllerError, moduleError}) {
+    for (const auto& error : errors) {
         if (!error) continue;
         Readings.ErrorMessage = *error;
         CallInMainThread(0, logDeviceError_);

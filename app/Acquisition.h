@@ -20,26 +20,10 @@
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
 #include "devices/HiresTim.h"
+#include "devices/Quantities.h"
 
 namespace velk {
 
-// The quantities of one tick, in the order it reads them.
-enum TQuantity : int {
-    qTemp1,
-    qSetPoint1,
-    qTemp2,
-    qSetPoint2,
-    qAlarmLow,
-    qPower,
-    qVacuum,
-    qPumpStatus,
-    qValveStatus,
-    qLN2Level,
-    kQuantityCount
-};
-
-// The two groups a tick reads, each stopping at its first failure.
-enum TInstrumentGroup : int { gControllers, gModule, kGroupCount };
 enum class TGroupAnswer : std::uint8_t { None, Answered, Failed };
 
 struct TReadings {
@@ -68,6 +52,9 @@ struct TReadings {
         Fresh[quantity] = true;
         LastRead[quantity] = at;
     }
+    // The reading of `quantity` as a number (a status as 0 or 1, or its marker), and back.
+    double Value(TQuantity quantity) const;
+    void Store(TQuantity quantity, double value);
 };
 
 // "message  (date-time)": how the log pane shows a device error.

@@ -16,15 +16,15 @@ constexpr std::int64_t kSecond = 1000, kMinute = 60 * kSecond;
 struct TAlarmTexts {
     const char* Start;
     const char* Stop;
-    const char* Unit;
+    TQuantity Quantity;
 };
 
-// The start and end texts; the value and the unit follow, then ")".
+// The start and end texts; the value and the quantity's unit follow, then ")".
 constexpr TAlarmTexts kAlarmTexts[3] = {
-    {"Alarm on cold plate temperature  (", "Alarm stopped on cold plate temperature  (", "°C)"},
+    {"Alarm on cold plate temperature  (", "Alarm stopped on cold plate temperature  (", qTemp1},
     {"Alarm on Nitrogen output temperature  (", "Alarm stopped on Nitrogen output temperature  (",
-     "°C)"},
-    {"Alarm on vacuum  (", "Alarm stopped on vacuum (", "mb)"},
+     qTemp2},
+    {"Alarm on vacuum  (", "Alarm stopped on vacuum (", qVacuum},
 };
 constexpr int kVacuumTexts = 2;
 
@@ -41,7 +41,7 @@ constexpr TGroupTexts kGroupTexts[kGroupCount] = {
 QString AlarmMessage(bool start, double x, int texts) {
     const TAlarmTexts& t = kAlarmTexts[texts];
     return QString::fromUtf8(start ? t.Start : t.Stop) + FormatGeneral(x, kMessageDigits) +
-           QString::fromUtf8(t.Unit);
+           QString::fromUtf8(QuantityInfo(t.Quantity).Unit) + QLatin1Char(')');
 }
 
 // Inside the limits by more than the deadband: a raised alarm may end. The vacuum's deadband
