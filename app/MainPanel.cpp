@@ -149,7 +149,8 @@ private:
 template <class Handler> void TMainForm::Bind(QAbstractButton* button, Handler handler) {
     connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
         THandlerScope scope(*this);
-        if (!Session_) return;
+        // A closing window opens nothing more: a dialog would hold the close back.
+        if (!Session_ || closePending_) return;
         if constexpr (std::is_invocable_v<Handler, TMainForm*>)
             (this->*handler)();
         else

@@ -163,6 +163,9 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
     button->setEnabled(false);
     const std::optional<QString> failure = SendTestMail(settings);
     if (button) button->setEnabled(true);
+    // A close that came while the mail waited (a signal at logout dismissed the dialog) would
+    // wait behind the outcome's box, which nobody is left to answer.
+    if (closePending_) return;
     ReportMessage(dialog,
                   failure ? UnableToSendText(*failure)
                           : QStringLiteral("Test mail sent to ") + settings.Address,
