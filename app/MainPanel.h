@@ -9,9 +9,11 @@
 #include <vector>
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/AlarmMail.h"
+#include "app/AlarmView.h"
 #include "app/Alarms.h"
 #include "app/History.h"
 
@@ -50,6 +52,8 @@ public:
     // The session, for tests that look at its state; none once the window has closed.
     TAcquisition* Session() const { return Session_.get(); }
     TNMSMTP& NMSMTP() { return Notifier_.NMSMTP(); }
+    // The tray icon; none where the desktop has no tray.
+    TAlarmTray* Tray() const { return Tray_.get(); }
 
 signals:
     // The window has closed for good (FormClose has run).
@@ -92,6 +96,19 @@ private:
     void NotifyAlarmStart(const QString& Msg);
     void NotifyAlarmStop(const QString& Msg);
     void NotifyAlarmReminder(const TAlarmChange& reminder);
+    // The desktop notification of a start or end, where there is a tray and it is wanted.
+    void NotifyDesktop(bool start, const QString& Msg);
+    // The label that shows `quantity`.
+    QLabel* ValueLabel(TQuantity quantity) const;
+    // The raised alarms in red, the title and the tray icon; after every display update, and
+    // after Connect and a change of the mute.
+    void ShowAlarmState();
+    // Mail resumes once the mute's end has come (checked at its time and at every update).
+    void ResumeMailIfDue();
+    // Logs the resumption and mails every alarm still raised, as if it had just started.
+    void ResumeMail();
+    // Sets the mute's timer to its end, or stops it.
+    void ArmMuteTimer();
 
     // Operator commands
     void SpeedButtonSetPointClick(QObject* Sender);
@@ -177,6 +194,8 @@ private:
     QPointer<TGraphexForm> GraphPumpStatus;
     QPointer<TGraphexForm> GraphLN2Level;
 
+    std::unique_ptr<TAlarmTray> Tray_; // none where the desktop has no tray
+    QTimer MuteTimer_;
     THistory History_;
     TAlarmNotifier Notifier_;
     TAlarmEvaluator Evaluator_;

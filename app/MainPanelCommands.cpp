@@ -8,6 +8,7 @@
 
 #include "app/Acquisition.h"
 #include "app/AliveFile.h"
+#include "app/MailMute.h"
 #include "app/MainPanel.h"
 #include "app/globalParameters.h"
 #include "common/NumberFormat.h"
@@ -201,7 +202,14 @@ void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
         fields[n++].IntValue = *value;
     }
     fields[n] = Field(QStringLiteral("Heartbeat file (velk-monitor.alive):"), KindCheck);
-    fields[n].BoolValue = h.Heartbeat;
+    fields[n++].BoolValue = h.Heartbeat;
+    const std::size_t mute = n;
+    const int muteShown = MuteHoursLeft(h.MuteMailUntil, QDateTime::currentDateTime());
+    fields[n] = Field(QStringLiteral("Mute alarm mail for (h):"), KindSpinInt, 10, 0, 0,
+                      kMaxMuteHours);
+    fields[n++].IntValue = muteShown;
+    fields[n] = Field(QStringLiteral("Desktop notifications:"), KindCheck);
+    fields[n].BoolValue = h.Notifications;
     if (!ShowFieldDialog("Alarm handling", fields)) return;
     n = 0;
     for (const auto& [name, tuning] : alarms) {
@@ -212,6 +220,19 @@ void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
         *value = fields[n++].IntValue;
     h.Heartbeat = fields[n].BoolValue;
     ApplyHeartbeat();
+    h.Notifications = fields[mute + 1].BoolValue;
+    // The hours shown, left as they were, keep the mute's end where it is.
+    if (fields[mute].IntValue == muteShown) return;
+    const std::optional<QString> line =
+        ChangeMailMute(h.MuteMailUntil, fields[mute].IntValue, QDateTime::currentDateTime());
+    if (!line) return;
+    if (h.MuteMailUntil.isValid()) {
+        AddLogLine(*line);
+        ArmMuteTimer();
+        ShowAlarmState();
+    } else {
+        ResumeMail();
+    }
 }
 
 void TMainForm::ApplyHeartbeat() {

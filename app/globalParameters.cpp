@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "app/IniStore.h"
+#include "app/MailMute.h"
+#include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 
 namespace velk {
@@ -110,6 +112,12 @@ void LoadSettings(const QString& path) {
     ReadBounded(store, QStringLiteral("reminderlimit"), h.ReminderLimit, 1, kMaxReminders);
     ReadBounded(store, QStringLiteral("silentafter"), h.SilentAfter, 0, kMaxMinutes);
     h.Heartbeat = store.ReadBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
+    // A mute ending further ahead than the dialog allows is not one the operator chose.
+    const QDateTime mute = QDateTime::fromString(
+        store.ReadString(kHandling, QStringLiteral("mutemailuntil"), QString()), Qt::ISODate);
+    if (mute.isValid() && mute <= QDateTime::currentDateTime().addSecs(kMaxMuteHours * 3600))
+        h.MuteMailUntil = mute.toLocalTime();
+    h.Notifications = store.ReadBool(kHandling, QStringLiteral("notifications"), h.Notifications);
 }
 
 void SaveSettings(const QString& path) {
@@ -140,6 +148,9 @@ void SaveSettings(const QString& path) {
     store.WriteInteger(kHandling, QStringLiteral("reminderlimit"), h.ReminderLimit);
     store.WriteInteger(kHandling, QStringLiteral("silentafter"), h.SilentAfter);
     store.WriteBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
+    store.WriteString(kHandling, QStringLiteral("mutemailuntil"),
+                      h.MuteMailUntil.isValid() ? IsoDateTimeText(h.MuteMailUntil) : QString());
+    store.WriteBool(kHandling, QStringLiteral("notifications"), h.Notifications);
     store.Save();
 }
 

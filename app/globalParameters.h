@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include <QDateTime>
 #include <QString>
 
 #include "app/Channels.h"
@@ -44,6 +45,9 @@ struct TAlarmHandlingParameters {
     std::int32_t ReminderLimit = 3; // reminders per alarm, 1..100
     std::int32_t SilentAfter = 0;   // min, 0..1440; 0: no mail about a silent instrument
     bool Heartbeat = false;         // touch velk-monitor.alive at every tick
+    // Shown outside the readings.
+    QDateTime MuteMailUntil;   // no alarm mail until then; none: not muted (0..72 h ahead)
+    bool Notifications = true; // desktop notifications of alarms, where the desktop has a tray
 };
 
 struct TGlobalParameters {

@@ -13,8 +13,10 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "app/AlarmView.h"
 #include "app/MainPanel.h"
 #include "app/globalParameters.h"
+#include "common/DateTimeText.h"
 #include "dialogs/Dlgstandard.h"
 #include "tests/TestSupport.h"
 #include "tests/dialogs/DialogTestSupport.h"
@@ -30,7 +32,7 @@ const char* const kValueLabels[] = {
 TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAFixedSizeAndABoundedLogPane) {
     velk::TMainForm form;
     form.show();
-    EXPECT_EQ(form.windowTitle(), "Velk Monitor");
+    EXPECT_EQ(form.windowTitle(), "Velk Monitor – not connected");
     EXPECT_EQ(form.minimumSize(), form.maximumSize()); // cannot be resized
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     for (const char* name : kValueLabels)
@@ -49,6 +51,26 @@ TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAFixedSizeAndABoundedL
         form.AddLogLine(QString::number(i));
     EXPECT_EQ(form.RichEdit()->document()->blockCount(), velk::kLogPaneLines);
     EXPECT_TRUE(form.RichEdit()->toPlainText().startsWith("second\n1\n"));
+}
+
+TEST(MainWindow, TheTitleCarriesTheAlarmsTheConnectionAndTheMute) {
+    const QDateTime until(QDate(2024, 5, 1), QTime(17, 30));
+    const struct {
+        bool connected, lost;
+        QStringList alarms;
+        QDateTime mute;
+        QString title;
+    } rows[] = {
+        {true, false, {}, {}, "Velk Monitor"},
+        {false, false, {}, {}, "Velk Monitor – not connected"},
+        {true, true, {}, {}, "Velk Monitor – connection lost"},
+        {true, false, {"vacuum"}, {}, "Velk Monitor – ALARM: vacuum"},
+        {false, false, {"cold plate temperature", "vacuum"}, until,
+         "Velk Monitor – ALARM: cold plate temperature, vacuum – not connected – mail muted "
+         "until " + velk::DateTimeText(until)},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(velk::WindowTitle(r.connected, r.lost, r.alarms, r.mute), r.title);
 }
 
 TEST(MainWindow, EveryCaptionIsWholeAndNoControlCoversAnother) {
@@ -96,11 +118,20 @@ TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues
         qobject_cast<QLineEdit*>(d->FieldControl(2))->setText(QStringLiteral("1.5"));
         qobject_cast<QLineEdit*>(d->FieldControl(6))->setText(QStringLiteral("10"));
         qobject_cast<QAbstractButton*>(d->FieldControl(10))->setChecked(true);
+        qobject_cast<QSpinBox*>(d->FieldControl(11))->setValue(2); // mute the mail for 2 h
+        qobject_cast<QAbstractButton*>(d->FieldControl(12))->setChecked(false);
         velk::test::ExpectReadableAndShoot(d, QStringLiteral("alarm-handling"));
         d->findChild<QPushButton*>("ButtonOk")->click();
     });
+    const QDateTime before = QDateTime::currentDateTime();
     button->click();
     const velk::TAlarmHandlingParameters& h = velk::GlobalParameters().AlarmHandling;
+    EXPECT_FALSE(h.Notifications);
+    const QDateTime until = h.MuteMailUntil;
+    EXPECT_TRUE(until >= before.addSecs(7200) && until <= QDateTime::currentDateTime().addSecs(7200));
+    EXPECT_EQ(form.RichEdit()->toPlainText().split('\n').last(),
+              "Alarm mail muted until " + velk::DateTimeText(until) + " by the operator");
+    EXPECT_TRUE(form.windowTitle().endsWith(" – mail muted until " + velk::DateTimeText(until)));
     EXPECT_EQ(std::tuple(h.Temp[1].Delay, h.Temp[2].Delay, h.Vacuum.Delay, h.ReminderEvery,
                          h.ReminderLimit, h.SilentAfter, h.Heartbeat),
               std::tuple(3600, 20, 120, 1440, 100, 15, true));

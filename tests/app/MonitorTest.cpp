@@ -11,14 +11,17 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/Acquisition.h"
+#include "app/MailMute.h"
 #include "app/MainPanel.h"
 #include "app/SignalCloser.h"
 #include "app/globalParameters.h"
+#include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 #include "devices/LinkProtocol.h"
 #include "dialogs/DlgConnectIP.h"
@@ -106,6 +109,21 @@ protected:
     QLabel* Label(const char* name) { return form->findChild<QLabel*>(name); }
     QString Text(const char* label) { return Label(label)->text(); }
     QStringList Log() { return form->RichEdit()->toPlainText().split('\n'); }
+    // How a value label draws: "alarm" in bold red, "old alarm" grey framed in red, "old"
+    // grey, "" as a live reading.
+    QString Look(const char* name) {
+        QLabel* label = Label(name);
+        if (!label->isEnabled()) return label->contentsRect() != label->rect() ? "old alarm" : "old";
+        const bool red = label->palette().color(QPalette::WindowText) == QColor(0xc0, 0, 0);
+        return red && label->font().bold() ? "alarm" : "";
+    }
+    // Opens the alarm handling dialog and mutes the mail for `hours`.
+    void MuteFor(int hours) {
+        OnFieldDialog([hours](TDlgBoxStdr& d) {
+            qobject_cast<QSpinBox*>(d.FieldControl(11))->setValue(hours);
+        });
+        Click("ToolButtonAlarmHandling");
+    }
     int LogLinesStarting(const QString& start) {
         const QStringList log = Log();
         return static_cast<int>(std::count_if(
@@ -250,17 +268,19 @@ TEST_F(Monitor, SilentInstrumentsGreyTheirOldValuesAndLogOneLinePerFailingGroupA
         std::vector<std::string> silent;
         QStringList old; // parts of the names of the labels greyed
         int linesPerTick;
+        QString alarmKeys;
     } cases[] = {
-        {{"controller2"}, {"NitrogenOutput", "Allo", "PercentOutput"}, 1},
-        {{"module"}, {"Vacuum", "LN2"}, 1},
-        {{"controller1", "module"}, {"Label"}, 2}, // every value
+        {{"controller2"}, {"NitrogenOutput", "Allo", "PercentOutput"}, 1, {}},
+        // The old vacuum value stays in alarm: grey, framed in red.
+        {{"module"}, {"Vacuum", "LN2"}, 1, "alarmvacuum=1\nalarmvacuummax=1E-6\n"},
+        {{"controller1", "module"}, {"Label"}, 2, {}}, // every value
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.old.join(' ').toStdString());
         std::vector<std::string> args{"--silent-on-signal"};
         for (const std::string& instrument : c.silent)
             args.insert(args.end(), {"--silent", instrument});
-        Start({}, args);
+        Start(c.alarmKeys, args);
         ASSERT_TRUE(Eventually([&] {
             return Text("LabelPercentOutputValue") == "37" && Text("LabelLN2LevelValue") == "42.5";
         }));
@@ -274,10 +294,12 @@ TEST_F(Monitor, SilentInstrumentsGreyTheirOldValuesAndLogOneLinePerFailingGroupA
             const bool old = std::any_of(c.old.begin(), c.old.end(), [&](const QString& part) {
                 return QString(label).contains(part);
             });
-            EXPECT_EQ(Label(label)->isEnabled(), !old) << label;
+            const bool alarm = !c.alarmKeys.isEmpty() && label == std::string("LabelVacuumValue");
+            EXPECT_EQ(Look(label), alarm ? "old alarm" : old ? "old" : "") << label;
             EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
         }
         if (c.silent[0] == "controller2") Shoot("main-stale-group");
+        if (c.silent[0] == "module") Shoot("main-old-value-in-alarm");
         form.reset();
         box.reset();
     }
@@ -330,6 +352,15 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     EXPECT_TRUE(Log()[1].startsWith("Alarm at "));
     EXPECT_EQ(Log()[2], starts[0][0]);
     EXPECT_EQ(Log()[4], starts[1][0]);
+    EXPECT_EQ(form->windowTitle(), "Velk Monitor – ALARM: cold plate temperature, vacuum");
+    EXPECT_EQ(std::pair(Look("LabelVacuumValue"), Look("LabelNitrogenOutputTemp")),
+              std::pair(QString("alarm"), QString()));
+    EXPECT_TRUE(form->findChild<QPushButton*>("SpeedButtonAlarmVacuum")
+                    ->toolTip()
+                    .startsWith("Alarm since "));
+    // No tray offscreen: nothing shown, nothing reported, the log as it was.
+    EXPECT_EQ(form->Tray(), nullptr);
+    EXPECT_EQ(messages.messages, QStringList());
 
     OnFieldDialog([](TDlgBoxStdr& d) {
         qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
@@ -339,6 +370,58 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     EXPECT_TRUE(sink.Next().Data.endsWith("Alarm stopped on vacuum (0.002003mb)\r\n"));
     EXPECT_TRUE(Eventually([&] { return Log().contains("Alarm stopped on vacuum (0.002003mb)"); }));
     EXPECT_EQ(LogLinesStarting("Unable"), 0);
+    EXPECT_EQ(form->windowTitle(), "Velk Monitor – ALARM: cold plate temperature");
+    EXPECT_EQ(Look("LabelVacuumValue"), "");
+    EXPECT_EQ(form->findChild<QPushButton*>("SpeedButtonAlarmVacuum")->toolTip(), "Alarm");
+    Shoot("main-one-alarm");
+}
+
+// Mail muted for an hour: alarms still start and are logged, nothing is mailed, also after a
+// restart; set to 0 with the alarm still raised, mail resumes with one start mail. A mute
+// whose end comes resumes by itself, with no tick to look at it.
+TEST_F(Monitor, MutedAlarmMailIsLoggedNotSentSurvivesARestartAndResumesWithOneStartMail) {
+    test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT), QStringLiteral("127.0.0.25"), 25);
+    ASSERT_EQ(sink.Port(), 25);
+    const QString alarm = "alarmvacuum=1\nalarmvacuummax=1E-3\n";
+    Settings(alarm + "[VelkM_alarmhandling]\nmutemailuntil=" +
+             IsoDateTimeText(QDateTime::currentDateTime().addSecs(3)) + "\n");
+    Open();
+    ASSERT_TRUE(Eventually([&] { return Log().last() == kMailResumedLine; }));
+    EXPECT_EQ(form->windowTitle(), "Velk Monitor – not connected");
+
+    MuteFor(1);
+    const QDateTime until = GlobalParameters().AlarmHandling.MuteMailUntil;
+    EXPECT_EQ(Log().last(), MailMutedLine(until, true));
+    std::vector<std::string> args = boxsim::HeldValueArguments();
+    args.insert(args.end(), {"--force", "vacuum=2e-3"});
+    box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), args);
+    ConnectTo(127, 0, 0, 2);
+    const QString started = "Alarm on vacuum  (0.002003mb)";
+    ASSERT_TRUE(Eventually([&] { return Log().contains(started); }));
+    EXPECT_EQ(form->windowTitle(),
+              "Velk Monitor – ALARM: vacuum – mail muted until " + DateTimeText(until));
+
+    // A restart keeps the mute, and says so.
+    SaveSettings(config.filePath(QStringLiteral("ZURazirod.ini")));
+    form.reset();
+    GlobalParameters() = TGlobalParameters{};
+    LoadSettings(config.filePath(QStringLiteral("ZURazirod.ini")));
+    Open();
+    EXPECT_EQ(Log().last(), MailMutedLine(until, false));
+    ConnectTo(127, 0, 0, 2);
+    ASSERT_TRUE(Eventually([&] { return Log().contains(started); }));
+    EXPECT_TRUE(sink.Next(2000).Data.isEmpty());
+
+    MuteFor(0);
+    const QStringList log = Log();
+    ASSERT_GE(log.size(), 3);
+    EXPECT_EQ(log[log.size() - 3], kMailResumedLine);
+    EXPECT_TRUE(log[log.size() - 2].startsWith("Alarm at "));
+    EXPECT_EQ(log.last(), started);
+    EXPECT_TRUE(sink.Next().Data.endsWith(started.toUtf8() + "\r\n"));
+    ASSERT_TRUE(WaitTicks(2));
+    EXPECT_TRUE(sink.Next(2000).Data.isEmpty()); // one mail, not one per tick
+    EXPECT_EQ(form->windowTitle(), "Velk Monitor – ALARM: vacuum");
 }
 
 TEST_F(Monitor, WithoutAMailServerEachAlarmLogsItsFailureFirstAndTheNextOneTriesAgain) {
