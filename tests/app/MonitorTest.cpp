@@ -109,13 +109,22 @@ protected:
     QLabel* Label(const char* name) { return form->findChild<QLabel*>(name); }
     QString Text(const char* label) { return Label(label)->text(); }
     QStringList Log() { return form->RichEdit()->toPlainText().split('\n'); }
-    // How a value label draws: "alarm" in bold red, "old alarm" grey framed in red, "old"
-    // grey, "" as a live reading.
+    // How a value label looks: "alarm" with red in it; greyed, "old alarm" with red in it (its
+    // frame) and "old" without; "" as a live reading.
     QString Look(const char* name) {
         QLabel* label = Label(name);
-        if (!label->isEnabled()) return label->contentsRect() != label->rect() ? "old alarm" : "old";
-        const bool red = label->palette().color(QPalette::WindowText) == QColor(0xc0, 0, 0);
-        return red && label->font().bold() ? "alarm" : "";
+        const QImage image = label->grab().toImage();
+        bool red = false, grey = false;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red = red || (c.red() > 150 && c.green() < 60 && c.blue() < 60);
+                grey = grey || (c.red() > 100 && c.red() < 200 && c.red() == c.green() &&
+                                c.green() == c.blue());
+            }
+        if (label->isEnabled()) return red ? "alarm" : "";
+        if (!grey) return "greyed but not grey";
+        return red ? "old alarm" : "old";
     }
     // Opens the alarm handling dialog and mutes the mail for `hours`.
     void MuteFor(int hours) {
