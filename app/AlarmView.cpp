@@ -27,7 +27,8 @@ QString TrayToolTip(const QString& title, const TDisplay& shown) {
     for (const TQuantityInfo& q : Quantities()) {
         if (!q.GraphTitle) continue;
         const QString unit = QString::fromUtf8(q.Unit);
-        lines << QString::fromLatin1(q.Name) + QStringLiteral(": ") + shown.Readings[q.Quantity].Text +
+        lines << QString::fromLatin1(q.Name) + QStringLiteral(": ") +
+                     shown.Readings[q.Quantity].Text +
                      (unit.isEmpty() ? QString() : QLatin1Char(' ') + unit);
     }
     return lines.join(QLatin1Char('\n'));

@@ -42,8 +42,8 @@ QString AlarmMessage(bool start, double x, int texts) {
     const TAlarmTexts& t = kAlarmTexts[texts];
     return QString::fromLatin1(start ? "Alarm on " : "Alarm stopped on ") +
            QString::fromLatin1(t.Name) + QString::fromLatin1(start ? "  (" : t.StopGap) +
-           FormatGeneral(x, kMessageDigits) +
-           QString::fromUtf8(QuantityInfo(t.Quantity).Unit) + QLatin1Char(')');
+           FormatGeneral(x, kMessageDigits) + QString::fromUtf8(QuantityInfo(t.Quantity).Unit) +
+           QLatin1Char(')');
 }
 
 // Inside the limits by more than the deadband: a raised alarm may end. The vacuum's deadband

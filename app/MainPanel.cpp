@@ -134,8 +134,9 @@ TAlarmMailSettings MailSettings() {
 
 // A raised alarm's reading in bold red; an old value in alarm keeps the grey of an old value,
 // framed in red, so that it is told from both.
-const char* const kAlarmValueLook = "QLabel { color: #c00000; font-weight: bold; }"
-                                    "QLabel:disabled { color: #909090; border: 1px solid #c00000; }";
+const char* const kAlarmValueLook =
+    "QLabel { color: #c00000; font-weight: bold; }"
+    "QLabel:disabled { color: #909090; border: 1px solid #c00000; }";
 // Its "Alarm" button in red: a bold caption would no longer fit the button.
 const char* const kAlarmButtonLook = "QPushButton { color: #c00000; }";
 
@@ -500,8 +501,9 @@ void TMainForm::ShowAlarmState() {
                                                           {qVacuum, SpeedButtonAlarmVacuum}};
     QStringList names;
     for (const auto& [quantity, button] : buttons) {
-        const auto alarm = std::find_if(active.begin(), active.end(),
-                                        [q = quantity](const TActiveAlarm& a) { return a.Quantity == q; });
+        const auto alarm =
+            std::find_if(active.begin(), active.end(),
+                         [q = quantity](const TActiveAlarm& a) { return a.Quantity == q; });
         const bool raised = alarm != active.end();
         SetLook(ValueLabel(quantity), raised ? kAlarmValueLook : "");
         SetLook(button, raised ? kAlarmButtonLook : "");
@@ -510,8 +512,7 @@ void TMainForm::ShowAlarmState() {
         if (raised) names << alarm->Name;
     }
     const bool connected = Session_ && Session_->Link;
-    const QString title =
-        WindowTitle(connected, false, names, p.AlarmHandling.MuteMailUntil);
+    const QString title = WindowTitle(connected, false, names, p.AlarmHandling.MuteMailUntil);
     setWindowTitle(title);
     if (Tray_ && Session_) {
         const auto state = !names.isEmpty() ? TAlarmTray::TState::Alarm
@@ -522,8 +523,7 @@ void TMainForm::ShowAlarmState() {
 }
 
 void TMainForm::ResumeMailIfDue() {
-    if (MailMuteEnded(GlobalParameters().AlarmHandling.MuteMailUntil,
-                      QDateTime::currentDateTime()))
+    if (MailMuteEnded(GlobalParameters().AlarmHandling.MuteMailUntil, QDateTime::currentDateTime()))
         ResumeMail();
     else if (!MuteTimer_.isActive())
         ArmMuteTimer();
@@ -545,8 +545,8 @@ void TMainForm::ArmMuteTimer() {
     }
     // At most the 72 h a mute lasts, well within a timer's range; a timer that fires early
     // finds the end not yet come and is set again.
-    MuteTimer_.start(static_cast<int>(
-        std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(until) + 1)));
+    MuteTimer_.start(
+        static_cast<int>(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(until) + 1)));
 }
 
 void TMainForm::NotifyAlarmChanges(const std::vector<TAlarmChange>& changes) {

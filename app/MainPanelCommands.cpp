@@ -205,8 +205,8 @@ void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
     fields[n++].BoolValue = h.Heartbeat;
     const std::size_t mute = n;
     const int muteShown = MuteHoursLeft(h.MuteMailUntil, QDateTime::currentDateTime());
-    fields[n] = Field(QStringLiteral("Mute alarm mail for (h):"), KindSpinInt, 10, 0, 0,
-                      kMaxMuteHours);
+    fields[n] =
+        Field(QStringLiteral("Mute alarm mail for (h):"), KindSpinInt, 10, 0, 0, kMaxMuteHours);
     fields[n++].IntValue = muteShown;
     fields[n] = Field(QStringLiteral("Desktop notifications:"), KindCheck);
     fields[n].BoolValue = h.Notifications;

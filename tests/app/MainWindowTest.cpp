@@ -65,12 +65,16 @@ TEST(MainWindow, TheTitleCarriesTheAlarmsTheConnectionAndTheMute) {
         {false, false, {}, {}, "Velk Monitor – not connected"},
         {true, true, {}, {}, "Velk Monitor – connection lost"},
         {true, false, {"vacuum"}, {}, "Velk Monitor – ALARM: vacuum"},
-        {false, false, {"cold plate temperature", "vacuum"}, until,
+        {false,
+         false,
+         {"cold plate temperature", "vacuum"},
+         until,
          "Velk Monitor – ALARM: cold plate temperature, vacuum – not connected – mail muted "
-         "until " + velk::DateTimeText(until)},
+         "until "}, // and the date-time
     };
     for (const auto& r : rows)
-        EXPECT_EQ(velk::WindowTitle(r.connected, r.lost, r.alarms, r.mute), r.title);
+        EXPECT_EQ(velk::WindowTitle(r.connected, r.lost, r.alarms, r.mute),
+                  r.title + (r.mute.isValid() ? velk::DateTimeText(r.mute) : QString()));
 }
 
 TEST(MainWindow, EveryCaptionIsWholeAndNoControlCoversAnother) {
@@ -128,7 +132,8 @@ TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues
     const velk::TAlarmHandlingParameters& h = velk::GlobalParameters().AlarmHandling;
     EXPECT_FALSE(h.Notifications);
     const QDateTime until = h.MuteMailUntil;
-    EXPECT_TRUE(until >= before.addSecs(7200) && until <= QDateTime::currentDateTime().addSecs(7200));
+    EXPECT_TRUE(until >= before.addSecs(7200) &&
+                until <= QDateTime::currentDateTime().addSecs(7200));
     EXPECT_EQ(form.RichEdit()->toPlainText().split('\n').last(),
               "Alarm mail muted until " + velk::DateTimeText(until) + " by the operator");
     EXPECT_TRUE(form.windowTitle().endsWith(" – mail muted until " + velk::DateTimeText(until)));
