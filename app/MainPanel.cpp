@@ -449,7 +449,10 @@ void TMainForm::LogDeviceError(std::int32_t) {
 void TMainForm::UpdateDisplay(std::int32_t) {
     THandlerScope scope(*this);
     if (!Session_) return;
-    ResumeMailIfDue();
+    // A tick may come before the mute's timer: mail resumes before its alarms are judged. The
+    // updates of the window's creation and of Disconnect leave it to the timer, so that the
+    // log's first line stays the title line.
+    if (Session_->Link) ResumeMailIfDue();
     NotifyAlarmChanges(ShowReadings());
 }
 
