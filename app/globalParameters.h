@@ -1,6 +1,7 @@
 #pragma once
 // The monitor's global parameters (refresh period, device address, alarm limits, mail
-// settings) with their defaults, and the two routines that move them to and from the
+// settings) with their defaults, the tables of their settings groups, from which the store's
+// keys and the settings dialogs are made, and the two routines that move them to and from the
 // settings store. Used on the main thread only.
 
 #include <cstdint>
@@ -69,7 +70,7 @@ struct TMilliseconds {
 
 // The parameter a setting holds; its type says how the store writes it (integers and Booleans
 // as the store does, reals with two significant digits, texts as they are) and which field
-// the dialog shows (a spin box, a real, a check box, a real, a text).
+// the dialog shows (a spin box, a real in seconds, a check box, a real, a text).
 using TSettingValue = std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*>;
 
 // Whether a value read from the store must lie in the setting's range as well; where it need
