@@ -84,7 +84,7 @@ struct TSetting {
     QString Key;
     TSettingValue Value;
     QString Caption = QString(); // none: not in the dialog
-    std::uint8_t Width = 0; // characters
+    std::uint8_t Width = 0;      // characters
     std::uint8_t Digits = 0;
     double Min = 0.0;
     double Max = 0.0;
