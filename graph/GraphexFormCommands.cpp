@@ -12,6 +12,7 @@
 #include <QSpinBox>
 
 #include "common/NumberFormat.h"
+#include "common/WholeFile.h"
 #include "dialogs/Editnbre.h"
 #include "dialogs/MessageReport.h"
 #include "graph/AxisScale.h"

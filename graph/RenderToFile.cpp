@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 
+#include "common/WholeFile.h"
 #include "graph/AxisScale.h"
 #include "graph/GraphExport.h"
 #include "graph/Graphex.h"
