@@ -114,7 +114,10 @@ void TMainForm::ToolButtonRefreshPeriodClick(QObject*) {
     TabInfoItemMenu fields{};
     fields[0] = Field(QStringLiteral("Refresh rate (s):"), KindFloat, 15, 6, 1.0, 3600.0);
     fields[0].FloatValue = p.RefreshRate / 1000.0;
+    fields[1] = Field(QStringLiteral("Connect at start-up:"), KindCheck);
+    fields[1].BoolValue = p.ConnectAtStart;
     if (!ShowFieldDialog("Refresh rate setting", fields)) return;
+    p.ConnectAtStart = fields[1].BoolValue;
     // Halves to even, as every rounding of the program.
     const int period = static_cast<int>(std::nearbyint(fields[0].FloatValue * 1000.0));
     if (period == p.RefreshRate) return;

@@ -91,6 +91,7 @@ void LoadSettings(const QString& path) {
     p.IP2 = store.ReadInteger(kMain, QStringLiteral("IP2"), p.IP2);
     p.IP3 = store.ReadInteger(kMain, QStringLiteral("IP3"), p.IP3);
     p.IP4 = store.ReadInteger(kMain, QStringLiteral("IP4"), p.IP4);
+    p.ConnectAtStart = store.ReadBool(kMain, QStringLiteral("connectatstart"), p.ConnectAtStart);
     for (int i = 1; i <= 2; ++i) {
         const QString n = QString::number(i);
         ReadAlarm(store, QStringLiteral("alarmtemp") + n, QStringLiteral("alarmTempmin") + n,
@@ -121,6 +122,7 @@ void SaveSettings(const QString& path) {
     store.WriteInteger(kMain, QStringLiteral("IP2"), p.IP2);
     store.WriteInteger(kMain, QStringLiteral("IP3"), p.IP3);
     store.WriteInteger(kMain, QStringLiteral("IP4"), p.IP4);
+    store.WriteBool(kMain, QStringLiteral("connectatstart"), p.ConnectAtStart);
     for (int i = 1; i <= 2; ++i) {
         const QString n = QString::number(i);
         WriteAlarm(store, QStringLiteral("alarmtemp") + n, QStringLiteral("alarmtempmin") + n,
