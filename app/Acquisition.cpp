@@ -50,7 +50,7 @@ TAcquisition::~TAcquisition() {
     Link.reset();
 }
 
-void TAcquisition::ReadAll(std::optional<QString>& controllerError,
+bool TAcquisition::ReadAll(std::optional<QString>& controllerError,
                            std::optional<QString>& moduleError) {
     TReadings& r = Readings;
     // Each value is stored as soon as it arrives; the first failure ends its group.
@@ -68,6 +68,13 @@ void TAcquisition::ReadAll(std::optional<QString>& controllerError,
     } catch (const ECN7600connection& e) {
         controllerError = e.Message();
     }
+    // A box that has stopped acknowledging costs each group half a minute of resends: once
+    // it has been silent too long the module is not asked, and the tick judges it lost.
+    if (controllerError && Link &&
+        reconnection_.SilentTooLong(TReconnection::Clock::now(), Link->LastHeard(),
+                                    std::chrono::milliseconds(Timer->Interval()))) {
+        return false;
+    }
     try {
         store(qVacuum, r.Vacuum, ADAM4017.ReadVacuum(kModule));
         store(qPumpStatus, r.PumpStatus, std::uint8_t{ADAM4017.ReadPumpStatus(kModule)});
@@ -76,6 +83,7 @@ void TAcquisition::ReadAll(std::optional<QString>& controllerError,
     } catch (const EADAM4017Connection& e) {
         moduleError = e.Message();
     }
+    return true;
 }
 
 bool TAcquisition::TryAgain(std::vector<QString>& lines) {
@@ -116,7 +124,7 @@ void TAcquisition::Judge(bool allFailed, std::uint64_t refusedBefore,
 void TAcquisition::TimerTick() {
     std::optional<QString> controllerError, moduleError;
     std::vector<QString> lines;
-    bool read = true, lost = false;
+    bool read = true, moduleAsked = false, lost = false;
     {
         std::lock_guard lock(ReadingsLock);
         TReadings& r = Readings;
@@ -125,14 +133,14 @@ void TAcquisition::TimerTick() {
         if (read) {
             const auto start = TReconnection::Clock::now();
             const std::uint64_t refused = Link ? Link->RefusedFrames() : 0;
-            ReadAll(controllerError, moduleError);
-            if (Link) Judge(controllerError && moduleError, refused, start, lines);
+            moduleAsked = ReadAll(controllerError, moduleError);
+            if (Link) Judge(controllerError && (moduleError || !moduleAsked), refused, start, lines);
         }
         // While the box is away, every group counts as failing, for the silent-instrument mail.
         r.GroupAnswer[gControllers] =
             !read || controllerError ? TGroupAnswer::Failed : TGroupAnswer::Answered;
         r.GroupAnswer[gModule] =
-            !read || moduleError ? TGroupAnswer::Failed : TGroupAnswer::Answered;
+            !moduleAsked || moduleError ? TGroupAnswer::Failed : TGroupAnswer::Answered;
         ++r.TickCount;
         lost = r.Lost;
     }

@@ -130,8 +130,9 @@ public:
 private:
     std::unique_ptr<TEthernetLinkShared> OpenLink(int a1, int a2, int a3, int a4);
     void Attach(std::unique_ptr<TEthernetLinkShared> link);
-    // Under ReadingsLock, each group stopping at its first failure.
-    void ReadAll(std::optional<QString>& controllerError, std::optional<QString>& moduleError);
+    // Under ReadingsLock, each group stopping at its first failure; false when the module
+    // was not asked because the box had been silent too long already.
+    bool ReadAll(std::optional<QString>& controllerError, std::optional<QString>& moduleError);
     // Under ReadingsLock, while lost: the handshake when an attempt is due; true once it
     // succeeded. Adds the lines to log to `lines`.
     bool TryAgain(std::vector<QString>& lines);

@@ -32,13 +32,18 @@ bool TReconnection::Judge(Clock::time_point now, Clock::time_point lastHeard,
                           std::chrono::milliseconds period, bool restarted) {
     if (lost_) return false;
     lastHeard_ = std::max(lastHeard_, lastHeard);
-    const Clock::duration limit =
-        std::max<Clock::duration>(kLeastSilence, kSilentPeriods * period);
-    if (!restarted && now - lastHeard_ < limit) return false;
+    if (!restarted && !SilentTooLong(now, lastHeard_, period)) return false;
     lost_ = true;
     failedAttempts_ = 0;
     nextAttempt_ = now;
     return true;
+}
+
+bool TReconnection::SilentTooLong(Clock::time_point now, Clock::time_point lastHeard,
+                                  std::chrono::milliseconds period) const {
+    const Clock::duration limit =
+        std::max<Clock::duration>(kLeastSilence, kSilentPeriods * period);
+    return now - std::max(lastHeard_, lastHeard) >= limit;
 }
 
 bool TReconnection::AttemptFailed(Clock::time_point now) {

@@ -1,6 +1,6 @@
 #pragma once
 // When a connected session takes its box for lost, and when it tries the link handshake
-// again: nothing heard from the box for max(30 s, three refresh periods), or the box seen to
+// again: nothing heard from the box for max(25 s, three refresh periods), or the box seen to
 // have restarted; then an attempt at once, and further ones 5 s, 10 s, 30 s, then every 60 s
 // apart, so a box that is away is not flooded. Driven with the time given, so that a test can
 // run it on its own clock.
@@ -18,7 +18,9 @@ class TReconnection {
 public:
     using Clock = std::chrono::steady_clock;
 
-    static constexpr std::chrono::seconds kLeastSilence{30};
+    // A box that stopped answering fails a read after two requests of 99 unanswered sends
+    // (29.7 s): the judgement then falls at the end of that first read, not a read later.
+    static constexpr std::chrono::seconds kLeastSilence{25};
     static constexpr int kSilentPeriods = 3;
     // Sends of one attempt's handshake (150 ms each): short, so that a stop of the timer in
     // the middle of it waits less than a second.
@@ -31,6 +33,9 @@ public:
     void Unanswered(Clock::time_point now);
 
     bool Lost() const { return lost_; }
+    // Nothing came from the box since `lastHeard` for max(kLeastSilence, kSilentPeriods periods).
+    bool SilentTooLong(Clock::time_point now, Clock::time_point lastHeard,
+                       std::chrono::milliseconds period) const;
     // After a tick that read: true when the connection is lost from now on, because nothing
     // came from the box since `lastHeard` for too long, or because it `restarted`.
     bool Judge(Clock::time_point now, Clock::time_point lastHeard,

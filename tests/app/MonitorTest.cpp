@@ -5,6 +5,11 @@
 #include <csignal>
 #include <optional>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -422,6 +427,105 @@ TEST_F(Monitor, AGraphWindowForgottenAtDisconnectIsNotFedAfterTheNextConnect) {
     first->close(); // the forgotten window closing must not unhook the new one
     const int fed = second->Graph().PointCount();
     EXPECT_TRUE(Eventually([&] { return second->Graph().PointCount() > fed; }));
+}
+
+// The box restarts (its frame numbers begin at 1 again) or is away for longer than the rule
+// (stopped, so nothing answers): the session finds it again by itself, with one line for the
+// loss and one for the return, no message box, and the heartbeat stopped meanwhile.
+TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) {
+    enum class Outage { Restart, Away };
+    for (const Outage outage : {Outage::Restart, Outage::Away}) {
+        SCOPED_TRACE(static_cast<int>(outage));
+        const struct Runtime {
+            QByteArray was = qgetenv("XDG_RUNTIME_DIR");
+            ~Runtime() { qputenv("XDG_RUNTIME_DIR", was); }
+        } restore;
+        qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
+        Start("[VelkM_alarmhandling]\nheartbeat=1\n");
+        ASSERT_TRUE(WaitReads(qLN2Level, 3)); // the box's frame numbers are well past 1
+        const QString alive = config.filePath(QStringLiteral("velk-monitor.alive"));
+        const auto lost = [&] { return LogLinesStarting("Connection to 127.0.0.2 lost: "); };
+        Clock::time_point back;
+        if (outage == Outage::Restart) {
+            box.reset();
+            box.emplace((test::BinDir() + "/velk-boxsim").toStdString(),
+                        boxsim::HeldValueArguments());
+            back = Clock::now();
+        } else {
+            box->Signal(SIGSTOP);
+            ASSERT_TRUE(Eventually([&] { return lost() == 1; }, 90000));
+            const QDateTime touched = QFileInfo(alive).lastModified();
+            EXPECT_FALSE(Eventually([&] { return QFileInfo(alive).lastModified() > touched; },
+                                    3 * kPeriod));
+            EXPECT_EQ(Text("LabelColdFingerTemp"), "-180.5");
+            EXPECT_FALSE(Label("LabelColdFingerTemp")->isEnabled()); // an old value
+            box->Signal(SIGCONT);
+            back = Clock::now();
+        }
+        ASSERT_TRUE(Eventually(
+            [&] { return LogLinesStarting("Connection to 127.0.0.2 back after ") == 1; }, 70000));
+        ASSERT_TRUE(WaitReads(qLN2Level, 2));
+        std::fprintf(stderr, "readings live %.1f s after the box came back\n", SecondsSince(back));
+        EXPECT_TRUE(Label("LabelColdFingerTemp")->isEnabled());
+        EXPECT_EQ(lost(), 1);
+        EXPECT_TRUE(messages.messages.isEmpty());
+        form.reset();
+        box.reset();
+    }
+}
+
+// Started unattended: nothing answers at first, so one line and no message box, then the
+// box is found once it answers; Disconnect or close while the next attempt is waited for
+// return at once; a port held by another program is reported once and not tried again.
+TEST_F(Monitor, AnUnattendedStartKeepsTryingWithoutAMessageBoxAndEndsAtOnce) {
+    enum class Then { BoxStarts, Disconnect, Close, PortHeld };
+    for (const Then then : {Then::BoxStarts, Then::Disconnect, Then::Close, Then::PortHeld}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        Settings();
+        Open();
+        int held = -1;
+        if (then == Then::PortHeld) {
+            held = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in any{};
+            any.sin_family = AF_INET;
+            any.sin_port = htons(192);
+            ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        }
+        form->ConnectUnattended();
+        if (then == Then::PortHeld) {
+            const int lines = Log().size();
+            EXPECT_EQ(LogLinesStarting("Error during Creation (UDP socket)  ("), 1);
+            EXPECT_FALSE(Eventually([&] { return Log().size() > lines; }, 10 * kPeriod));
+            EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+            ::close(held);
+        } else {
+            ASSERT_TRUE(Eventually(
+                [&] { return LogLinesStarting("The device does not respond !  (") == 1; }));
+            const auto start = Clock::now();
+            if (then == Then::BoxStarts) {
+                box.emplace((test::BinDir() + "/velk-boxsim").toStdString(),
+                            boxsim::HeldValueArguments());
+                ASSERT_TRUE(Eventually([&] { return Text("LabelLN2LevelValue") == "42.5"; }));
+                EXPECT_LT(SecondsSince(start), 30.0); // the next attempt, 5 s on, and margins
+                EXPECT_EQ(LogLinesStarting("Connection to 127.0.0.2 back after "), 1);
+            }
+            if (then == Then::Disconnect) {
+                Click("ToolButtonDisconnect");
+                EXPECT_LT(SecondsSince(start), 1.0);
+                EXPECT_FALSE(form->Session()->Timer->Enabled());
+                EXPECT_EQ(form->Session()->Link, nullptr);
+            }
+            if (then == Then::Close) {
+                form->close();
+                EXPECT_LT(SecondsSince(start), 1.0);
+                EXPECT_EQ(form->Session(), nullptr);
+            }
+            EXPECT_EQ(LogLinesStarting("The device does not respond !"), 1);
+        }
+        EXPECT_TRUE(messages.messages.isEmpty());
+        form.reset();
+        box.reset();
+    }
 }
 
 } // namespace
