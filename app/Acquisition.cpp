@@ -98,8 +98,8 @@ bool TAcquisition::TryAgain(std::vector<QString>& lines) {
         return false;
     }
     if (const auto away = reconnection_.AttemptSucceeded(TReconnection::Clock::now()))
-        lines.push_back(ConnectionBackLine(
-            address_, std::chrono::round<std::chrono::seconds>(*away)));
+        lines.push_back(
+            ConnectionBackLine(address_, std::chrono::round<std::chrono::seconds>(*away)));
     Readings.Lost = false;
     return true;
 }
@@ -111,8 +111,7 @@ void TAcquisition::Judge(bool allFailed, std::uint64_t refusedBefore,
     // ones: it numbers them from 1 again.
     const bool restarted = allFailed && heard >= start && Link->RefusedFrames() > refusedBefore;
     const auto now = TReconnection::Clock::now();
-    if (!reconnection_.Judge(now, heard, std::chrono::milliseconds(Timer->Interval()),
-                             restarted))
+    if (!reconnection_.Judge(now, heard, std::chrono::milliseconds(Timer->Interval()), restarted))
         return;
     Readings.Lost = true;
     const QDateTime since = QDateTime::currentDateTime().addMSecs(
@@ -134,7 +133,8 @@ void TAcquisition::TimerTick() {
             const auto start = TReconnection::Clock::now();
             const std::uint64_t refused = Link ? Link->RefusedFrames() : 0;
             moduleAsked = ReadAll(controllerError, moduleError);
-            if (Link) Judge(controllerError && (moduleError || !moduleAsked), refused, start, lines);
+            if (Link)
+                Judge(controllerError && (moduleError || !moduleAsked), refused, start, lines);
         }
         // While the box is away, every group counts as failing, for the silent-instrument mail.
         r.GroupAnswer[gControllers] =
@@ -171,11 +171,8 @@ std::unique_ptr<TEthernetLinkShared> TAcquisition::OpenLink(int a1, int a2, int 
     link->SetAddrB2(static_cast<std::uint8_t>(a2));
     link->SetAddrB3(static_cast<std::uint8_t>(a3));
     link->SetAddrB4(static_cast<std::uint8_t>(a4));
-    address_ = QStringLiteral("%1.%2.%3.%4")
-                   .arg(a1 & 0xFF)
-                   .arg(a2 & 0xFF)
-                   .arg(a3 & 0xFF)
-                   .arg(a4 & 0xFF);
+    address_ =
+        QStringLiteral("%1.%2.%3.%4").arg(a1 & 0xFF).arg(a2 & 0xFF).arg(a3 & 0xFF).arg(a4 & 0xFF);
     link->SetActive(true);
     return link;
 }

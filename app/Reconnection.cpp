@@ -9,10 +9,9 @@ namespace velk {
 
 namespace {
 // Between the attempts that follow the first; the last one repeats.
-constexpr std::array<std::chrono::seconds, 4> kSpacing{std::chrono::seconds(5),
-                                                      std::chrono::seconds(10),
-                                                      std::chrono::seconds(30),
-                                                      std::chrono::seconds(60)};
+constexpr std::array<std::chrono::seconds, 4> kSpacing{
+    std::chrono::seconds(5), std::chrono::seconds(10), std::chrono::seconds(30),
+    std::chrono::seconds(60)};
 } // namespace
 
 void TReconnection::Connected(Clock::time_point now) {
@@ -41,8 +40,7 @@ bool TReconnection::Judge(Clock::time_point now, Clock::time_point lastHeard,
 
 bool TReconnection::SilentTooLong(Clock::time_point now, Clock::time_point lastHeard,
                                   std::chrono::milliseconds period) const {
-    const Clock::duration limit =
-        std::max<Clock::duration>(kLeastSilence, kSilentPeriods * period);
+    const Clock::duration limit = std::max<Clock::duration>(kLeastSilence, kSilentPeriods * period);
     return now - std::max(lastHeard_, lastHeard) >= limit;
 }
 

@@ -38,8 +38,8 @@ public:
                        std::chrono::milliseconds period) const;
     // After a tick that read: true when the connection is lost from now on, because nothing
     // came from the box since `lastHeard` for too long, or because it `restarted`.
-    bool Judge(Clock::time_point now, Clock::time_point lastHeard,
-               std::chrono::milliseconds period, bool restarted);
+    bool Judge(Clock::time_point now, Clock::time_point lastHeard, std::chrono::milliseconds period,
+               bool restarted);
     bool AttemptDue(Clock::time_point now) const { return lost_ && now >= nextAttempt_; }
     // True for the first failure of a connection that never answered (worth one log line).
     bool AttemptFailed(Clock::time_point now);

@@ -51,8 +51,7 @@ void TEtherLinkUDP::SendData(const std::uint8_t* Buffer, int Len) {
     Request(link::FrameData, Buffer, Len);
 }
 
-void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len,
-                            int MaxSends) {
+void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len, int MaxSends) {
     if (!Active()) throw EEtherLinkError("Connection not initialised !");
     if (Len > link::MaxRequestPayload) throw EEtherLinkError("The size of the packet is to high !");
     if (Len < 0 || (Len > 0 && Buffer == nullptr))
@@ -113,7 +112,8 @@ void TEtherLinkUDP::ReceiveBoxData(const std::uint8_t* Buffer, int NbByteReceive
     const std::uint8_t sequence = Buffer[0];
     std::lock_guard lock(ReorderMutex_);
     const int distance = Reorder_.Distance(sequence);
-    if (distance >= TReorderBuffer::AckWindow) RefusedFrames_.fetch_add(1, std::memory_order_relaxed);
+    if (distance >= TReorderBuffer::AckWindow)
+        RefusedFrames_.fetch_add(1, std::memory_order_relaxed);
     if (!TReorderBuffer::MustAcknowledge(distance)) return;
 
     const std::uint8_t ack[link::HeaderSize] = {sequence, link::FrameBoxData};

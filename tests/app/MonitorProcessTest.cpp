@@ -88,8 +88,8 @@ TEST(MonitorProcess, TheCommandLineAnswersHelpAndVersionAndRefusesWhatItDoesNotK
                       {QString::fromLatin1(c.argument)});
         ASSERT_TRUE(monitor.waitForFinished(20000)) << c.argument;
         EXPECT_EQ(monitor.exitCode(), c.exitCode) << c.argument;
-        const QByteArray out = c.exitCode == 0 ? monitor.readAllStandardOutput()
-                                               : monitor.readAllStandardError();
+        const QByteArray out =
+            c.exitCode == 0 ? monitor.readAllStandardOutput() : monitor.readAllStandardError();
         EXPECT_TRUE(out.contains(c.output)) << out.constData();
     }
     EXPECT_FALSE(QFile::exists(config.filePath(QStringLiteral("ZURazirod.ini"))));

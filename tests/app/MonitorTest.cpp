@@ -43,6 +43,15 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Points XDG_RUNTIME_DIR, the heartbeat's folder, at `path` while it lives.
+struct RuntimeDir {
+    QByteArray was = qgetenv("XDG_RUNTIME_DIR");
+    explicit RuntimeDir(const QString& path) { qputenv("XDG_RUNTIME_DIR", path.toLocal8Bit()); }
+    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", was); }
+    RuntimeDir(const RuntimeDir&) = delete;
+    RuntimeDir& operator=(const RuntimeDir&) = delete;
+};
+
 class Monitor : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -154,11 +163,7 @@ const std::pair<const char*, const char*> kHeldTexts[] = {
 
 // With the heartbeat on: the file advances with the ticks and stops after Disconnect.
 TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClearsThem) {
-    const struct Runtime {
-        QByteArray was = qgetenv("XDG_RUNTIME_DIR");
-        ~Runtime() { qputenv("XDG_RUNTIME_DIR", was); }
-    } restore;
-    qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
+    const RuntimeDir runtime(config.path());
     Settings("[VelkM_alarmhandling]\nheartbeat=1\n");
     box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), boxsim::HeldValueArguments());
     Open();
@@ -436,11 +441,7 @@ TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) 
     enum class Outage { Restart, Away };
     for (const Outage outage : {Outage::Restart, Outage::Away}) {
         SCOPED_TRACE(static_cast<int>(outage));
-        const struct Runtime {
-            QByteArray was = qgetenv("XDG_RUNTIME_DIR");
-            ~Runtime() { qputenv("XDG_RUNTIME_DIR", was); }
-        } restore;
-        qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
+        const RuntimeDir runtime(config.path());
         Start("[VelkM_alarmhandling]\nheartbeat=1\n");
         ASSERT_TRUE(WaitReads(qLN2Level, 3)); // the box's frame numbers are well past 1
         const QString alive = config.filePath(QStringLiteral("velk-monitor.alive"));
@@ -455,8 +456,8 @@ TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) 
             box->Signal(SIGSTOP);
             ASSERT_TRUE(Eventually([&] { return lost() == 1; }, 90000));
             const QDateTime touched = QFileInfo(alive).lastModified();
-            EXPECT_FALSE(Eventually([&] { return QFileInfo(alive).lastModified() > touched; },
-                                    3 * kPeriod));
+            EXPECT_FALSE(
+                Eventually([&] { return QFileInfo(alive).lastModified() > touched; }, 3 * kPeriod));
             EXPECT_EQ(Text("LabelColdFingerTemp"), "-180.5");
             EXPECT_FALSE(Label("LabelColdFingerTemp")->isEnabled()); // an old value
             box->Signal(SIGCONT);

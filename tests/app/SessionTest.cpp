@@ -135,8 +135,10 @@ TEST(Reconnection, LostByTheRuleTriedOnTheScheduleAndTheOutageMeasured) {
         std::chrono::milliseconds period;
         std::chrono::seconds silent;
         bool restarted, lost;
-    } rules[] = {{300ms, 24s, false, false}, {300ms, 25s, false, true},
-                 {10000ms, 29s, false, false}, {10000ms, 30s, false, true},
+    } rules[] = {{300ms, 24s, false, false},
+                 {300ms, 25s, false, true},
+                 {10000ms, 29s, false, false},
+                 {10000ms, 30s, false, true},
                  {300ms, 1s, true, true}};
     for (const auto& r : rules) {
         TReconnection c;
