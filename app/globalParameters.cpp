@@ -105,6 +105,7 @@ TSettingsGroup MainGroup(TGlobalParameters& p) {
             {"IP2", &p.IP2},
             {"IP3", &p.IP3},
             {"IP4", &p.IP4},
+            {"connectatstart", &p.ConnectAtStart, "Connect at start-up:"},
         }};
 }
 

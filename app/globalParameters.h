@@ -53,6 +53,8 @@ struct TGlobalParameters {
     std::int32_t RefreshRate = 10000; // ms
     // The bundled box simulator's address, so a first run on a new machine connects to it.
     std::int32_t IP1 = 127, IP2 = 0, IP3 = 0, IP4 = 2;
+    // Connect to that address at start, without the address dialog (an unattended start).
+    bool ConnectAtStart = false;
     bool SendAnEmailOnAlarm = false;
     QString EMailAddress = QStringLiteral("root@localhost");
     QString SMTPServer = QStringLiteral("localhost");
