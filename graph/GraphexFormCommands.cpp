@@ -172,11 +172,11 @@ void TGraphexForm::SaveImageClick(int kind) {
     graph_->RenderToFile(name, kind, PixelCount(PixX), PixelCount(PixY));
 }
 
-void TGraphexForm::BitBtn1Click() {
+void TGraphexForm::CopyPictureClick() {
     QGuiApplication::clipboard()->setImage(picture_->Image());
 }
 
-void TGraphexForm::Button7Click() {
+void TGraphexForm::CopyHiresPictureClick() {
     QGuiApplication::clipboard()->setImage(RenderHiresPicture(*graph_));
 }
 
