@@ -26,19 +26,20 @@ QImage NewGraphPicture(int width, int height, const QColor& fill) {
 }
 
 QImage RenderHiresPicture(Tgraphex& g) {
-    if (g.ImageHeight <= 0)
+    const int surfaceHeight = g.SurfaceSize().height();
+    if (surfaceHeight <= 0)
         throw EgraphexError(QStringLiteral("The graph window has no picture to scale from"));
     QImage picture = NewGraphPicture(HiresWidth, HiresHeight, ToQColor(g.BackgroundColor));
     if (picture.isNull())
         throw EgraphexError(QStringLiteral("Not enough memory for a picture of 2000 x 1500"));
     TOffscreenRendering offscreen(g, &picture, HiresWidth, HiresHeight,
-                                  static_cast<double>(HiresHeight) / g.ImageHeight);
+                                  static_cast<double>(HiresHeight) / surfaceHeight);
     g.Paint();
     return picture;
 }
 
 void PrintGraph(Tgraphex& g, QPrinter& printer, int percent) {
-    const int surfaceHeight = g.ImageHeight;
+    const int surfaceHeight = g.SurfaceSize().height();
     if (surfaceHeight <= 0)
         throw EgraphexError(QStringLiteral("The graph window has no picture to scale from"));
     const double f = percent / 100.0;
