@@ -464,7 +464,7 @@ void TGraphexForm::Connect() {
     click("BitBtnSaveBMP", [this] { SaveImageClick(1); });
     click("BitBtn2", [this] { SaveImageClick(2); });
     click("BitBtn1", [this] { CopyPictureClick(); });
-    click("Button7", [this] { CopyHiresPictureClick(); });
+    click("Button7", [this] { Button7Click(); });
     click("ButtonPrint", [this] { ButtonPrintClick(); });
     click("Button9", [this] { ListBoxOP->clear(); });
     click("AjouterOP", [this] { AjouterOPClick(); });

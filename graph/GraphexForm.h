@@ -107,7 +107,7 @@ private:
     void ComboBoxOPChange();
     void SaveImageClick(int kind);
     void CopyPictureClick();
-    void CopyHiresPictureClick();
+    void Button7Click();
     void ButtonPrintClick();
     // Picture mouse.
     void ImageMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers keys, int x, int y);

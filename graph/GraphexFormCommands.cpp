@@ -177,7 +177,7 @@ void TGraphexForm::CopyPictureClick() {
     QGuiApplication::clipboard()->setImage(picture_->Image());
 }
 
-void TGraphexForm::CopyHiresPictureClick() {
+void TGraphexForm::Button7Click() {
     QGuiApplication::clipboard()->setImage(RenderHiresPicture(*graph_));
 }
 
