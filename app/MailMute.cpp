@@ -13,19 +13,13 @@ QString MailMutedLine(const QDateTime& until, bool byOperator) {
            (byOperator ? QStringLiteral(" by the operator") : QString());
 }
 
-int MuteHoursLeft(const QDateTime& until, const QDateTime& now) {
-    if (!until.isValid() || until <= now) return 0;
-    return static_cast<int>((now.secsTo(until) + kHour - 1) / kHour);
+int HoursLeft(const QDateTime& end, const QDateTime& now) {
+    if (!end.isValid() || end <= now) return 0;
+    return static_cast<int>((now.secsTo(end) + kHour - 1) / kHour);
 }
 
-std::optional<QString> ChangeMailMute(QDateTime& until, int hours, const QDateTime& now) {
-    if (hours > 0) {
-        until = now.addSecs(hours * kHour);
-        return MailMutedLine(until, true);
-    }
-    if (!until.isValid()) return std::nullopt;
-    until = QDateTime();
-    return QString::fromLatin1(kMailResumedLine);
+QDateTime HoursAfter(const QDateTime& now, int hours) {
+    return hours > 0 ? now.addSecs(hours * kHour) : QDateTime();
 }
 
 bool MailMuteEnded(QDateTime& until, const QDateTime& now) {

@@ -365,6 +365,7 @@ void TMainForm::FormCreate() {
             RecordReadings();
             UpdateDisplay(p);
         });
+    Session_->SetOnConnectionLine([this](const QString& line) { AddLogLine(line); });
     ClearReadings();
     UpdateDisplay(0);
     AddLogLine(QString::fromLatin1(kTitleLine));
@@ -404,9 +405,7 @@ void TMainForm::Connect() {
     try {
         dialog.GetAddress(p.IP1, p.IP2, p.IP3, p.IP4);
         Session_->Connect(p.IP1, p.IP2, p.IP3, p.IP4);
-        ToolButtonDisconnect->setEnabled(true);
-        ToolButtonConnect->setEnabled(false);
-        ShowAlarmState();
+        ShowConnected(true);
     } catch (const EEtherLinkError& e) {
         ReportMessage(this, e.Message(), TMessageKind::Plain);
     } catch (const ECN7600connection& e) {
@@ -418,12 +417,31 @@ void TMainForm::Connect() {
     }
 }
 
+void TMainForm::ConnectUnattended() {
+    THandlerScope scope(*this);
+    if (!Session_) return;
+    const TGlobalParameters& p = GlobalParameters();
+    try {
+        Session_->ConnectUnattended(p.IP1, p.IP2, p.IP3, p.IP4);
+        ShowConnected(true, true); // until the box answers the handshake
+    } catch (const Exception& e) {
+        // Nobody may be there to press Ok; a port held by another program stays held.
+        AddLogLine(DeviceErrorLine(e.Message(), QDateTime::currentDateTime()));
+    }
+}
+
+void TMainForm::ShowConnected(bool connected, bool lost) {
+    ToolButtonDisconnect->setEnabled(connected);
+    ToolButtonConnect->setEnabled(!connected);
+    shownLost_ = lost;
+    ShowAlarmState();
+}
+
 void TMainForm::ToolButtonDisconnectClick() {
     // Waits for a tick in progress, serving its calls, before ReadingsLock is taken.
     Session_->Timer->SetEnabled(false);
     std::lock_guard lock(Session_->ReadingsLock);
-    ToolButtonDisconnect->setEnabled(false);
-    ToolButtonConnect->setEnabled(true);
+    ShowConnected(false);
     Session_->CloseLink();
     ClearReadings();
     UpdateDisplay(0);
@@ -480,6 +498,9 @@ QLabel* TMainForm::ValueLabel(TQuantity quantity) const {
 
 std::vector<TAlarmChange> TMainForm::ShowReadings() {
     const TDisplay shown = DisplayReadings(Session_->Readings);
+    // Kept for the title and the tray, which other handlers update while a tick may run.
+    shown_ = shown;
+    shownLost_ = Session_->Readings.Lost;
     for (const TQuantityInfo& q : Quantities()) {
         const TShownReading& reading = shown.Readings[q.Quantity];
         QLabel* label = ValueLabel(q.Quantity);
@@ -515,13 +536,14 @@ void TMainForm::ShowAlarmState() {
         if (raised) names << alarm->Name;
     }
     const bool connected = Session_ && Session_->Link;
-    const QString title = WindowTitle(connected, false, names, p.AlarmHandling.MuteMailUntil);
+    const QString title =
+        WindowTitle(connected, shownLost_, names, p.AlarmHandling.MuteMailUntil);
     setWindowTitle(title);
     if (Tray_ && Session_) {
-        const auto state = !names.isEmpty() ? TAlarmTray::TState::Alarm
-                           : connected      ? TAlarmTray::TState::Normal
-                                            : TAlarmTray::TState::NotConnected;
-        Tray_->Show(state, TrayToolTip(title, DisplayReadings(Session_->Readings)));
+        const auto state = !names.isEmpty()          ? TAlarmTray::TState::Alarm
+                           : connected && !shownLost_ ? TAlarmTray::TState::Normal
+                                                      : TAlarmTray::TState::NotConnected;
+        Tray_->Show(state, TrayToolTip(title, shown_));
     }
 }
 

@@ -15,6 +15,7 @@
 #include "app/AlarmMail.h"
 #include "app/AlarmView.h"
 #include "app/Alarms.h"
+#include "app/Display.h"
 #include "app/History.h"
 
 class QAbstractButton;
@@ -47,6 +48,11 @@ public:
     // Appends one line at the end of the log pane, which drops its oldest line beyond
     // kLogPaneLines, and to the event log.
     void AddLogLine(const QString& line);
+
+    // Connects to the stored address without the address dialog, as an unattended start
+    // does: a box that does not answer yet is tried again on the session's schedule, and a
+    // link that cannot be opened is logged once.
+    void ConnectUnattended();
 
     QPlainTextEdit* RichEdit() const { return RichEdit_; }
     // The session, for tests that look at its state; none once the window has closed.
@@ -81,6 +87,8 @@ private:
     void FormCreate();
     void FormClose();
     void Connect();
+    // The connect buttons, and the title and tray; `lost` while the box has not answered yet.
+    void ShowConnected(bool connected, bool lost = false);
     void ToolButtonDisconnectClick();
 
     // Acquisition and display
@@ -195,6 +203,9 @@ private:
     QPointer<TGraphexForm> GraphLN2Level;
 
     std::unique_ptr<TAlarmTray> Tray_; // none where the desktop has no tray
+    // The last display update's readings and whether the box was lost then.
+    TDisplay shown_;
+    bool shownLost_ = false;
     QTimer MuteTimer_;
     THistory History_;
     TAlarmNotifier Notifier_;

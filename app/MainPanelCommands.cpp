@@ -1,6 +1,8 @@
 // The operator's commands of the main window: controller writes and the settings dialogs.
 
 #include <cmath>
+#include <variant>
+#include <vector>
 
 #include <QLineEdit>
 #include <QPointer>
@@ -19,48 +21,114 @@ namespace velk {
 
 namespace {
 
-constexpr double kLimitRange = 2147483647.0;
-
 int Tag(QObject* Sender) {
     return Sender->property("Tag").toInt();
 }
 
-TInfoItemMenu Field(const QString& caption, std::uint8_t kind, std::uint8_t width = 0,
-                    std::uint8_t digits = 0, double min = 0.0, double max = 0.0) {
-    TInfoItemMenu field;
-    field.Caption = caption;
-    field.HasValue = true;
-    field.Kind = kind;
-    field.Width = width;
-    field.Digits = digits;
-    field.MinValue = min;
-    field.MaxValue = max;
-    return field;
+template <class... F> struct TOverloaded : F... { using F::operator()...; };
+
+// The refresh period is edited in seconds and kept in milliseconds.
+constexpr double kMillisecondsPerSecond = 1000.0;
+
+// The rows the dialog shows, one field each in this order: those with a caption.
+std::vector<const TSetting*> Shown(const TSettingsGroup& group) {
+    std::vector<const TSetting*> shown;
+    for (const TSetting& s : group.Rows)
+        if (!s.Caption.isEmpty()) shown.push_back(&s);
+    return shown;
 }
 
-// Shows the field-list dialog modally, owned by the application; true after OK, with the
-// edited values in `fields`.
-bool ShowFieldDialog(const char* title, TabInfoItemMenu& fields) {
-    TDlgBoxStdr dialog(nullptr, fields);
-    dialog.setWindowTitle(QString::fromLatin1(title));
-    return dialog.ShowModal() == TDlgBoxStdr::ModalOk;
+// Returns how many fields it filled.
+std::size_t FillFields(const TSettingsGroup& group, TabInfoItemMenu& fields) {
+    std::size_t n = 0;
+    for (const TSetting* row : Shown(group)) {
+        const TSetting& s = *row;
+        TInfoItemMenu& f = fields.at(n++);
+        f.Caption = s.Caption;
+        f.HasValue = true;
+        f.Width = s.Width;
+        f.Digits = s.Digits;
+        f.MinValue = s.Min;
+        f.MaxValue = s.Max;
+        f.Increment = s.Increment;
+        std::visit(TOverloaded{[&](std::int32_t* v) {
+                                   f.Kind = KindSpinInt;
+                                   f.IntValue = *v;
+                               },
+                               [&](TMilliseconds ms) {
+                                   f.Kind = KindFloat;
+                                   f.FloatValue = *ms.Value / kMillisecondsPerSecond;
+                               },
+                               [&](bool* v) {
+                                   f.Kind = KindCheck;
+                                   f.BoolValue = *v;
+                               },
+                               [&](double* v) {
+                                   f.Kind = KindFloat;
+                                   f.FloatValue = *v;
+                               },
+                               [&](QString* v) {
+                                   f.Kind = KindText;
+                                   f.StrValue = *v;
+                               },
+                               [&](THoursAhead at) {
+                                   f.Kind = KindSpinInt;
+                                   f.IntValue = HoursLeft(*at.Value, QDateTime::currentDateTime());
+                               }},
+                   s.Value);
+    }
+    return n;
 }
 
-void EditAlarm(TAlarmLimits& alarm) {
+// `shown` holds the fields as FillFields filled them.
+void TakeFields(const TSettingsGroup& group, const TabInfoItemMenu& fields,
+                const TabInfoItemMenu& shown) {
+    std::size_t n = 0;
+    for (const TSetting* s : Shown(group)) {
+        const TInfoItemMenu& was = shown.at(n);
+        const TInfoItemMenu& f = fields.at(n++);
+        // Halves to even, as every rounding of the program.
+        std::visit(TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
+                               [&](TMilliseconds ms) {
+                                   *ms.Value = static_cast<std::int32_t>(
+                                       std::nearbyint(f.FloatValue * kMillisecondsPerSecond));
+                               },
+                               [&](bool* v) { *v = f.BoolValue; },
+                               [&](double* v) { *v = f.FloatValue; },
+                               [&](QString* v) { *v = f.StrValue; },
+                               // Hours left as shown keep the moment where it is: taken
+                               // again from now, they would move it on.
+                               [&](THoursAhead at) {
+                                   if (f.IntValue != was.IntValue)
+                                       *at.Value =
+                                           HoursAfter(QDateTime::currentDateTime(), f.IntValue);
+                               }},
+                   s->Value);
+    }
+}
+
+// The record (1-based) of the field that shows `value`.
+int RecordOf(const TSettingsGroup& group, const QString* value) {
+    const std::vector<const TSetting*> shown = Shown(group);
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        if (const auto* text = std::get_if<QString*>(&shown[i]->Value); text && *text == value)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+// Shows the group's dialog modally, owned by the application, with the `extra` fields after
+// the settings' own; true after OK, with the edited values in the parameters.
+bool EditSettings(const TSettingsGroup& group, std::initializer_list<TInfoItemMenu> extra = {}) {
     TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Alarm enabled:"), KindCheck);
-    fields[0].BoolValue = alarm.Enabled;
-    fields[1] =
-        Field(QStringLiteral("Min alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
-    fields[1].FloatValue = alarm.Min;
-    fields[2] =
-        Field(QStringLiteral("Max alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
-    fields[2].FloatValue = alarm.Max;
-    if (!ShowFieldDialog("Alarm", fields)) return;
-    // Active stays: the next display update reacts to the new limits.
-    alarm.Enabled = fields[0].BoolValue;
-    alarm.Min = fields[1].FloatValue;
-    alarm.Max = fields[2].FloatValue;
+    std::size_t n = FillFields(group, fields);
+    const TabInfoItemMenu shown = fields;
+    for (const TInfoItemMenu& field : extra)
+        fields.at(n++) = field;
+    TDlgBoxStdr dialog(nullptr, fields);
+    dialog.setWindowTitle(QString::fromUtf8(group.Title));
+    if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return false;
+    TakeFields(group, fields, shown);
+    return true;
 }
 
 } // namespace
@@ -112,41 +180,28 @@ void TMainForm::SpeedButtonSetAlloClick(QObject*) {
 
 void TMainForm::ToolButtonRefreshPeriodClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
-    TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Refresh rate (s):"), KindFloat, 15, 6, 1.0, 3600.0);
-    fields[0].FloatValue = p.RefreshRate / 1000.0;
-    if (!ShowFieldDialog("Refresh rate setting", fields)) return;
-    // Halves to even, as every rounding of the program.
-    const int period = static_cast<int>(std::nearbyint(fields[0].FloatValue * 1000.0));
-    if (period == p.RefreshRate) return;
-    p.RefreshRate = period;
+    const std::int32_t period = p.RefreshRate;
+    if (!EditSettings(MainGroup(p)) || p.RefreshRate == period) return;
     // The restart does not take ReadingsLock: its stop may wait for a tick.
-    if (Session_ && Session_->Timer) Session_->SetRefreshRate(period);
+    if (Session_ && Session_->Timer) Session_->SetRefreshRate(p.RefreshRate);
 }
 
+// Active stays: the next display update reacts to the new limits.
 void TMainForm::SpeedButtonAlarmTemp1Click(QObject* Sender) {
-    EditAlarm(GlobalParameters().AlarmTemp[Tag(Sender)]);
+    EditSettings(TempAlarmGroup(GlobalParameters(), Tag(Sender)));
 }
 
 void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
-    EditAlarm(GlobalParameters().AlarmVacuum);
+    EditSettings(VacuumAlarmGroup(GlobalParameters()));
 }
 
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
-    TGlobalParameters& p = GlobalParameters();
-    TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Send an EMail for each alarm:"), KindCheck);
-    fields[0].BoolValue = p.SendAnEmailOnAlarm;
-    fields[1] = Field(QStringLiteral("EMail address:"), KindText, 30);
-    fields[1].StrValue = p.EMailAddress;
-    fields[2] = Field(QStringLiteral("SMTP server:"), KindText, 30);
-    fields[2].StrValue = p.SMTPServer;
-    fields[3] = Field(QStringLiteral("Send a test mail"), KindButton);
-    fields[3].OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
-    if (!ShowFieldDialog("Alarm", fields)) return;
-    p.SendAnEmailOnAlarm = fields[0].BoolValue;
-    p.EMailAddress = fields[1].StrValue;
-    p.SMTPServer = fields[2].StrValue;
+    TInfoItemMenu testMail;
+    testMail.Caption = QStringLiteral("Send a test mail");
+    testMail.HasValue = true;
+    testMail.Kind = KindButton;
+    testMail.OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
+    EditSettings(MailGroup(GlobalParameters()), {testMail});
 }
 
 void TMainForm::ButtonTestMailClick(QObject* Sender) {
@@ -154,12 +209,13 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
     auto* dialog = button ? qobject_cast<TDlgBoxStdr*>(button->parent()) : nullptr;
     if (!dialog) return;
     // As OK would take them, before they are saved.
-    auto fieldText = [dialog](int record) {
-        return qobject_cast<QLineEdit*>(dialog->FieldControl(record))
+    TGlobalParameters& p = GlobalParameters();
+    auto fieldText = [dialog, group = MailGroup(p)](const QString& value) {
+        return qobject_cast<QLineEdit*>(dialog->FieldControl(RecordOf(group, &value)))
             ->text()
             .left(MaxStrValueLength);
     };
-    const TAlarmMailSettings settings{true, fieldText(3), fieldText(2)};
+    const TAlarmMailSettings settings{true, fieldText(p.SMTPServer), fieldText(p.EMailAddress)};
     // The client processes window events while it waits: one test mail at a time.
     button->setEnabled(false);
     const std::optional<QString> failure = SendTestMail(settings);
@@ -174,65 +230,18 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
 }
 
 void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
-    TAlarmHandlingParameters& h = GlobalParameters().AlarmHandling;
-    const std::pair<const char*, TAlarmTuning*> alarms[] = {
-        {"Cold plate", &h.Temp[1]}, {"Nitrogen output", &h.Temp[2]}, {"Vacuum", &h.Vacuum}};
-    TabInfoItemMenu fields{};
-    std::size_t n = 0;
-    for (const auto& [name, tuning] : alarms) {
-        const QString prefix = QString::fromLatin1(name) + QStringLiteral(" – ");
-        fields[n] =
-            Field(prefix + QStringLiteral("Delay (s):"), KindSpinInt, 10, 0, 0, kMaxAlarmDelay);
-        fields[n].Increment = 10;
-        fields[n++].IntValue = tuning->Delay;
-        // The vacuum's is a factor: 1 is no band.
-        const double least = tuning == &h.Vacuum ? 1.0 : 0.0;
-        fields[n] =
-            Field(prefix + QStringLiteral("Deadband:"), KindFloat, 10, 6, least, kMaxDeadband);
-        fields[n++].FloatValue = tuning->Deadband;
-    }
-    const std::tuple<const char*, std::int32_t*, int, int, int> counts[] = {
-        {"Reminder every (min):", &h.ReminderEvery, 0, kMaxMinutes, 5},
-        {"At most, per alarm:", &h.ReminderLimit, 1, kMaxReminders, 1},
-        {"Mail when an instrument stops answering after (min):", &h.SilentAfter, 0, kMaxMinutes, 5},
-    };
-    for (const auto& [caption, value, min, max, step] : counts) {
-        fields[n] = Field(QString::fromLatin1(caption), KindSpinInt, 10, 0, min, max);
-        fields[n].Increment = step;
-        fields[n++].IntValue = *value;
-    }
-    fields[n] = Field(QStringLiteral("Heartbeat file (velk-monitor.alive):"), KindCheck);
-    fields[n++].BoolValue = h.Heartbeat;
-    const std::size_t mute = n;
-    const int muteShown = MuteHoursLeft(h.MuteMailUntil, QDateTime::currentDateTime());
-    fields[n] =
-        Field(QStringLiteral("Mute alarm mail for (h):"), KindSpinInt, 10, 0, 0, kMaxMuteHours);
-    fields[n++].IntValue = muteShown;
-    fields[n] = Field(QStringLiteral("Desktop notifications:"), KindCheck);
-    fields[n].BoolValue = h.Notifications;
-    if (!ShowFieldDialog("Alarm handling", fields)) return;
-    n = 0;
-    for (const auto& [name, tuning] : alarms) {
-        tuning->Delay = fields[n++].IntValue;
-        tuning->Deadband = fields[n++].FloatValue;
-    }
-    for (const auto& [caption, value, min, max, step] : counts)
-        *value = fields[n++].IntValue;
-    h.Heartbeat = fields[n].BoolValue;
+    const QDateTime& mute = GlobalParameters().AlarmHandling.MuteMailUntil;
+    const QDateTime before = mute;
+    if (!EditSettings(AlarmHandlingGroup(GlobalParameters()))) return;
     ApplyHeartbeat();
-    h.Notifications = fields[mute + 1].BoolValue;
-    // The hours shown, left as they were, keep the mute's end where it is.
-    if (fields[mute].IntValue == muteShown) return;
-    const std::optional<QString> line =
-        ChangeMailMute(h.MuteMailUntil, fields[mute].IntValue, QDateTime::currentDateTime());
-    if (!line) return;
-    if (h.MuteMailUntil.isValid()) {
-        AddLogLine(*line);
-        ArmMuteTimer();
-        ShowAlarmState();
-    } else {
+    if (mute == before) return;
+    if (!mute.isValid()) {
         ResumeMail();
+        return;
     }
+    AddLogLine(MailMutedLine(mute, true));
+    ArmMuteTimer();
+    ShowAlarmState();
 }
 
 void TMainForm::ApplyHeartbeat() {

@@ -109,6 +109,7 @@ struct TStep {
     // set-point command) on the last tick's readings, which keeps the last tick's answer.
     TGroupAnswer controllers = TGroupAnswer::Answered;
     bool disable = false; // the cold plate alarm, before this update
+    bool lost = false;    // the box is away: the values are old ones
     bool resume = false;  // mail resumes after a mute, after this update
 };
 
@@ -190,6 +191,15 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
           "400:-Alarm stopped on cold plate temperature  (-180°C)",
           "410:+Alarm on cold plate temperature  (-170°C)",
           "470:RAlarm on cold plate temperature  (-170°C)"}},
+        {"old values of a box that is away neither start nor end an alarm",
+         [](auto&) {},
+         {{0, -180, -1},
+          {10, -170, -1, none, false, true},
+          {20, -170, -1},
+          {30, -180, -1, none, false, true},
+          {40, -180, -1}},
+         {"20:+Alarm on cold plate temperature  (-170°C)",
+          "40:-Alarm stopped on cold plate temperature  (-180°C)"}},
         {"mail resuming after a mute starts what is raised again; reminders count from then",
          [](auto& h) {
              h.ReminderEvery = 3;
@@ -198,7 +208,7 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
          {{0, -170, -1, ok},
           {60, -170, -1, failed},
           {120, -170, -1, failed},
-          {150, -170, -1, failed, false, true},
+          {150, -170, -1, failed, false, false, true},
           {200, -170, -1, failed},
           {330, -170, -1, ok}},
          {"0:+Alarm on cold plate temperature  (-170°C)",
@@ -234,6 +244,7 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
             temps[1].Enabled = !s.disable;
             r.Temp[1] = s.temp1;
             r.Vacuum = s.vacuum;
+            r.Lost = s.lost;
             if (s.controllers != TGroupAnswer::None) {
                 r.GroupAnswer[gControllers] = s.controllers;
                 ++r.TickCount;
@@ -271,22 +282,19 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
 
 TEST(AlarmHandling, TheOperatorsMuteEndsAtItsTimeOrWhenSetToZero) {
     const QDateTime now = At(0).Wall, hour = now.addSecs(3600);
-    QDateTime until;
-    EXPECT_EQ(ChangeMailMute(until, 0, now), std::nullopt); // not muted: nothing to resume
-    EXPECT_EQ(ChangeMailMute(until, 1, now),
-              "Alarm mail muted until " + DateTimeText(hour) + " by the operator");
+    EXPECT_FALSE(HoursAfter(now, 0).isValid()); // 0: not muted
+    QDateTime until = HoursAfter(now, 1);
     EXPECT_EQ(until, hour);
+    EXPECT_EQ(MailMutedLine(until, true),
+              "Alarm mail muted until " + DateTimeText(hour) + " by the operator");
     const std::pair<QDateTime, int> left[] = {
         {now.addSecs(-1), 0}, {now.addSecs(1), 1}, {hour, 1}, {hour.addSecs(1), 2}, {{}, 0}};
     for (const auto& [end, hours] : left)
-        EXPECT_EQ(MuteHoursLeft(end, now), hours) << DateTimeText(end).toStdString();
+        EXPECT_EQ(HoursLeft(end, now), hours) << DateTimeText(end).toStdString();
     EXPECT_FALSE(MailMuteEnded(until, hour.addMSecs(-1)));
     EXPECT_TRUE(MailMuteEnded(until, hour));
     EXPECT_FALSE(until.isValid());
     EXPECT_FALSE(MailMuteEnded(until, hour)); // once
-    ChangeMailMute(until, 72, now);
-    EXPECT_EQ(ChangeMailMute(until, 0, now), "Alarm mail resumed");
-    EXPECT_FALSE(until.isValid());
 }
 
 TEST(AlarmHandling, TheHeartbeatFileIsInTheRuntimeFolderAndAFaultIsReportedOnce) {

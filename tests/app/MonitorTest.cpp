@@ -6,6 +6,11 @@
 #include <csignal>
 #include <optional>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +49,15 @@ constexpr int kPeriod = 300; // ms
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+// Points XDG_RUNTIME_DIR, the heartbeat's folder, at `path` while it lives.
+struct RuntimeDir {
+    QByteArray was = qgetenv("XDG_RUNTIME_DIR");
+    explicit RuntimeDir(const QString& path) { qputenv("XDG_RUNTIME_DIR", path.toLocal8Bit()); }
+    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", was); }
+    RuntimeDir(const RuntimeDir&) = delete;
+    RuntimeDir& operator=(const RuntimeDir&) = delete;
+};
 
 class Monitor : public ::testing::Test {
 protected:
@@ -148,6 +162,18 @@ protected:
         QDir().mkpath(QStringLiteral(VELK_APP_SHOTS_DIR));
         EXPECT_TRUE(form->grab().save(QStringLiteral(VELK_APP_SHOTS_DIR "/") + name + ".png"));
     }
+    // Waits for `ticks` more readings of `quantity`.
+    bool WaitReads(TQuantity quantity, int ticks) {
+        const auto lastRead = [&] {
+            std::lock_guard lock(form->Session()->ReadingsLock);
+            return form->Session()->Readings.LastRead[quantity];
+        };
+        for (int tick = 0; tick < ticks; ++tick) {
+            const QDateTime read = lastRead();
+            if (!Eventually([&] { return lastRead() > read; })) return false;
+        }
+        return true;
+    }
     // Waits for `ticks` more ticks to end their reads. The count is taken under the lock the
     // reads hold, so when it returns after a tick that reads for long (a silent instrument),
     // that tick's log lines and display update have not run yet.
@@ -197,11 +223,7 @@ const std::pair<const char*, const char*> kHeldTexts[] = {
 
 // With the heartbeat on: the file advances with the ticks and stops after Disconnect.
 TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClearsThem) {
-    const struct Runtime {
-        QByteArray was = qgetenv("XDG_RUNTIME_DIR");
-        ~Runtime() { qputenv("XDG_RUNTIME_DIR", was); }
-    } restore;
-    qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
+    const RuntimeDir runtime(config.path());
     Settings("[VelkM_alarmhandling]\nheartbeat=1\n");
     box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), boxsim::HeldValueArguments());
     Open();
@@ -664,6 +686,105 @@ TEST_F(Monitor, GraphWindowsAreFedTheirOwnReadingUntilClosedOrForgotten) {
     EXPECT_EQ(points(first), kept);
     first->close();
     EXPECT_TRUE(fedAgain(second));
+}
+
+// The box restarts (its frame numbers begin at 1 again) or is away for longer than the rule
+// (stopped, so nothing answers): the session finds it again by itself, with one line for the
+// loss and one for the return, no message box, and the heartbeat stopped meanwhile.
+TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) {
+    enum class Outage { Restart, Away };
+    for (const Outage outage : {Outage::Restart, Outage::Away}) {
+        SCOPED_TRACE(static_cast<int>(outage));
+        const RuntimeDir runtime(config.path());
+        Start("[VelkM_alarmhandling]\nheartbeat=1\n");
+        ASSERT_TRUE(WaitReads(qLN2Level, 3)); // the box's frame numbers are well past 1
+        const QString alive = config.filePath(QStringLiteral("velk-monitor.alive"));
+        const auto lost = [&] { return LogLinesStarting("Connection to 127.0.0.2 lost: "); };
+        Clock::time_point back;
+        if (outage == Outage::Restart) {
+            box.reset();
+            box.emplace((test::BinDir() + "/velk-boxsim").toStdString(),
+                        boxsim::HeldValueArguments());
+            back = Clock::now();
+        } else {
+            box->Signal(SIGSTOP);
+            ASSERT_TRUE(Eventually([&] { return lost() == 1; }, 90000));
+            EXPECT_EQ(form->windowTitle(), "Velk Monitor – connection lost");
+            const QDateTime touched = QFileInfo(alive).lastModified();
+            EXPECT_FALSE(
+                Eventually([&] { return QFileInfo(alive).lastModified() > touched; }, 3 * kPeriod));
+            EXPECT_EQ(Text("LabelColdFingerTemp"), "-180.5");
+            EXPECT_FALSE(Label("LabelColdFingerTemp")->isEnabled()); // an old value
+            box->Signal(SIGCONT);
+            back = Clock::now();
+        }
+        ASSERT_TRUE(Eventually(
+            [&] { return LogLinesStarting("Connection to 127.0.0.2 back after ") == 1; }, 70000));
+        ASSERT_TRUE(WaitReads(qLN2Level, 2));
+        std::fprintf(stderr, "readings live %.1f s after the box came back\n", SecondsSince(back));
+        EXPECT_TRUE(Label("LabelColdFingerTemp")->isEnabled());
+        EXPECT_EQ(form->windowTitle(), "Velk Monitor");
+        EXPECT_EQ(lost(), 1);
+        EXPECT_TRUE(messages.messages.isEmpty());
+        form.reset();
+        box.reset();
+    }
+}
+
+// Started unattended: nothing answers at first, so one line and no message box, then the
+// box is found once it answers; Disconnect or close while the next attempt is waited for
+// return at once; a port held by another program is reported once and not tried again.
+TEST_F(Monitor, AnUnattendedStartKeepsTryingWithoutAMessageBoxAndEndsAtOnce) {
+    enum class Then { BoxStarts, Disconnect, Close, PortHeld };
+    for (const Then then : {Then::BoxStarts, Then::Disconnect, Then::Close, Then::PortHeld}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        Settings();
+        Open();
+        int held = -1;
+        if (then == Then::PortHeld) {
+            held = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in any{};
+            any.sin_family = AF_INET;
+            any.sin_port = htons(192);
+            ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        }
+        form->ConnectUnattended();
+        if (then == Then::PortHeld) {
+            const int lines = Log().size();
+            EXPECT_EQ(LogLinesStarting("Error during Creation (UDP socket)  ("), 1);
+            EXPECT_FALSE(Eventually([&] { return Log().size() > lines; }, 10 * kPeriod));
+            EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+            ::close(held);
+        } else {
+            ASSERT_TRUE(Eventually(
+                [&] { return LogLinesStarting("The device does not respond !  (") == 1; }));
+            EXPECT_EQ(form->windowTitle(), "Velk Monitor – connection lost");
+            const auto start = Clock::now();
+            if (then == Then::BoxStarts) {
+                box.emplace((test::BinDir() + "/velk-boxsim").toStdString(),
+                            boxsim::HeldValueArguments());
+                ASSERT_TRUE(Eventually([&] { return Text("LabelLN2LevelValue") == "42.5"; }));
+                EXPECT_LT(SecondsSince(start), 30.0); // the next attempt, 5 s on, and margins
+                EXPECT_EQ(LogLinesStarting("Connection to 127.0.0.2 back after "), 1);
+            }
+            if (then == Then::Disconnect) {
+                Click("ToolButtonDisconnect");
+                EXPECT_LT(SecondsSince(start), 1.0);
+                EXPECT_FALSE(form->Session()->Timer->Enabled());
+                EXPECT_EQ(form->Session()->Link, nullptr);
+                EXPECT_EQ(form->windowTitle(), "Velk Monitor – not connected");
+            }
+            if (then == Then::Close) {
+                form->close();
+                EXPECT_LT(SecondsSince(start), 1.0);
+                EXPECT_EQ(form->Session(), nullptr);
+            }
+            EXPECT_EQ(LogLinesStarting("The device does not respond !"), 1);
+        }
+        EXPECT_TRUE(messages.messages.isEmpty());
+        form.reset();
+        box.reset();
+    }
 }
 
 } // namespace
