@@ -536,11 +536,10 @@ void TMainForm::ShowAlarmState() {
         if (raised) names << alarm->Name;
     }
     const bool connected = Session_ && Session_->Link;
-    const QString title =
-        WindowTitle(connected, shownLost_, names, p.AlarmHandling.MuteMailUntil);
+    const QString title = WindowTitle(connected, shownLost_, names, p.AlarmHandling.MuteMailUntil);
     setWindowTitle(title);
     if (Tray_ && Session_) {
-        const auto state = !names.isEmpty()          ? TAlarmTray::TState::Alarm
+        const auto state = !names.isEmpty()           ? TAlarmTray::TState::Alarm
                            : connected && !shownLost_ ? TAlarmTray::TState::Normal
                                                       : TAlarmTray::TState::NotConnected;
         Tray_->Show(state, TrayToolTip(title, shown_));

@@ -88,22 +88,21 @@ void TakeFields(const TSettingsGroup& group, const TabInfoItemMenu& fields,
         const TInfoItemMenu& was = shown.at(n);
         const TInfoItemMenu& f = fields.at(n++);
         // Halves to even, as every rounding of the program.
-        std::visit(TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
-                               [&](TMilliseconds ms) {
-                                   *ms.Value = static_cast<std::int32_t>(
-                                       std::nearbyint(f.FloatValue * kMillisecondsPerSecond));
-                               },
-                               [&](bool* v) { *v = f.BoolValue; },
-                               [&](double* v) { *v = f.FloatValue; },
-                               [&](QString* v) { *v = f.StrValue; },
-                               // Hours left as shown keep the moment where it is: taken
-                               // again from now, they would move it on.
-                               [&](THoursAhead at) {
-                                   if (f.IntValue != was.IntValue)
-                                       *at.Value =
-                                           HoursAfter(QDateTime::currentDateTime(), f.IntValue);
-                               }},
-                   s->Value);
+        std::visit(
+            TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
+                        [&](TMilliseconds ms) {
+                            *ms.Value = static_cast<std::int32_t>(
+                                std::nearbyint(f.FloatValue * kMillisecondsPerSecond));
+                        },
+                        [&](bool* v) { *v = f.BoolValue; }, [&](double* v) { *v = f.FloatValue; },
+                        [&](QString* v) { *v = f.StrValue; },
+                        // Hours left as shown keep the moment where it is: taken
+                        // again from now, they would move it on.
+                        [&](THoursAhead at) {
+                            if (f.IntValue != was.IntValue)
+                                *at.Value = HoursAfter(QDateTime::currentDateTime(), f.IntValue);
+                        }},
+            s->Value);
     }
 }
 
