@@ -95,7 +95,7 @@ TEST(AlarmMail, FailuresAreLoggedFirstAndTheNextMailStartsAfreshUnlessMailIsOff)
 }
 
 TEST(Acquisition, SilentControllerLeavesItsReadingsOldAndLogsOneLinePerTick) {
-    if (!test::CanBindPort192()) GTEST_SKIP() << "needs the private network namespace";
+    VELK_NEEDS_PORT_192();
     std::vector<std::string> args = boxsim::HeldValueArguments();
     args.insert(args.end(), {"--silent", "controller2"});
     boxsim::TBoxSimLauncher sim((test::BinDir() + "/velk-boxsim").toStdString(), args);

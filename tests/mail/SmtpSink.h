@@ -2,13 +2,13 @@
 // A real SMTP server for the tests: Debian's aiosmtpd (tests/mail/smtp_sink.py) on a loopback
 // address, handing over every mail it receives.
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
+
+#include "tests/TestSupport.h"
 
 namespace velk::test {
 
@@ -51,12 +51,8 @@ public:
 private:
     // Keeps the caller's events flowing: the mail may still have to be sent by them.
     QByteArray ReadLine(int ms) {
-        const QDeadlineTimer deadline(ms);
-        while (!sink_.canReadLine() && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            sink_.waitForReadyRead(10);
-        }
-        return sink_.canReadLine() ? sink_.readLine() : QByteArray();
+        return Eventually([this] { return sink_.canReadLine(); }, ms) ? sink_.readLine()
+                                                                      : QByteArray();
     }
 
     QProcess sink_;
