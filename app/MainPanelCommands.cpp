@@ -2,9 +2,11 @@
 
 #include <cmath>
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "app/Acquisition.h"
 #include "app/AliveFile.h"
@@ -13,6 +15,7 @@
 #include "common/NumberFormat.h"
 #include "dialogs/Dlgstandard.h"
 #include "dialogs/MessageReport.h"
+#include "mail/PasswordFile.h"
 
 namespace velk {
 
@@ -131,6 +134,34 @@ void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
     EditAlarm(GlobalParameters().AlarmVacuum);
 }
 
+namespace {
+
+// Records of the mail settings dialog's secure submission rows, after the server's.
+enum : int { kMailPortRecord = 4, kMailSecurityRecord, kMailUserRecord, kMailPasswordRecord,
+             kMailCAFileRecord, kTestMailRecord };
+
+// The password never shows: its field starts empty and stays so unless a new one is typed.
+void MaskPasswordField(TDlgBoxStdr& dialog) {
+    qobject_cast<QLineEdit*>(dialog.FieldControl(kMailPasswordRecord))
+        ->setEchoMode(QLineEdit::Password);
+}
+
+// The mail settings as the dialog's controls show them, before OK.
+TAlarmMailSettings ShownMailSettings(const TDlgBoxStdr& dialog) {
+    const auto text = [&dialog](int record) {
+        return qobject_cast<QLineEdit*>(dialog.FieldControl(record))->text().left(MaxStrValueLength);
+    };
+    const QString security =
+        qobject_cast<QComboBox*>(dialog.FieldControl(kMailSecurityRecord))->currentText();
+    return {true, text(3), text(2),
+            {qobject_cast<QSpinBox*>(dialog.FieldControl(kMailPortRecord))->value(),
+             MailSecurityFromName(security).value_or(TMailSecurity::None),
+             text(kMailUserRecord), text(kMailCAFileRecord)},
+            text(kMailPasswordRecord)};
+}
+
+} // namespace
+
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
     TabInfoItemMenu fields{};
@@ -140,12 +171,41 @@ void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
     fields[1].StrValue = p.EMailAddress;
     fields[2] = Field(QStringLiteral("SMTP server:"), KindText, 30);
     fields[2].StrValue = p.SMTPServer;
-    fields[3] = Field(QStringLiteral("Send a test mail"), KindButton);
-    fields[3].OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
-    if (!ShowFieldDialog("Alarm", fields)) return;
+    TMailSubmission& m = p.MailSubmission;
+    fields[kMailPortRecord - 1] = Field(QStringLiteral("SMTP port:"), KindSpinInt, 6, 0, 1, 65535);
+    fields[kMailPortRecord - 1].Increment = 1;
+    fields[kMailPortRecord - 1].IntValue = m.Port;
+    fields[kMailSecurityRecord - 1] = Field(QStringLiteral("Security:"), KindChoice);
+    fields[kMailSecurityRecord - 1].Items = MailSecurityNames();
+    fields[kMailSecurityRecord - 1].IntValue = static_cast<int>(m.Security);
+    fields[kMailUserRecord - 1] = Field(QStringLiteral("User name (empty: no login):"), KindText, 30);
+    fields[kMailUserRecord - 1].StrValue = m.UserName;
+    fields[kMailPasswordRecord - 1] =
+        Field(QStringLiteral("Password (empty: unchanged):"), KindText, 30);
+    fields[kMailCAFileRecord - 1] =
+        Field(QStringLiteral("CA certificate file (empty: the system's):"), KindText, 30);
+    fields[kMailCAFileRecord - 1].StrValue = m.CAFile;
+    fields[kTestMailRecord - 1] = Field(QStringLiteral("Send a test mail"), KindButton);
+    fields[kTestMailRecord - 1].OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
+
+    TDlgBoxStdr dialog(nullptr, fields);
+    dialog.setWindowTitle(QStringLiteral("Alarm"));
+    MaskPasswordField(dialog);
+    if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return;
     p.SendAnEmailOnAlarm = fields[0].BoolValue;
     p.EMailAddress = fields[1].StrValue;
     p.SMTPServer = fields[2].StrValue;
+    m.Port = fields[kMailPortRecord - 1].IntValue;
+    m.Security = static_cast<TMailSecurity>(fields[kMailSecurityRecord - 1].IntValue);
+    m.UserName = fields[kMailUserRecord - 1].StrValue;
+    m.CAFile = fields[kMailCAFileRecord - 1].StrValue;
+    if (const QString password = fields[kMailPasswordRecord - 1].StrValue; !password.isEmpty()) {
+        try {
+            WritePasswordFile(MailPasswordPath(), password);
+        } catch (const Exception& e) {
+            ReportMessage(this, e.Message(), TMessageKind::Plain);
+        }
+    }
 }
 
 void TMainForm::ButtonTestMailClick(QObject* Sender) {
@@ -153,12 +213,7 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
     auto* dialog = button ? qobject_cast<TDlgBoxStdr*>(button->parent()) : nullptr;
     if (!dialog) return;
     // As OK would take them, before they are saved.
-    auto fieldText = [dialog](int record) {
-        return qobject_cast<QLineEdit*>(dialog->FieldControl(record))
-            ->text()
-            .left(MaxStrValueLength);
-    };
-    const TAlarmMailSettings settings{true, fieldText(3), fieldText(2)};
+    const TAlarmMailSettings settings = ShownMailSettings(*dialog);
     // The client processes window events while it waits: one test mail at a time.
     button->setEnabled(false);
     const std::optional<QString> failure = SendTestMail(settings);

@@ -101,6 +101,15 @@ void LoadSettings(const QString& path) {
     p.SendAnEmailOnAlarm = store.ReadBool(kAlarm, QStringLiteral("SendAnEmailOnAlarm"), p.SendAnEmailOnAlarm);
     p.EMailAddress = store.ReadString(kAlarm, QStringLiteral("EMailAddress"), p.EMailAddress);
     p.SMTPServer = store.ReadString(kAlarm, QStringLiteral("SMTPServer"), p.SMTPServer);
+    // Secure submission, beside the server it concerns.
+    TMailSubmission& m = p.MailSubmission;
+    if (const int port = store.ReadInteger(kAlarm, QStringLiteral("SMTPPort"), m.Port);
+        port >= 1 && port <= 65535)
+        m.Port = port;
+    m.Security = MailSecurityFromName(store.ReadString(kAlarm, QStringLiteral("SMTPSecurity"), {}))
+                     .value_or(m.Security);
+    m.UserName = store.ReadString(kAlarm, QStringLiteral("SMTPUser"), m.UserName);
+    m.CAFile = store.ReadString(kAlarm, QStringLiteral("SMTPCAFile"), m.CAFile);
 
     TAlarmHandlingParameters& h = p.AlarmHandling;
     for (int i = 1; i <= 2; ++i)
@@ -131,6 +140,11 @@ void SaveSettings(const QString& path) {
     store.WriteBool(kAlarm, QStringLiteral("SendAnEmailOnAlarm"), p.SendAnEmailOnAlarm);
     store.WriteString(kAlarm, QStringLiteral("EMailAddress"), p.EMailAddress);
     store.WriteString(kAlarm, QStringLiteral("SMTPServer"), p.SMTPServer);
+    store.WriteInteger(kAlarm, QStringLiteral("SMTPPort"), p.MailSubmission.Port);
+    store.WriteString(kAlarm, QStringLiteral("SMTPSecurity"),
+                      MailSecurityName(p.MailSubmission.Security));
+    store.WriteString(kAlarm, QStringLiteral("SMTPUser"), p.MailSubmission.UserName);
+    store.WriteString(kAlarm, QStringLiteral("SMTPCAFile"), p.MailSubmission.CAFile);
 
     const TAlarmHandlingParameters& h = p.AlarmHandling;
     for (int i = 1; i <= 2; ++i)

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "app/Channels.h"
+#include "mail/Submission.h"
 
 namespace velk {
 
@@ -53,6 +54,7 @@ struct TGlobalParameters {
     bool SendAnEmailOnAlarm = false;
     QString EMailAddress = QStringLiteral("root@localhost");
     QString SMTPServer = QStringLiteral("localhost");
+    TMailSubmission MailSubmission; // port, TLS, login; its password is kept apart
     TAlarmTempArray AlarmTemp;
     TAlarmLimits AlarmVacuum;
     TAlarmHandlingParameters AlarmHandling;

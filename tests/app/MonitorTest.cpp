@@ -313,7 +313,7 @@ TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
             const qsizetype shown = messages.messages.size();
             QTimer::singleShot(
                 0, [&, shown] { servedWhileWaiting.push_back(messages.messages.size() == shown); });
-            qobject_cast<QAbstractButton*>(d->FieldControl(4))->click();
+            qobject_cast<QAbstractButton*>(d->FieldControl(9))->click();
         }
         d->findChild<QPushButton*>("ButtonCancel")->click();
     });
