@@ -137,8 +137,14 @@ void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
 namespace {
 
 // Records of the mail settings dialog's secure submission rows, after the server's.
-enum : int { kMailPortRecord = 4, kMailSecurityRecord, kMailUserRecord, kMailPasswordRecord,
-             kMailCAFileRecord, kTestMailRecord };
+enum : int {
+    kMailPortRecord = 4,
+    kMailSecurityRecord,
+    kMailUserRecord,
+    kMailPasswordRecord,
+    kMailCAFileRecord,
+    kTestMailRecord
+};
 
 // The password never shows: its field starts empty and stays so unless a new one is typed.
 void MaskPasswordField(TDlgBoxStdr& dialog) {
@@ -149,14 +155,18 @@ void MaskPasswordField(TDlgBoxStdr& dialog) {
 // The mail settings as the dialog's controls show them, before OK.
 TAlarmMailSettings ShownMailSettings(const TDlgBoxStdr& dialog) {
     const auto text = [&dialog](int record) {
-        return qobject_cast<QLineEdit*>(dialog.FieldControl(record))->text().left(MaxStrValueLength);
+        return qobject_cast<QLineEdit*>(dialog.FieldControl(record))
+            ->text()
+            .left(MaxStrValueLength);
     };
     const QString security =
         qobject_cast<QComboBox*>(dialog.FieldControl(kMailSecurityRecord))->currentText();
-    return {true, text(3), text(2),
+    return {true,
+            text(3),
+            text(2),
             {qobject_cast<QSpinBox*>(dialog.FieldControl(kMailPortRecord))->value(),
-             MailSecurityFromName(security).value_or(TMailSecurity::None),
-             text(kMailUserRecord), text(kMailCAFileRecord)},
+             MailSecurityFromName(security).value_or(TMailSecurity::None), text(kMailUserRecord),
+             text(kMailCAFileRecord)},
             text(kMailPasswordRecord)};
 }
 
@@ -178,7 +188,8 @@ void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
     fields[kMailSecurityRecord - 1] = Field(QStringLiteral("Security:"), KindChoice);
     fields[kMailSecurityRecord - 1].Items = MailSecurityNames();
     fields[kMailSecurityRecord - 1].IntValue = static_cast<int>(m.Security);
-    fields[kMailUserRecord - 1] = Field(QStringLiteral("User name (empty: no login):"), KindText, 30);
+    fields[kMailUserRecord - 1] =
+        Field(QStringLiteral("User name (empty: no login):"), KindText, 30);
     fields[kMailUserRecord - 1].StrValue = m.UserName;
     fields[kMailPasswordRecord - 1] =
         Field(QStringLiteral("Password (empty: unchanged):"), KindText, 30);

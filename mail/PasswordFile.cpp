@@ -21,9 +21,9 @@ namespace {
 constexpr qsizetype kLongestPassword = 4096;
 
 [[noreturn]] void Fail(const char* what, const QString& path, int error) {
-    throw Exception(QStringLiteral("Unable to %1 the SMTP password file %2: %3")
-                        .arg(QString::fromLatin1(what), path,
-                             QString::fromLocal8Bit(std::strerror(error))));
+    throw Exception(
+        QStringLiteral("Unable to %1 the SMTP password file %2: %3")
+            .arg(QString::fromLatin1(what), path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 class Descriptor {
@@ -60,14 +60,15 @@ QString ReadPasswordFile(const QString& path) {
                                        "your own")
                             .arg(path));
     if ((status.st_mode & 077) != 0)
-        throw Exception(QStringLiteral("Permissions %1 for the SMTP password file %2 are too "
-                                       "open: it must be readable by you alone (chmod 600 %2)")
-                            .arg(QString::number(status.st_mode & 07777, 8).rightJustified(4, '0'),
-                                 path));
+        throw Exception(
+            QStringLiteral("Permissions %1 for the SMTP password file %2 are too "
+                           "open: it must be readable by you alone (chmod 600 %2)")
+                .arg(QString::number(status.st_mode & 07777, 8).rightJustified(4, '0'), path));
     QByteArray text(kLongestPassword, Qt::Uninitialized);
     qsizetype size = 0;
     while (size < text.size()) {
-        const ssize_t n = ::read(file.Get(), text.data() + size, static_cast<size_t>(text.size() - size));
+        const ssize_t n =
+            ::read(file.Get(), text.data() + size, static_cast<size_t>(text.size() - size));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) Fail("read", path, errno);
         if (n == 0) break;

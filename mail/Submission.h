@@ -20,8 +20,8 @@ inline constexpr int kPlainMailPort = 25;
 struct TMailSubmission {
     int Port = kPlainMailPort;
     TMailSecurity Security = TMailSecurity::None;
-    QString UserName; // empty: no login
-    QString CAFile;   // empty: the system's trust store
+    QString UserName{}; // empty: no login
+    QString CAFile{};   // empty: the system's trust store
 };
 
 // "none", "STARTTLS", "TLS": the names the settings file and the dialog use, in enum order.

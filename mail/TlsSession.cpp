@@ -51,9 +51,9 @@ TTlsSession::TTlsSession(int fd, const QString& host, const QString& caFile)
     SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     const bool loaded =
-        caFile.isEmpty()
-            ? SSL_CTX_set_default_verify_paths(context) == 1
-            : SSL_CTX_load_verify_locations(context, caFile.toLocal8Bit().constData(), nullptr) == 1;
+        caFile.isEmpty() ? SSL_CTX_set_default_verify_paths(context) == 1
+                         : SSL_CTX_load_verify_locations(context, caFile.toLocal8Bit().constData(),
+                                                         nullptr) == 1;
     if (!loaded)
         throw Exception(caFile.isEmpty()
                             ? QStringLiteral("Unable to load the system's trust store: ") +
@@ -105,8 +105,8 @@ TTlsSession::Step TTlsSession::Classify(int result, bool handshake) {
                                  : QStringLiteral("connection closed by the server");
     else
         reason = OpenSslReason("unknown reason");
-    failure_ = (handshake ? QStringLiteral("TLS handshake failed: ") : QStringLiteral("TLS: ")) +
-               reason;
+    failure_ =
+        (handshake ? QStringLiteral("TLS handshake failed: ") : QStringLiteral("TLS: ")) + reason;
     return {Outcome::Failed};
 }
 
@@ -119,15 +119,17 @@ TTlsSession::Step TTlsSession::Handshake() {
 TTlsSession::Step TTlsSession::Read(char* buffer, qsizetype size) {
     ERR_clear_error();
     errno = 0;
-    return Classify(SSL_read(handles_->ssl.get(), buffer, static_cast<int>(std::min<qsizetype>(size, INT_MAX))),
-                    false);
+    return Classify(
+        SSL_read(handles_->ssl.get(), buffer, static_cast<int>(std::min<qsizetype>(size, INT_MAX))),
+        false);
 }
 
 TTlsSession::Step TTlsSession::Write(const char* data, qsizetype size) {
     ERR_clear_error();
     errno = 0;
-    return Classify(SSL_write(handles_->ssl.get(), data, static_cast<int>(std::min<qsizetype>(size, INT_MAX))),
-                    false);
+    return Classify(
+        SSL_write(handles_->ssl.get(), data, static_cast<int>(std::min<qsizetype>(size, INT_MAX))),
+        false);
 }
 
 } // namespace velk

@@ -84,9 +84,9 @@ TEST(AlarmHandling, WithEveryAdditionOffTheMailsAndLogLinesAreThoseOfThePlainChe
         if (edit == 3) vacuum.Enabled = false;
         if (edit == 4) vacuum.Enabled = true, temps[2].Min = -190.0;
         for (const TAlarmChange& c : evaluator.Evaluate(r, temps, vacuum, {}, At(i * 600.0)))
-            notifier.Notify(c.Kind == TAlarmChange::Start, c.Message,
-                            {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b"),
-                             {server.Port()}});
+            notifier.Notify(
+                c.Kind == TAlarmChange::Start, c.Message,
+                {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b"), {server.Port()}});
     }
     QStringList bodies =
         QString::fromStdString(server.data).split("\r\n").filter(QRegularExpression("^Alarm"));

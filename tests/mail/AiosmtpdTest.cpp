@@ -112,8 +112,8 @@ ca lab-ca; ca other-ca; server localhost lab-ca; server mail.other.example lab-c
 // the server takes, or the reason in the failure with only the commands listed sent.
 TEST_F(SecureSubmission, DeliversOverVerifiedTlsWithALoginAndNeverFallsBackToPlainText) {
     const QString lab = File("lab-ca.pem");
-    const QStringList starttls{"--starttls", File("localhost.pem"), File("localhost.key"),
-                               "--auth", "night", "s3cret"};
+    const QStringList starttls{
+        "--starttls", File("localhost.pem"), File("localhost.key"), "--auth", "night", "s3cret"};
     const struct {
         const char* name;
         QStringList sink;
@@ -128,30 +128,67 @@ TEST_F(SecureSubmission, DeliversOverVerifiedTlsWithALoginAndNeverFallsBackToPla
         {"TLS from the first byte and AUTH LOGIN",
          {"--tls", File("localhost.pem"), File("localhost.key"), "--auth", "night", "s3cret",
           "--only-login"},
-         TMailSecurity::Tls, "night", "s3cret", lab},
-        {"a wrong password", starttls, TMailSecurity::StartTls, "night", "guess", lab, {},
+         TMailSecurity::Tls,
+         "night",
+         "s3cret",
+         lab},
+        {"a wrong password",
+         starttls,
+         TMailSecurity::StartTls,
+         "night",
+         "guess",
+         lab,
+         {},
          "535 5.7.8 Authentication credentials invalid"},
-        {"a certificate of an authority the system does not know", starttls,
-         TMailSecurity::StartTls, "night", "s3cret", "", {},
+        {"a certificate of an authority the system does not know",
+         starttls,
+         TMailSecurity::StartTls,
+         "night",
+         "s3cret",
+         "",
+         {},
          "certificate verify failed: unable to get local issuer certificate"},
-        {"a certificate of another authority than the CA file's", starttls,
-         TMailSecurity::StartTls, "night", "s3cret", File("other-ca.pem"), {},
+        {"a certificate of another authority than the CA file's",
+         starttls,
+         TMailSecurity::StartTls,
+         "night",
+         "s3cret",
+         File("other-ca.pem"),
+         {},
          "certificate verify failed: unable to get local issuer certificate"},
         {"a certificate for another host",
          {"--starttls", File("mail.other.example.pem"), File("mail.other.example.key")},
-         TMailSecurity::StartTls, "", "", lab, {},
+         TMailSecurity::StartTls,
+         "",
+         "",
+         lab,
+         {},
          "certificate verify failed: hostname mismatch"},
-        {"a server without STARTTLS", {}, TMailSecurity::StartTls, "night", "s3cret", lab, {},
-         "the server offers no STARTTLS", {"EHLO", "QUIT"}},
-        {"a login without TLS", {}, TMailSecurity::None, "night", "s3cret", "", {},
-         "A login needs TLS: set the security to STARTTLS or TLS", {"EHLO", "QUIT"}},
-        {"two recipients, one refused", starttls, TMailSecurity::StartTls, "night", "s3cret",
-         lab, "refused@lab.example; ops@lab.example"},
+        {"a server without STARTTLS",
+         {},
+         TMailSecurity::StartTls,
+         "night",
+         "s3cret",
+         lab,
+         {},
+         "the server offers no STARTTLS",
+         {"EHLO", "QUIT"}},
+        {"a login without TLS",
+         {},
+         TMailSecurity::None,
+         "night",
+         "s3cret",
+         "",
+         {},
+         "A login needs TLS: set the security to STARTTLS or TLS",
+         {"EHLO", "QUIT"}},
+        {"two recipients, one refused", starttls, TMailSecurity::StartTls, "night", "s3cret", lab,
+         "refused@lab.example; ops@lab.example"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        velk::test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT), QStringLiteral("127.0.0.1"),
-                                  0, c.sink);
+        velk::test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT), QStringLiteral("127.0.0.1"), 0,
+                                  c.sink);
         ASSERT_GT(sink.Port(), 0);
         velk::TNMSMTP smtp;
         smtp.SetSubmission({sink.Port(), c.security, c.user, c.caFile});
@@ -217,8 +254,8 @@ TEST_F(SecureSubmission, APasswordFileOthersCanReadIsRefused) {
         } catch (const velk::Exception& e) {
             failure = e.Message();
         }
-        EXPECT_TRUE(failure.startsWith(QStringLiteral("Permissions 0%1 for the SMTP password file ")
-                                           .arg(mode, 0, 8)))
+        EXPECT_TRUE(failure.startsWith(
+            QStringLiteral("Permissions 0%1 for the SMTP password file ").arg(mode, 0, 8)))
             << failure.toStdString();
         EXPECT_TRUE(failure.endsWith(QStringLiteral("(chmod 600 ") + path + ")"));
         EXPECT_FALSE(failure.contains(QStringLiteral("s3cret")));

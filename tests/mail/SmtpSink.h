@@ -22,8 +22,8 @@ public:
 
     // `script`: path of smtp_sink.py. Port 0 takes a free one. `options`: TLS, login (see the
     // script).
-    SmtpSink(const QString& script, const QString& host = QStringLiteral("127.0.0.1"),
-             int port = 0, const QStringList& options = {}) {
+    SmtpSink(const QString& script, const QString& host = QStringLiteral("127.0.0.1"), int port = 0,
+             const QStringList& options = {}) {
         sink_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         sink_.start(QStringLiteral("/usr/bin/python3"),
                     QStringList{script, host, QString::number(port)} + options);
@@ -94,7 +94,6 @@ private:
     int port_ = 0;
     QStringList commands_;
     QByteArrayList messages_; // read while looking for commands
-
 };
 
 } // namespace velk::test
