@@ -10,36 +10,23 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include <QDateTime>
 #include <QString>
 
 #include "app/AliveFile.h"
 #include "app/Channels.h"
+#include "app/Reconnection.h"
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
 #include "devices/HiresTim.h"
+#include "devices/Quantities.h"
 
 namespace velk {
 
-// The quantities of one tick, in the order it reads them.
-enum TQuantity : int {
-    qTemp1,
-    qSetPoint1,
-    qTemp2,
-    qSetPoint2,
-    qAlarmLow,
-    qPower,
-    qVacuum,
-    qPumpStatus,
-    qValveStatus,
-    qLN2Level,
-    kQuantityCount
-};
-
-// The two groups a tick reads, each stopping at its first failure.
-enum TInstrumentGroup : int { gControllers, gModule, kGroupCount };
 enum class TGroupAnswer : std::uint8_t { None, Answered, Failed };
 
 struct TReadings {
@@ -59,6 +46,9 @@ struct TReadings {
     // Per group: whether the last tick got all its answers; None until a tick after Clear.
     std::array<TGroupAnswer, kGroupCount> GroupAnswer{};
     std::uint64_t TickCount = 0; // ticks read since the session began; Clear keeps it
+    // The box is taken for lost and the session tries to reach it again: every value is an
+    // old one, and no alarm starts or ends on it.
+    bool Lost = false;
 
     TReadings() { Clear(); }
     // Every reading back to its no-value marker; the read times and group answers are
@@ -68,6 +58,9 @@ struct TReadings {
         Fresh[quantity] = true;
         LastRead[quantity] = at;
     }
+    // The reading of `quantity` as a number (a status as 0 or 1, or its marker), and back.
+    double Value(TQuantity quantity) const;
+    void Store(TQuantity quantity, double value);
 };
 
 // "message  (date-time)": how the log pane shows a device error.
@@ -93,8 +86,17 @@ public:
     // drivers and starts the timer, all under ReadingsLock. Raises the link's or drivers'
     // error with nothing left open.
     void Connect(int a1, int a2, int a3, int a4);
+    // For an unattended start: opens the link and starts the timer without the handshake,
+    // which the ticks then try on their own schedule, as after an outage. Raises only when
+    // the link cannot be opened (the port held by another program).
+    void ConnectUnattended(int a1, int a2, int a3, int a4);
     // Under ReadingsLock, once the timer is stopped: detaches both drivers, frees the link.
     void CloseLink();
+
+    // Receives, on the main thread, the lines that tell the connection lost and back.
+    void SetOnConnectionLine(std::function<void(const QString&)> handler) {
+        connectionLine_ = std::move(handler);
+    }
 
     // The heartbeat file each completed tick touches; empty for none. Any thread.
     void SetAliveFile(const QString& path) { aliveFile_.SetPath(path); }
@@ -113,6 +115,21 @@ public:
     std::unique_ptr<THiResTimer> Timer;
 
 private:
+    std::unique_ptr<TEthernetLinkShared> OpenLink(int a1, int a2, int a3, int a4);
+    void Attach(std::unique_ptr<TEthernetLinkShared> link);
+    // Under ReadingsLock, each group stopping at its first failure; false when the module
+    // was not asked because the box had been silent too long already.
+    bool ReadAll(std::array<std::optional<QString>, kGroupCount>& errors);
+    // Under ReadingsLock, while lost: the handshake when an attempt is due; true once it
+    // succeeded. Adds the lines to log to `lines`.
+    bool TryAgain(std::vector<QString>& lines);
+    // Under ReadingsLock, after a tick that read and found both groups silent or not.
+    void Judge(bool allFailed, std::uint64_t refusedBefore, TReconnection::Clock::time_point start,
+               std::vector<QString>& lines);
+
+    TReconnection reconnection_; // under ReadingsLock
+    QString address_;            // "127.0.0.2", for the connection lines
+    std::function<void(const QString&)> connectionLine_;
     TMainThreadMethod logDeviceError_;
     TMainThreadMethod updateDisplay_;
     TAliveFile aliveFile_;

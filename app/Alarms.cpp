@@ -16,15 +16,15 @@ constexpr std::int64_t kSecond = 1000, kMinute = 60 * kSecond;
 struct TAlarmTexts {
     const char* Start;
     const char* Stop;
-    const char* Unit;
+    TQuantity Quantity;
 };
 
-// The start and end texts; the value and the unit follow, then ")".
+// The start and end texts; the value and the quantity's unit follow, then ")".
 constexpr TAlarmTexts kAlarmTexts[3] = {
-    {"Alarm on cold plate temperature  (", "Alarm stopped on cold plate temperature  (", "°C)"},
+    {"Alarm on cold plate temperature  (", "Alarm stopped on cold plate temperature  (", qTemp1},
     {"Alarm on Nitrogen output temperature  (", "Alarm stopped on Nitrogen output temperature  (",
-     "°C)"},
-    {"Alarm on vacuum  (", "Alarm stopped on vacuum (", "mb)"},
+     qTemp2},
+    {"Alarm on vacuum  (", "Alarm stopped on vacuum (", qVacuum},
 };
 constexpr int kVacuumTexts = 2;
 
@@ -41,7 +41,7 @@ constexpr TGroupTexts kGroupTexts[kGroupCount] = {
 QString AlarmMessage(bool start, double x, int texts) {
     const TAlarmTexts& t = kAlarmTexts[texts];
     return QString::fromUtf8(start ? t.Start : t.Stop) + FormatGeneral(x, kMessageDigits) +
-           QString::fromUtf8(t.Unit);
+           QString::fromUtf8(QuantityInfo(t.Quantity).Unit) + QLatin1Char(')');
 }
 
 // Inside the limits by more than the deadband: a raised alarm may end. The vacuum's deadband
@@ -138,11 +138,13 @@ std::vector<TAlarmChange> TAlarmEvaluator::Evaluate(const TReadings& readings,
     const bool newTick = readings.TickCount != seenTicks_;
     seenTicks_ = readings.TickCount;
     if (newTick || !tickMs_) tickMs_ = now.Ms;
+    // While the box is away the values are old ones: none starts or ends an alarm.
+    const bool live = !readings.Lost;
     for (int i = 1; i <= 2; ++i)
-        EvaluateAlarm(readings.Temp[i], IsTemperature(readings.Temp[i]), false, alarmTemp[i],
-                      temp_[i], handling.Temp[i], handling, now, i - 1, changes);
-    EvaluateAlarm(readings.Vacuum, IsVacuumReading(readings.Vacuum), true, alarmVacuum, vacuum_,
-                  handling.Vacuum, handling, now, kVacuumTexts, changes);
+        EvaluateAlarm(readings.Temp[i], live && IsTemperature(readings.Temp[i]), false,
+                      alarmTemp[i], temp_[i], handling.Temp[i], handling, now, i - 1, changes);
+    EvaluateAlarm(readings.Vacuum, live && IsVacuumReading(readings.Vacuum), true, alarmVacuum,
+                  vacuum_, handling.Vacuum, handling, now, kVacuumTexts, changes);
     for (const TInstrumentGroup group : {gControllers, gModule})
         EvaluateGroup(group, readings.GroupAnswer[group], newTick, handling, now, changes);
     return changes;

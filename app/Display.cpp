@@ -18,17 +18,12 @@ TDisplay DisplayReadings(const TReadings& r, QChar separator) {
         if (hasValue && graphed && !line.Stale) line.GraphValue = graphValue;
         line.Text = std::move(text);
     };
-    show(qTemp1, TemperatureText(r.Temp[1], separator), true, r.Temp[1]);
-    show(qPower, PowerText(r.Power, separator));
-    show(qSetPoint1, TemperatureText(r.SetPoint[1], separator));
-    show(qTemp2, TemperatureText(r.Temp[2], separator), true, r.Temp[2]);
-    show(qSetPoint2, TemperatureText(r.SetPoint[2], separator));
-    show(qAlarmLow, TemperatureText(r.AlarmLow, separator));
-    show(qVacuum, VacuumText(r.Vacuum, separator), true, r.Vacuum);
-    // The pump graph shows 1 while the pump runs.
-    show(qPumpStatus, PumpStatusText(r.PumpStatus), true, r.PumpStatus == 0 ? 1.0 : 0.0);
-    show(qValveStatus, ValveStatusText(r.ValveStatus));
-    show(qLN2Level, LevelText(r.LN2Level, separator), true, r.LN2Level);
+    for (const TQuantityInfo& q : Quantities()) {
+        const double value = r.Value(q.Quantity);
+        // A status is plotted 1 in its first state: the pump graph shows 1 while it runs.
+        const double graphValue = q.Shown ? value : value == 0.0 ? 1.0 : 0.0;
+        show(q.Quantity, QuantityText(q, value, separator), q.GraphTitle != nullptr, graphValue);
+    }
     shown.LN2Bar = LevelBarPosition(r.LN2Level);
     return shown;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 
 #include <QDir>
@@ -17,17 +18,16 @@ namespace velk {
 
 namespace {
 
-// The readings in the order of the window, named as velk-boxsim's --force names them.
-const struct {
-    TQuantity Quantity;
-    const char* Column;
-} kColumns[] = {
-    {qTemp1, "temp1"},    {qPower, "power"},         {qSetPoint1, "setpoint1"},
-    {qTemp2, "temp2"},    {qSetPoint2, "setpoint2"}, {qAlarmLow, "alarmlow"},
-    {qVacuum, "vacuum"},  {qPumpStatus, "pump"},     {qValveStatus, "valve"},
-    {qLN2Level, "level"},
-};
-static_assert(std::size(kColumns) == kQuantityCount);
+// The readings in the order of the window.
+const std::array<const TQuantityInfo*, kQuantityCount>& Columns() {
+    static const auto columns = [] {
+        std::array<const TQuantityInfo*, kQuantityCount> inRows{};
+        for (const TQuantityInfo& q : Quantities())
+            inRows[static_cast<std::size_t>(q.Row)] = &q;
+        return inRows;
+    }();
+    return columns;
+}
 
 QString DayFileName(const char* prefix, const QDateTime& when, const char* extension) {
     return QLatin1String(prefix) + when.date().toString(QStringLiteral("yyyy-MM-dd")) +
@@ -76,8 +76,8 @@ THistory::THistory(QString folder, TClock clock, TNotice notice)
 
 QByteArray THistory::ReadingsHeader() {
     QByteArray header = "time";
-    for (const auto& column : kColumns)
-        header += QByteArray(",") + column.Column;
+    for (const TQuantityInfo* column : Columns())
+        header += QByteArray(",") + column->Column;
     return header + '\n';
 }
 
@@ -89,8 +89,8 @@ void THistory::AppendEvent(const QString& line) {
 void THistory::AppendReadings(const TDisplay& shown) {
     const QDateTime when = clock_();
     QString line = IsoDateTimeText(when);
-    for (const auto& column : kColumns) {
-        const TShownReading& reading = shown.Readings[column.Quantity];
+    for (const TQuantityInfo* column : Columns()) {
+        const TShownReading& reading = shown.Readings[column->Quantity];
         line += QLatin1Char(',') + (reading.Live ? reading.Text : QString());
     }
     Append(readings_, DayFileName("readings-", when, ".csv"), line.toUtf8() + '\n',

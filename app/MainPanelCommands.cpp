@@ -1,6 +1,11 @@
 // The operator's commands of the main window: controller writes and the settings dialogs.
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -21,48 +26,174 @@ namespace velk {
 
 namespace {
 
-constexpr double kLimitRange = 2147483647.0;
-
 int Tag(QObject* Sender) {
     return Sender->property("Tag").toInt();
 }
 
-TInfoItemMenu Field(const QString& caption, std::uint8_t kind, std::uint8_t width = 0,
-                    std::uint8_t digits = 0, double min = 0.0, double max = 0.0) {
-    TInfoItemMenu field;
-    field.Caption = caption;
-    field.HasValue = true;
-    field.Kind = kind;
-    field.Width = width;
-    field.Digits = digits;
-    field.MinValue = min;
-    field.MaxValue = max;
-    return field;
+template <class... F> struct TOverloaded : F... { using F::operator()...; };
+
+// The refresh period is edited in seconds and kept in milliseconds.
+constexpr double kMillisecondsPerSecond = 1000.0;
+
+// The rows the dialog shows, one field each in this order: those with a caption.
+std::vector<const TSetting*> Shown(const TSettingsGroup& group) {
+    std::vector<const TSetting*> shown;
+    for (const TSetting& s : group.Rows)
+        if (!s.Caption.isEmpty()) shown.push_back(&s);
+    return shown;
 }
 
-// Shows the field-list dialog modally, owned by the application; true after OK, with the
-// edited values in `fields`.
-bool ShowFieldDialog(const char* title, TabInfoItemMenu& fields) {
-    TDlgBoxStdr dialog(nullptr, fields);
-    dialog.setWindowTitle(QString::fromLatin1(title));
-    return dialog.ShowModal() == TDlgBoxStdr::ModalOk;
+// A field of a settings dialog that is no setting.
+struct TExtraField {
+    QString Before; // the key of the setting it comes before; empty: after them all
+    TInfoItemMenu Field;
+};
+
+// The setting each record of the dialog shows, in order; none where an extra field goes. The
+// extras are listed in the order they show.
+std::vector<const TSetting*> Records(const TSettingsGroup& group,
+                                     const std::vector<TExtraField>& extras) {
+    std::vector<const TSetting*> records = Shown(group);
+    for (const TExtraField& e : extras)
+        records.insert(std::ranges::find_if(
+                           records, [&e](const TSetting* s) { return s && s->Key == e.Before; }),
+                       nullptr);
+    return records;
 }
 
-void EditAlarm(TAlarmLimits& alarm) {
+void FillFields(const std::vector<const TSetting*>& records, const std::vector<TExtraField>& extras,
+                TabInfoItemMenu& fields) {
+    auto extra = extras.begin();
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        TInfoItemMenu& f = fields.at(n);
+        if (!records[n]) {
+            f = (extra++)->Field;
+            continue;
+        }
+        const TSetting& s = *records[n];
+        f.Caption = s.Caption;
+        f.HasValue = true;
+        f.Width = s.Width;
+        f.Digits = s.Digits;
+        f.MinValue = s.Min;
+        f.MaxValue = s.Max;
+        f.Increment = s.Increment;
+        std::visit(TOverloaded{[&](std::int32_t* v) {
+                                   f.Kind = KindSpinInt;
+                                   f.IntValue = *v;
+                               },
+                               [&](TMilliseconds ms) {
+                                   f.Kind = KindFloat;
+                                   f.FloatValue = *ms.Value / kMillisecondsPerSecond;
+                               },
+                               [&](bool* v) {
+                                   f.Kind = KindCheck;
+                                   f.BoolValue = *v;
+                               },
+                               [&](double* v) {
+                                   f.Kind = KindFloat;
+                                   f.FloatValue = *v;
+                               },
+                               [&](QString* v) {
+                                   f.Kind = KindText;
+                                   f.StrValue = *v;
+                               },
+                               [&](const TChoice& c) {
+                                   f.Kind = KindChoice;
+                                   f.Items = c.Names;
+                                   f.IntValue = c.Get();
+                               }},
+                   s.Value);
+    }
+}
+
+// Into the parameters and the extras' fields.
+void TakeFields(const std::vector<const TSetting*>& records, const TabInfoItemMenu& fields,
+                std::vector<TExtraField>& extras) {
+    auto extra = extras.begin();
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        const TInfoItemMenu& f = fields.at(n);
+        if (!records[n]) {
+            (extra++)->Field = f;
+            continue;
+        }
+        // Halves to even, as every rounding of the program.
+        std::visit(TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
+                               [&](TMilliseconds ms) {
+                                   *ms.Value = static_cast<std::int32_t>(
+                                       std::nearbyint(f.FloatValue * kMillisecondsPerSecond));
+                               },
+                               [&](bool* v) { *v = f.BoolValue; },
+                               [&](double* v) { *v = f.FloatValue; },
+                               [&](QString* v) { *v = f.StrValue; },
+                               [&](const TChoice& c) { c.Set(f.IntValue); }},
+                   records[n]->Value);
+    }
+}
+
+// The record (1-based) of the field that shows the setting `key`; with an empty key, of the
+// first extra field.
+int RecordOf(const std::vector<const TSetting*>& records, const QString& key) {
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i] ? records[i]->Key == key : key.isEmpty()) return static_cast<int>(i) + 1;
+    return 0;
+}
+
+// Shows the group's dialog modally, owned by the application, with the `extras` among the
+// settings' fields; `prepare` sees the dialog before it shows. True after OK, with the edited
+// values in the parameters and in the extras' fields.
+bool EditSettings(const TSettingsGroup& group, std::vector<TExtraField>& extras,
+                  const std::function<void(TDlgBoxStdr&)>& prepare = {}) {
+    const std::vector<const TSetting*> records = Records(group, extras);
     TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Alarm enabled:"), KindCheck);
-    fields[0].BoolValue = alarm.Enabled;
-    fields[1] =
-        Field(QStringLiteral("Min alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
-    fields[1].FloatValue = alarm.Min;
-    fields[2] =
-        Field(QStringLiteral("Max alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
-    fields[2].FloatValue = alarm.Max;
-    if (!ShowFieldDialog("Alarm", fields)) return;
-    // Active stays: the next display update reacts to the new limits.
-    alarm.Enabled = fields[0].BoolValue;
-    alarm.Min = fields[1].FloatValue;
-    alarm.Max = fields[2].FloatValue;
+    FillFields(records, extras, fields);
+    TDlgBoxStdr dialog(nullptr, fields);
+    dialog.setWindowTitle(QString::fromUtf8(group.Title));
+    if (prepare) prepare(dialog);
+    if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return false;
+    TakeFields(records, fields, extras);
+    return true;
+}
+
+bool EditSettings(const TSettingsGroup& group) {
+    std::vector<TExtraField> none;
+    return EditSettings(group, none);
+}
+
+// The mail dialog's fields that are no settings: the password, which is never shown back and
+// goes to its own file, before the CA file; the test mail's button last.
+std::vector<TExtraField> MailExtras(std::function<void(QObject*)> onTestMail) {
+    TInfoItemMenu password;
+    password.Caption = QStringLiteral("Password (empty: unchanged):");
+    password.HasValue = true;
+    password.Kind = KindText;
+    password.Width = 30;
+    TInfoItemMenu testMail;
+    testMail.Caption = QStringLiteral("Send a test mail");
+    testMail.HasValue = true;
+    testMail.Kind = KindButton;
+    testMail.OnClick = std::move(onTestMail);
+    return {{QStringLiteral("SMTPCAFile"), password}, {QString(), testMail}};
+}
+
+// The mail settings as the dialog's controls show them, before OK.
+TAlarmMailSettings ShownMailSettings(const TDlgBoxStdr& dialog) {
+    const TSettingsGroup group = MailGroup(GlobalParameters());
+    const std::vector<const TSetting*> records = Records(group, MailExtras({}));
+    const auto control = [&](const QString& key) {
+        return dialog.FieldControl(RecordOf(records, key));
+    };
+    const auto text = [&](const QString& key) {
+        return qobject_cast<QLineEdit*>(control(key))->text().left(MaxStrValueLength);
+    };
+    return {true,
+            text(QStringLiteral("SMTPServer")),
+            text(QStringLiteral("EMailAddress")),
+            {qobject_cast<QSpinBox*>(control(QStringLiteral("SMTPPort")))->value(),
+             static_cast<TMailSecurity>(
+                 qobject_cast<QComboBox*>(control(QStringLiteral("SMTPSecurity")))->currentIndex()),
+             text(QStringLiteral("SMTPUser")), text(QStringLiteral("SMTPCAFile"))},
+            text(QString())};
 }
 
 } // namespace
@@ -114,103 +245,33 @@ void TMainForm::SpeedButtonSetAlloClick(QObject*) {
 
 void TMainForm::ToolButtonRefreshPeriodClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
-    TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Refresh rate (s):"), KindFloat, 15, 6, 1.0, 3600.0);
-    fields[0].FloatValue = p.RefreshRate / 1000.0;
-    if (!ShowFieldDialog("Refresh rate setting", fields)) return;
-    // Halves to even, as every rounding of the program.
-    const int period = static_cast<int>(std::nearbyint(fields[0].FloatValue * 1000.0));
-    if (period == p.RefreshRate) return;
-    p.RefreshRate = period;
+    const std::int32_t period = p.RefreshRate;
+    if (!EditSettings(MainGroup(p)) || p.RefreshRate == period) return;
     // The restart does not take ReadingsLock: its stop may wait for a tick.
-    if (Session_ && Session_->Timer) Session_->SetRefreshRate(period);
+    if (Session_ && Session_->Timer) Session_->SetRefreshRate(p.RefreshRate);
 }
 
+// Active stays: the next display update reacts to the new limits.
 void TMainForm::SpeedButtonAlarmTemp1Click(QObject* Sender) {
-    EditAlarm(GlobalParameters().AlarmTemp[Tag(Sender)]);
+    EditSettings(TempAlarmGroup(GlobalParameters(), Tag(Sender)));
 }
 
 void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
-    EditAlarm(GlobalParameters().AlarmVacuum);
+    EditSettings(VacuumAlarmGroup(GlobalParameters()));
 }
-
-namespace {
-
-// Records of the mail settings dialog's secure submission rows, after the server's.
-enum : int {
-    kMailPortRecord = 4,
-    kMailSecurityRecord,
-    kMailUserRecord,
-    kMailPasswordRecord,
-    kMailCAFileRecord,
-    kTestMailRecord
-};
-
-// The password never shows: its field starts empty and stays so unless a new one is typed.
-void MaskPasswordField(TDlgBoxStdr& dialog) {
-    qobject_cast<QLineEdit*>(dialog.FieldControl(kMailPasswordRecord))
-        ->setEchoMode(QLineEdit::Password);
-}
-
-// The mail settings as the dialog's controls show them, before OK.
-TAlarmMailSettings ShownMailSettings(const TDlgBoxStdr& dialog) {
-    const auto text = [&dialog](int record) {
-        return qobject_cast<QLineEdit*>(dialog.FieldControl(record))
-            ->text()
-            .left(MaxStrValueLength);
-    };
-    const QString security =
-        qobject_cast<QComboBox*>(dialog.FieldControl(kMailSecurityRecord))->currentText();
-    return {true,
-            text(3),
-            text(2),
-            {qobject_cast<QSpinBox*>(dialog.FieldControl(kMailPortRecord))->value(),
-             MailSecurityFromName(security).value_or(TMailSecurity::None), text(kMailUserRecord),
-             text(kMailCAFileRecord)},
-            text(kMailPasswordRecord)};
-}
-
-} // namespace
 
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
-    TGlobalParameters& p = GlobalParameters();
-    TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Send an EMail for each alarm:"), KindCheck);
-    fields[0].BoolValue = p.SendAnEmailOnAlarm;
-    fields[1] = Field(QStringLiteral("EMail address:"), KindText, 30);
-    fields[1].StrValue = p.EMailAddress;
-    fields[2] = Field(QStringLiteral("SMTP server:"), KindText, 30);
-    fields[2].StrValue = p.SMTPServer;
-    TMailSubmission& m = p.MailSubmission;
-    fields[kMailPortRecord - 1] = Field(QStringLiteral("SMTP port:"), KindSpinInt, 6, 0, 1, 65535);
-    fields[kMailPortRecord - 1].Increment = 1;
-    fields[kMailPortRecord - 1].IntValue = m.Port;
-    fields[kMailSecurityRecord - 1] = Field(QStringLiteral("Security:"), KindChoice);
-    fields[kMailSecurityRecord - 1].Items = MailSecurityNames();
-    fields[kMailSecurityRecord - 1].IntValue = static_cast<int>(m.Security);
-    fields[kMailUserRecord - 1] =
-        Field(QStringLiteral("User name (empty: no login):"), KindText, 30);
-    fields[kMailUserRecord - 1].StrValue = m.UserName;
-    fields[kMailPasswordRecord - 1] =
-        Field(QStringLiteral("Password (empty: unchanged):"), KindText, 30);
-    fields[kMailCAFileRecord - 1] =
-        Field(QStringLiteral("CA certificate file (empty: the system's):"), KindText, 30);
-    fields[kMailCAFileRecord - 1].StrValue = m.CAFile;
-    fields[kTestMailRecord - 1] = Field(QStringLiteral("Send a test mail"), KindButton);
-    fields[kTestMailRecord - 1].OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
-
-    TDlgBoxStdr dialog(nullptr, fields);
-    dialog.setWindowTitle(QStringLiteral("Alarm"));
-    MaskPasswordField(dialog);
-    if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return;
-    p.SendAnEmailOnAlarm = fields[0].BoolValue;
-    p.EMailAddress = fields[1].StrValue;
-    p.SMTPServer = fields[2].StrValue;
-    m.Port = fields[kMailPortRecord - 1].IntValue;
-    m.Security = static_cast<TMailSecurity>(fields[kMailSecurityRecord - 1].IntValue);
-    m.UserName = fields[kMailUserRecord - 1].StrValue;
-    m.CAFile = fields[kMailCAFileRecord - 1].StrValue;
-    if (const QString password = fields[kMailPasswordRecord - 1].StrValue; !password.isEmpty()) {
+    std::vector<TExtraField> extras =
+        MailExtras([this](QObject* sender) { ButtonTestMailClick(sender); });
+    // The password never shows: its field starts empty and stays so unless a new one is typed;
+    // it is the first extra field.
+    const TSettingsGroup group = MailGroup(GlobalParameters());
+    const auto mask = [&](TDlgBoxStdr& dialog) {
+        qobject_cast<QLineEdit*>(dialog.FieldControl(RecordOf(Records(group, extras), QString())))
+            ->setEchoMode(QLineEdit::Password);
+    };
+    if (!EditSettings(group, extras, mask)) return;
+    if (const QString password = extras.front().Field.StrValue; !password.isEmpty()) {
         try {
             WritePasswordFile(MailPasswordPath(), password);
         } catch (const Exception& e) {
@@ -229,6 +290,9 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
     button->setEnabled(false);
     const std::optional<QString> failure = SendTestMail(settings);
     if (button) button->setEnabled(true);
+    // A close that came while the mail waited (a signal at logout dismissed the dialog) would
+    // wait behind the outcome's box, which nobody is left to answer.
+    if (closePending_) return;
     ReportMessage(dialog,
                   failure ? UnableToSendText(*failure)
                           : QStringLiteral("Test mail sent to ") + settings.Address,
@@ -236,45 +300,7 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
 }
 
 void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
-    TAlarmHandlingParameters& h = GlobalParameters().AlarmHandling;
-    const std::pair<const char*, TAlarmTuning*> alarms[] = {
-        {"Cold plate", &h.Temp[1]}, {"Nitrogen output", &h.Temp[2]}, {"Vacuum", &h.Vacuum}};
-    TabInfoItemMenu fields{};
-    std::size_t n = 0;
-    for (const auto& [name, tuning] : alarms) {
-        const QString prefix = QString::fromLatin1(name) + QStringLiteral(" – ");
-        fields[n] =
-            Field(prefix + QStringLiteral("Delay (s):"), KindSpinInt, 10, 0, 0, kMaxAlarmDelay);
-        fields[n].Increment = 10;
-        fields[n++].IntValue = tuning->Delay;
-        // The vacuum's is a factor: 1 is no band.
-        const double least = tuning == &h.Vacuum ? 1.0 : 0.0;
-        fields[n] =
-            Field(prefix + QStringLiteral("Deadband:"), KindFloat, 10, 6, least, kMaxDeadband);
-        fields[n++].FloatValue = tuning->Deadband;
-    }
-    const std::tuple<const char*, std::int32_t*, int, int, int> counts[] = {
-        {"Reminder every (min):", &h.ReminderEvery, 0, kMaxMinutes, 5},
-        {"At most, per alarm:", &h.ReminderLimit, 1, kMaxReminders, 1},
-        {"Mail when an instrument stops answering after (min):", &h.SilentAfter, 0, kMaxMinutes, 5},
-    };
-    for (const auto& [caption, value, min, max, step] : counts) {
-        fields[n] = Field(QString::fromLatin1(caption), KindSpinInt, 10, 0, min, max);
-        fields[n].Increment = step;
-        fields[n++].IntValue = *value;
-    }
-    fields[n] = Field(QStringLiteral("Heartbeat file (velk-monitor.alive):"), KindCheck);
-    fields[n].BoolValue = h.Heartbeat;
-    if (!ShowFieldDialog("Alarm handling", fields)) return;
-    n = 0;
-    for (const auto& [name, tuning] : alarms) {
-        tuning->Delay = fields[n++].IntValue;
-        tuning->Deadband = fields[n++].FloatValue;
-    }
-    for (const auto& [caption, value, min, max, step] : counts)
-        *value = fields[n++].IntValue;
-    h.Heartbeat = fields[n].BoolValue;
-    ApplyHeartbeat();
+    if (EditSettings(AlarmHandlingGroup(GlobalParameters()))) ApplyHeartbeat();
 }
 
 void TMainForm::ApplyHeartbeat() {

@@ -1,6 +1,8 @@
 // The main window's graph windows: opening one per reading, feeding each with the readings
 // of every display update, and forgetting it when it closes.
 
+#include <utility>
+
 #include <QTime>
 
 #include "app/Display.h"
@@ -27,20 +29,14 @@ void FeedGraph(TGraphexForm* window, double value, const char* yCaption) {
 } // namespace
 
 void TMainForm::FeedGraphs(const TDisplay& shown) {
-    const struct {
-        TQuantity Quantity;
-        TGraphexForm* Window;
-        const char* YCaption;
-    } feeds[] = {
-        {qTemp1, GraphTemp[0], "Cold source Temp(°C)"},
-        {qTemp2, GraphTemp[1], "Cold source Temp(°C)"},
-        {qVacuum, GraphVacuum, "Vacuum"},
-        {qPumpStatus, GraphPumpStatus, "Pump status"},
-        {qLN2Level, GraphLN2Level, "LN2 Level"},
+    const std::pair<TQuantity, TGraphexForm*> feeds[] = {
+        {qTemp1, GraphTemp[0]},         {qTemp2, GraphTemp[1]},     {qVacuum, GraphVacuum},
+        {qPumpStatus, GraphPumpStatus}, {qLN2Level, GraphLN2Level},
     };
-    for (const auto& feed : feeds)
-        if (feed.Window && shown.Readings[feed.Quantity].GraphValue)
-            FeedGraph(feed.Window, *shown.Readings[feed.Quantity].GraphValue, feed.YCaption);
+    for (const auto& [quantity, window] : feeds)
+        if (window && shown.Readings[quantity].GraphValue)
+            FeedGraph(window, *shown.Readings[quantity].GraphValue,
+                      QuantityInfo(quantity).GraphCaption);
 }
 
 void TMainForm::OpenGraph(QPointer<TGraphexForm>& slot, const char* title,
@@ -73,19 +69,22 @@ void TMainForm::OpenGraph(QPointer<TGraphexForm>& slot, const char* title,
 
 void TMainForm::GetGraphSensor(QObject* Sender) {
     const int tag = Sender->property("Tag").toInt();
-    if (tag == 1 || tag == 2) OpenGraph(GraphTemp[tag - 1], "Temp", &TMainForm::GraphSensorClosed);
+    if (tag == 1 || tag == 2)
+        OpenGraph(GraphTemp[tag - 1], QuantityInfo(tag == 1 ? qTemp1 : qTemp2).GraphTitle,
+                  &TMainForm::GraphSensorClosed);
 }
 
 void TMainForm::GetGraphSensorVacuum(QObject*) {
-    OpenGraph(GraphVacuum, "Vacuum", &TMainForm::GraphVacuumClosed);
+    OpenGraph(GraphVacuum, QuantityInfo(qVacuum).GraphTitle, &TMainForm::GraphVacuumClosed);
 }
 
 void TMainForm::SpeedButtonPumpStatusClick(QObject*) {
-    OpenGraph(GraphPumpStatus, "Pump status", &TMainForm::GraphPumpStatusClosed);
+    OpenGraph(GraphPumpStatus, QuantityInfo(qPumpStatus).GraphTitle,
+              &TMainForm::GraphPumpStatusClosed);
 }
 
 void TMainForm::SpeedButtonLN2LevelClick(QObject*) {
-    OpenGraph(GraphLN2Level, "LN2 level", &TMainForm::GraphLN2LevelClosed);
+    OpenGraph(GraphLN2Level, QuantityInfo(qLN2Level).GraphTitle, &TMainForm::GraphLN2LevelClosed);
 }
 
 // Each slot is emptied only by its own window: a window forgotten at Disconnect may close

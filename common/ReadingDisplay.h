@@ -1,11 +1,8 @@
 #pragma once
-// How a reading is shown: its validity against the no-value markers, its significant digits,
-// and "-----" when there is no value. The main window, velk-probe and the readings history all
-// show readings so.
+// What a reading holds before it has a value, which values are shown, and "-----" for the
+// others. The quantities' table (devices/Quantities.h) and the alarms judge readings so.
 
 #include <cstdint>
-
-#include <QString>
 
 namespace velk {
 
@@ -35,13 +32,6 @@ inline bool IsLevel(double l) {
     return l > 0.0;
 }
 
-// Numbers use `separator`; a null one (the default) stands for the program-wide separator.
-QString TemperatureText(double t, QChar separator = QChar()); // 5 digits
-QString PowerText(double p, QChar separator = QChar());       // 4 digits
-QString VacuumText(double v, QChar separator = QChar());      // 3 digits
-QString LevelText(double l, QChar separator = QChar());       // 3 digits
-QString PumpStatusText(std::uint8_t status);                  // "Running", "Stopped"
-QString ValveStatusText(std::uint8_t status);                 // "Opened", "Closed"
 // Position of the LN2 bar (0..100): the level limited and rounded, 0 without a level.
 int LevelBarPosition(double l);
 

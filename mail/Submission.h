@@ -2,8 +2,6 @@
 // How the client reaches the mail server: port, TLS and login. The defaults are the plain
 // port-25 dialogue with HELO and no login.
 
-#include <optional>
-
 #include <QString>
 #include <QStringList>
 
@@ -26,8 +24,5 @@ struct TMailSubmission {
 
 // "none", "STARTTLS", "TLS": the names the settings file and the dialog use, in enum order.
 QStringList MailSecurityNames();
-QString MailSecurityName(TMailSecurity security);
-// Read without regard to case; none for an unknown name.
-std::optional<TMailSecurity> MailSecurityFromName(const QString& name);
 
 } // namespace velk

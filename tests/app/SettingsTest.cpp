@@ -51,6 +51,7 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     p.AlarmTemp[1].Enabled = true;
     p.AlarmVacuum.Max = 0.00002;
     p.RefreshRate = 5000;
+    p.ConnectAtStart = true;
     p.EMailAddress = QStringLiteral("Lab <lab@example.org>");
     p.AlarmHandling.Vacuum.Deadband = 1.5;
     p.AlarmHandling.ReminderEvery = 1440;
@@ -61,7 +62,7 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
               QByteArray("[VelkM_main]\n"
                          "VersionIDSoft=V1.00\n"
                          "RefreshRate=5000\n"
-                         "IP1=127\nIP2=0\nIP3=0\nIP4=2\n"
+                         "IP1=127\nIP2=0\nIP3=0\nIP4=2\nconnectatstart=1\n"
                          "\n[VelkM_alarm]\n"
                          "alarmtemp1=1\nalarmtempmin1=-1.8E2\nalarmtempmax1=1E5\n"
                          "alarmtemp2=0\nalarmtempmin2=-1E5\nalarmtempmax2=1E5\n"

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "devices/Quantities.h"
+
 namespace velk::boxsim {
 
 namespace {
 
-const char* const kNames[] = {"temp1", "setpoint1", "temp2", "setpoint2", "alarmlow",
-                              "power", "vacuum",    "pump",  "valve",     "level"};
-static_assert(std::size(kNames) == static_cast<std::size_t>(TQuantity::Count));
+// The monitor's quantities in the same order: a forced name is a column of its history.
+static_assert(static_cast<int>(TQuantity::Count) == kQuantityCount);
 
 constexpr double kColdPlateLag = 90.0;      // seconds, first-order lag to the set point
 constexpr double kLevelFall = 0.02;         // percent per second
@@ -24,15 +25,15 @@ constexpr double kLongestStep = 1.0;        // seconds of model time per integra
 } // namespace
 
 std::optional<TQuantity> QuantityByName(const std::string& Name) {
-    for (std::size_t i = 0; i < std::size(kNames); ++i)
-        if (Name == kNames[i]) return static_cast<TQuantity>(i);
+    for (const TQuantityInfo& q : Quantities())
+        if (Name == q.Column) return static_cast<TQuantity>(q.Quantity);
     return std::nullopt;
 }
 
 std::string QuantityNames() {
     std::string names;
-    for (const char* name : kNames)
-        names += (names.empty() ? "" : " ") + std::string(name);
+    for (const TQuantityInfo& q : Quantities())
+        names += (names.empty() ? "" : " ") + std::string(q.Column);
     return names;
 }
 

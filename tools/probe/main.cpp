@@ -15,11 +15,11 @@
 #include <QStringList>
 
 #include "common/NumberFormat.h"
-#include "common/ReadingDisplay.h"
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
 #include "devices/LinkProtocol.h"
+#include "devices/Quantities.h"
 
 using namespace velk;
 
@@ -103,25 +103,6 @@ void PrintLine(const QString& name, const QString& value) {
     std::fflush(stdout);
 }
 
-struct TRead {
-    const char* Name;
-    std::function<QString()> Read;
-};
-
-// Runs a group as a tick does: each line as soon as its read succeeded, and at the first
-// failure its message and no further read of the group.
-template <class EDriver> bool RunGroup(const std::vector<TRead>& group) {
-    for (const TRead& read : group) {
-        try {
-            PrintLine(QLatin1String(read.Name), read.Read());
-        } catch (const EDriver& e) {
-            PrintLine(QStringLiteral("error"), e.Message());
-            return false;
-        }
-    }
-    return true;
-}
-
 template <class EDriver> bool RunWrite(const std::function<void()>& write) {
     try {
         write();
@@ -157,20 +138,16 @@ int Probe(const TOptions& options) {
     if (options.AlarmLow)
         ok &= RunWrite<ECN7600connection>([&] { cn7600.WriteAlLo(2, *options.AlarmLow); });
 
-    ok &= RunGroup<ECN7600connection>({
-        {"Temp1", [&] { return TemperatureText(cn7600.ReadPV(1)); }},
-        {"SetPoint1", [&] { return TemperatureText(cn7600.ReadSP1(1)); }},
-        {"Temp2", [&] { return TemperatureText(cn7600.ReadPV(2)); }},
-        {"SetPoint2", [&] { return TemperatureText(cn7600.ReadSP1(2)); }},
-        {"AlarmLow", [&] { return TemperatureText(cn7600.ReadAlLo(2)); }},
-        {"Power", [&] { return PowerText(cn7600.ReadPOV(1)); }},
-    });
-    ok &= RunGroup<EADAM4017Connection>({
-        {"Vacuum", [&] { return VacuumText(adam4017.ReadVacuum(1)); }},
-        {"PumpStatus", [&] { return PumpStatusText(adam4017.ReadPumpStatus(1)); }},
-        {"ValveStatus", [&] { return ValveStatusText(adam4017.ReadValveStatus(1)); }},
-        {"LN2Level", [&] { return LevelText(adam4017.ReadLN2Level(1)); }},
-    });
+    // Each line as soon as its read succeeded, and at a group's first failure its message.
+    for (int group = 0; group < kGroupCount; ++group) {
+        const std::optional<QString> failure =
+            ReadGroup(static_cast<TInstrumentGroup>(group), {cn7600, adam4017},
+                      [](const TQuantityInfo& quantity, double value) {
+                          PrintLine(QLatin1String(quantity.Name), QuantityText(quantity, value));
+                      });
+        if (failure) PrintLine(QStringLiteral("error"), *failure);
+        ok &= !failure;
+    }
     cn7600.Detach();
     adam4017.Detach();
     return ok ? kExitOk : kExitFailed;

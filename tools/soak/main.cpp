@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
+#include "devices/Quantities.h"
 #include "tools/boxsim/BoxSimLauncher.h"
 #include "tools/boxsim/SimulatorLink.h"
 
@@ -32,17 +32,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitWrong = 1;
 constexpr int kExitUsage = 2;
 
-// One held quantity: the simulator's --force name, the held value, which the drivers must
-// return to within Tolerance, and the read of the acquisition. The vacuum and the level are
-// voted with a 2 % band of their voltage: a value inside [Low, High] but off the held one is
-// counted apart, as right within that band. Values are chosen so that the instrument's text
-// stands for them exactly: the vacuum is the one of a 5.000 V gauge signal.
+// One held quantity: the held value, which the drivers must return to within Tolerance. The vacuum
+// and the level are voted with a 2 % band of their voltage: a value inside [Low, High] but off the
+// held one is counted apart, as right within that band. Values are chosen so that the instrument's
+// text stands for them exactly: the vacuum is the one of a 5.000 V gauge signal.
 struct TReading {
-    const char* Name;
-    const char* Force;
+    TQuantity Quantity;
     double Held;
     double Tolerance;
-    std::function<double()> Read;
     double Low = Held - Tolerance;
     double High = Held + Tolerance;
 };
@@ -73,23 +70,22 @@ int Soak(long acquisitions, const std::string& boxsim, std::vector<std::string> 
     const double vacuum = adam4017::VacuumFromVolts(vacuumVolts);
     // In the order of an acquisition tick.
     const std::vector<TReading> readings = {
-        {"Temp1", "temp1", -180.5, 1e-3, [&] { return cn.ReadPV(1); }},
-        {"SetPoint1", "setpoint1", -180, 1e-3, [&] { return cn.ReadSP1(1); }},
-        {"Temp2", "temp2", -191.2, 1e-3, [&] { return cn.ReadPV(2); }},
-        {"SetPoint2", "setpoint2", -190, 1e-3, [&] { return cn.ReadSP1(2); }},
-        {"AlarmLow", "alarmlow", -198, 1e-3, [&] { return cn.ReadAlLo(2); }},
-        {"Power", "power", 37, 0, [&] { return cn.ReadPOV(1); }},
-        {"Vacuum", "vacuum", vacuum, vacuum * 1e-5, [&] { return adam.ReadVacuum(1); },
-         adam4017::VacuumFromVolts(vacuumVolts * 0.98f),
+        {qTemp1, -180.5, 1e-3},
+        {qSetPoint1, -180, 1e-3},
+        {qTemp2, -191.2, 1e-3},
+        {qSetPoint2, -190, 1e-3},
+        {qAlarmLow, -198, 1e-3},
+        {qPower, 37, 0},
+        {qVacuum, vacuum, vacuum * 1e-5, adam4017::VacuumFromVolts(vacuumVolts * 0.98f),
          adam4017::VacuumFromVolts(vacuumVolts * 1.02f)},
-        {"PumpStatus", "pump", 0, 0, [&] { return adam.ReadPumpStatus(1) ? 1 : 0; }},
-        {"ValveStatus", "valve", 1, 0, [&] { return adam.ReadValveStatus(1) ? 1 : 0; }},
-        {"LN2Level", "level", 42.5, 1e-3, [&] { return adam.ReadLN2Level(1); },
-         adam4017::LevelFromVolts(levelVolts * 0.98), adam4017::LevelFromVolts(levelVolts * 1.02)},
+        {qPumpStatus, 0, 0},
+        {qValveStatus, 1, 0},
+        {qLN2Level, 42.5, 1e-3, adam4017::LevelFromVolts(levelVolts * 0.98),
+         adam4017::LevelFromVolts(levelVolts * 1.02)},
     };
     for (const TReading& r : readings) {
         boxArgs.emplace_back("--force");
-        boxArgs.push_back(std::string(r.Force) + "=" + Number(r.Held));
+        boxArgs.push_back(std::string(QuantityInfo(r.Quantity).Column) + "=" + Number(r.Held));
     }
     boxsim::TBoxSimLauncher box(boxsim, boxArgs);
 
@@ -112,8 +108,9 @@ int Soak(long acquisitions, const std::string& boxsim, std::vector<std::string> 
         // arriving late meets as many later reads as it can.
         for (std::size_t i = 0; i < readings.size(); ++i) {
             const TReading& r = readings[i];
+            const TQuantityInfo& q = QuantityInfo(r.Quantity);
             try {
-                const double value = r.Read();
+                const double value = q.Read({cn, adam});
                 if (std::fabs(value - r.Held) <= r.Tolerance) {
                     ++counts[i].Right;
                 } else if (value > r.Low && value < r.High) {
@@ -122,11 +119,11 @@ int Soak(long acquisitions, const std::string& boxsim, std::vector<std::string> 
                     ++counts[i].Wrong;
                     if (reported++ < 20)
                         std::fprintf(stderr, "acquisition %ld: %s read %.9g, held %.9g\n", a + 1,
-                                     r.Name, value, r.Held);
+                                     q.Name, value, r.Held);
                 }
             } catch (const Exception& e) {
                 ++counts[i].Failed;
-                ++failures[std::string(r.Name) + ": " + e.what()];
+                ++failures[std::string(q.Name) + ": " + e.what()];
             }
         }
         milliseconds.push_back(
@@ -144,8 +141,9 @@ int Soak(long acquisitions, const std::string& boxsim, std::vector<std::string> 
     for (std::size_t i = 0; i <= readings.size(); ++i) {
         const bool all = i == readings.size();
         const TCounts& c = all ? total : counts[i];
-        std::printf("%-12s %8ld %8ld %8ld %8ld\n", all ? "all" : readings[i].Name, c.Right,
-                    c.WithinBand, c.Failed, c.Wrong);
+        std::printf("%-12s %8ld %8ld %8ld %8ld\n",
+                    all ? "all" : QuantityInfo(readings[i].Quantity).Name, c.Right, c.WithinBand,
+                    c.Failed, c.Wrong);
         if (all) break;
         total.Right += c.Right;
         total.WithinBand += c.WithinBand;
