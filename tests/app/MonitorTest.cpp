@@ -11,16 +11,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/Acquisition.h"
+#include "app/AlarmMail.h"
 #include "app/MainPanel.h"
 #include "app/SignalCloser.h"
 #include "app/globalParameters.h"
@@ -29,6 +32,7 @@
 #include "dialogs/DlgConnectIP.h"
 #include "dialogs/Dlgstandard.h"
 #include "graph/GraphexForm.h"
+#include "mail/PasswordFile.h"
 #include "tests/TestSupport.h"
 #include "tests/TestSupportWidgets.h"
 #include "tests/mail/ScriptedSmtpServer.h"
@@ -48,13 +52,15 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Points XDG_RUNTIME_DIR, the heartbeat's folder, at `path` while it lives.
-struct RuntimeDir {
-    QByteArray was = qgetenv("XDG_RUNTIME_DIR");
-    explicit RuntimeDir(const QString& path) { qputenv("XDG_RUNTIME_DIR", path.toLocal8Bit()); }
-    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", was); }
-    RuntimeDir(const RuntimeDir&) = delete;
-    RuntimeDir& operator=(const RuntimeDir&) = delete;
+// Points the folder variable `name` (XDG_RUNTIME_DIR: the heartbeat's folder,
+// XDG_CONFIG_HOME: the password file's) at `path` while it lives.
+struct EnvFolder {
+    const char* name;
+    QByteArray was = qgetenv(name);
+    EnvFolder(const char* n, const QString& path) : name(n) { qputenv(name, path.toLocal8Bit()); }
+    ~EnvFolder() { qputenv(name, was); }
+    EnvFolder(const EnvFolder&) = delete;
+    EnvFolder& operator=(const EnvFolder&) = delete;
 };
 
 class Monitor : public ::testing::Test {
@@ -174,7 +180,8 @@ const std::pair<const char*, const char*> kHeldTexts[] = {
 
 // With the heartbeat on: the file advances with the ticks and stops after Disconnect.
 TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClearsThem) {
-    const RuntimeDir runtime(config.path());
+    const EnvFolder runtime("XDG_RUNTIME_DIR", config.path());
+    const EnvFolder configHome("XDG_CONFIG_HOME", config.path());
     Settings("[VelkM_alarmhandling]\nheartbeat=1\n");
     box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), boxsim::HeldValueArguments());
     Open();
@@ -225,13 +232,27 @@ TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClear
     EXPECT_EQ(Text("LabelAlloValue"), "-30");
     EXPECT_EQ(messages.messages, QStringList{"Incorrect value !"});
 
-    test::AnswerModal<TDlgBoxStdr>("ButtonOk", [](TDlgBoxStdr& d) {
+    // The password, between the user and the CA file, is masked and goes to its own file.
+    bool masked = false;
+    test::AnswerModal<TDlgBoxStdr>("ButtonOk", [&masked](TDlgBoxStdr& d) {
         qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
         qobject_cast<QLineEdit*>(d.FieldControl(3))->setText(QStringLiteral("mail.lab.example"));
+        qobject_cast<QSpinBox*>(d.FieldControl(4))->setValue(587);
+        qobject_cast<QComboBox*>(d.FieldControl(5))->setCurrentIndex(1);
+        qobject_cast<QLineEdit*>(d.FieldControl(6))->setText(QStringLiteral("night"));
+        auto* password = qobject_cast<QLineEdit*>(d.FieldControl(7));
+        masked = password->echoMode() == QLineEdit::Password && password->text().isEmpty();
+        password->setText(QStringLiteral("s3cret"));
     });
     Click("ToolButtonAlarmMessageSetting");
-    EXPECT_FALSE(GlobalParameters().SendAnEmailOnAlarm);
-    EXPECT_EQ(GlobalParameters().SMTPServer, "mail.lab.example");
+    const TGlobalParameters& p = GlobalParameters();
+    EXPECT_FALSE(p.SendAnEmailOnAlarm);
+    EXPECT_EQ(p.SMTPServer, "mail.lab.example");
+    EXPECT_EQ(
+        std::tuple(p.MailSubmission.Port, p.MailSubmission.Security, p.MailSubmission.UserName),
+        std::tuple(587, TMailSecurity::StartTls, QStringLiteral("night")));
+    EXPECT_TRUE(masked);
+    EXPECT_EQ(ReadPasswordFile(MailPasswordPath()), "s3cret");
 
     Click("ToolButtonDisconnect");
     for (const auto& [label, text] : kHeldTexts)
@@ -371,7 +392,7 @@ TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
             const qsizetype shown = messages.messages.size();
             QTimer::singleShot(
                 0, [&, shown] { servedWhileWaiting.push_back(messages.messages.size() == shown); });
-            qobject_cast<QAbstractButton*>(d.FieldControl(4))->click();
+            qobject_cast<QAbstractButton*>(d.FieldControl(9))->click();
         }
     });
     Click("ToolButtonAlarmMessageSetting");
@@ -392,7 +413,7 @@ TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
                                 [] { std::raise(SIGTERM); });
     test::AnswerModal<TDlgBoxStdr>("ButtonCancel", [](TDlgBoxStdr& d) {
         qobject_cast<QLineEdit*>(d.FieldControl(3))->setText(QStringLiteral("127.0.0.27"));
-        qobject_cast<QAbstractButton*>(d.FieldControl(4))->click();
+        qobject_cast<QAbstractButton*>(d.FieldControl(9))->click();
         EXPECT_FALSE(d.isVisible());
     });
     Click("ToolButtonAlarmMessageSetting");
@@ -571,7 +592,7 @@ TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) 
     enum class Outage { Restart, Away };
     for (const Outage outage : {Outage::Restart, Outage::Away}) {
         SCOPED_TRACE(static_cast<int>(outage));
-        const RuntimeDir runtime(config.path());
+        const EnvFolder runtime("XDG_RUNTIME_DIR", config.path());
         Start("[VelkM_alarmhandling]\nheartbeat=1\n");
         ASSERT_TRUE(WaitReads(qLN2Level, 3)); // the box's frame numbers are well past 1
         const QString alive = config.filePath(QStringLiteral("velk-monitor.alive"));
