@@ -161,6 +161,16 @@ TEST_F(Settings, SavingKeepsForeignKeysNeverLeavesAPartialFileAndRaisesWhenItCan
     const QString blocked = dir_.filePath(QStringLiteral("blocked/ZURazirod.ini"));
     ASSERT_TRUE(QDir().mkpath(blocked));
     EXPECT_THROW(velk::SaveSettings(blocked), velk::EIniStoreError);
+
+    // A disk that fills half-way through the save raises and keeps the old store whole.
+    const QByteArray before = ReadFile();
+    GlobalParameters().SMTPServer = QString(4096, QChar('x'));
+    {
+        const velk::test::TFullDisk full(before.size() + 100);
+        EXPECT_THROW(velk::SaveSettings(Path()), velk::EIniStoreError);
+    }
+    EXPECT_EQ(ReadFile(), before);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"ZURazirod.ini"});
 }
 
 } // namespace
