@@ -224,6 +224,8 @@ void TMainForm::BuildToolBar() {
         NewToolButton(ToolBar, "ToolButtonAlarmMessageSetting", "mail-settings.png", nullptr);
     ToolButtonAlarmHandling =
         NewToolButton(ToolBar, "ToolButtonAlarmHandling", "alarm-handling.png", "Alarm handling");
+    AddToolSeparator(ToolBar);
+    ToolButtonHistory = NewToolButton(ToolBar, "ToolButtonHistory", "history.png", "History");
     ToolButtonDisconnect->setEnabled(false);
 
     Bind(ToolButtonConnect, &TMainForm::Connect);
@@ -231,6 +233,7 @@ void TMainForm::BuildToolBar() {
     Bind(ToolButtonRefreshPeriod, &TMainForm::ToolButtonRefreshPeriodClick);
     Bind(ToolButtonAlarmMessageSetting, &TMainForm::ToolButtonAlarmMessageSettingClick);
     Bind(ToolButtonAlarmHandling, &TMainForm::ToolButtonAlarmHandlingClick);
+    Bind(ToolButtonHistory, &TMainForm::ToolButtonHistoryClick);
 }
 
 void TMainForm::BuildColdSource() {
