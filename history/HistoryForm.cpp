@@ -526,17 +526,9 @@ void THistoryForm::ButtonSaveDataClick() {
     if (chosen.isEmpty()) return;
     const THistoryData& d = loaded_.Data;
     QByteArray bytes = ReadingsHeader();
-    const QChar point(QLatin1Char('.'));
     for (std::size_t i = 0; i < d.Size(); ++i) {
         const double t = static_cast<double>(d.Times[i]);
-        if (t < viewFrom_ || t > viewTo_) continue;
-        QString line = IsoDateTimeText(QDateTime::fromSecsSinceEpoch(d.Times[i]));
-        for (const TQuantityInfo* column : ReadingsColumns()) {
-            const float v = d.Values[static_cast<std::size_t>(column->Quantity)][i];
-            line += QLatin1Char(',');
-            if (!std::isnan(v)) line += QuantityText(*column, v, point);
-        }
-        bytes += line.toUtf8() + '\n';
+        if (t >= viewFrom_ && t <= viewTo_) bytes += ReadingsLine(d, i);
     }
     if (const auto failure = WriteWholeFile(WithExtension(chosen, QStringLiteral(".csv")), bytes))
         throw Exception(*failure);

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <limits>
 
+#include <QDateTime>
+
+#include "common/DateTimeText.h"
+
 namespace velk {
 
 namespace {
@@ -100,6 +104,16 @@ QString ReadingsFileName(const QDate& day) {
 QString EventsFileName(const QDate& day) {
     return QLatin1String("events-") + day.toString(QStringLiteral("yyyy-MM-dd")) +
            QLatin1String(".log");
+}
+
+QByteArray ReadingsLine(const THistoryData& data, std::size_t i) {
+    QString line = IsoDateTimeText(QDateTime::fromSecsSinceEpoch(data.Times[i]));
+    for (const TQuantityInfo* column : ReadingsColumns()) {
+        const float v = data.Values[static_cast<std::size_t>(column->Quantity)][i];
+        line += QLatin1Char(',');
+        if (!std::isnan(v)) line += QuantityText(*column, v, QLatin1Char('.'));
+    }
+    return line.toUtf8() + '\n';
 }
 
 std::optional<std::int64_t> ParseIsoTime(std::string_view t) {

@@ -37,6 +37,10 @@ struct THistoryData {
     std::size_t Size() const { return Times.size(); }
 };
 
+// Row i of `data` as a line of a readings file, as the monitor writes it (its end included):
+// local time with its offset, and the window's texts with "." as decimal point.
+QByteArray ReadingsLine(const THistoryData& data, std::size_t i);
+
 // "2026-11-02T14:03:07+01:00" (exactly so, as the monitor writes it) in seconds since the
 // epoch; nothing for any other text.
 std::optional<std::int64_t> ParseIsoTime(std::string_view text);
