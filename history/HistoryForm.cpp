@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QGuiApplication>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -99,7 +100,8 @@ THistoryForm::THistoryForm(QWidget* owner, QString folder, TClock clock)
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    auto* quantities = new QHBoxLayout;
+    // Two rows of five, so that the window can be as narrow as its picture allows.
+    auto* quantities = new QGridLayout;
     layout->addLayout(quantities);
     for (const TQuantityInfo* q : ReadingsColumns()) {
         auto* box = new QCheckBox(QString::fromLatin1(q->Name), this);
@@ -107,10 +109,10 @@ THistoryForm::THistoryForm(QWidget* owner, QString folder, TClock clock)
         box->setChecked(q->Quantity == qTemp1 || q->Quantity == qTemp2);
         box->setProperty("quantity", static_cast<int>(q->Quantity));
         connect(box, &QCheckBox::toggled, this, [this] { Command([this] { Redraw(); }); });
-        quantities->addWidget(box);
+        const int place = static_cast<int>(quantityBoxes_.size());
+        quantities->addWidget(box, place / 5, place % 5);
         quantityBoxes_.push_back(box);
     }
-    quantities->addStretch();
 
     auto* span = new QHBoxLayout;
     layout->addLayout(span);
@@ -156,13 +158,19 @@ THistoryForm::THistoryForm(QWidget* owner, QString folder, TClock clock)
     LabelStatus = new QLabel(this);
     LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
     LabelStatus->setWordWrap(true);
-    layout->addWidget(LabelStatus);
+    LabelXYpos = new QLabel(this);
+    LabelXYpos->setObjectName(QStringLiteral("LabelXYpos"));
+    auto* status = new QHBoxLayout;
+    layout->addLayout(status);
+    status->addWidget(LabelStatus, 1);
+    status->addWidget(LabelXYpos);
 
     auto* buttons = new QHBoxLayout;
     layout->addLayout(buttons);
     const auto button = [&](const char* name, const char* text, auto handler) {
         auto* b = new QPushButton(QString::fromUtf8(text), this);
         b->setObjectName(QString::fromLatin1(name));
+        if (b->text().size() == 1) b->setFixedWidth(28);
         connect(b, &QPushButton::clicked, this, [this, handler] { Command([&] { handler(); }); });
         buttons->addWidget(b);
     };
@@ -174,10 +182,7 @@ THistoryForm::THistoryForm(QWidget* owner, QString folder, TClock clock)
     button("ButtonHiresCopy", "Hires. copy to clipboard", [this] { ButtonHiresCopyClick(); });
     button("ButtonPrint", "Print", [this] { ButtonPrintClick(); });
     button("ButtonSaveData", "Save data", [this] { ButtonSaveDataClick(); });
-    LabelXYpos = new QLabel(this);
-    LabelXYpos->setObjectName(QStringLiteral("LabelXYpos"));
-    LabelXYpos->setMinimumWidth(200);
-    buttons->addWidget(LabelXYpos, 1);
+    buttons->addStretch();
 
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
