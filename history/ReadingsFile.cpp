@@ -57,10 +57,13 @@ std::optional<float> Field(const TQuantityInfo& q, std::string_view text) {
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     // inf and nan read as numbers, and a value the window would show as "-----" is never
     // written: either is a damaged field.
-    if (ec != std::errc() || ptr != end || !std::isfinite(value) || !q.Shown(value) ||
+    if (ec != std::errc() || ptr != end || !std::isfinite(value) ||
         std::fabs(value) > std::numeric_limits<float>::max())
         return std::nullopt;
-    return static_cast<float>(value);
+    // Judged as kept: a vacuum of 1E-50 would become 0 as a float, which is no vacuum.
+    const auto kept = static_cast<float>(value);
+    if (!q.Shown(kept)) return std::nullopt;
+    return kept;
 }
 
 // The lines of `bytes`; a last line without its end comes with `complete` false.

@@ -92,6 +92,7 @@ TEST(HistoryReadings, EachBadLineIsSkippedAndCountedNeverReadAsAWrongPoint) {
         {"inf and a number beyond a double", QByteArray(good).replace("37", "inf") +
                                                  QByteArray(later).replace("37", "1e999"), 0, 2},
         {"a value the window shows as -----", QByteArray(good).replace("-180.5", "-300"), 0, 1},
+        {"a vacuum that a float keeps as 0", QByteArray(good).replace("9.99E-6", "1E-50"), 0, 1},
         {"an unknown pump state", QByteArray(good).replace("Running", "Runing"), 0, 1},
         {"a date that does not exist", QByteArray(good).replace("11-02", "02-30"), 0, 1},
         {"a time without its offset", QByteArray(good).replace("+01:00", "Z"), 0, 1},
