@@ -1,5 +1,8 @@
 // The history window's readers, decimation and window, on files written as the monitor
-// writes them, in a folder of the test's own. The program runs with TZ=Europe/Berlin.
+// writes them, in a folder of the test's own, in a zone with summer time (Europe/Berlin), so
+// that spans across its changes read the files the monitor wrote.
+
+#include <time.h>
 
 #include <cmath>
 #include <limits>
@@ -8,12 +11,14 @@
 #include <QDir>
 #include <QComboBox>
 #include <QFile>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "common/DateTimeText.h"
 #include "graph/GraphPicture.h"
+#include "tests/graph/GraphWindowSupport.h"
 #include "graph/GraphexChoosers.h"
 #include "history/Decimate.h"
 #include "history/HistoryForm.h"
@@ -22,6 +27,13 @@
 using namespace velk;
 
 namespace {
+
+// Set before main, so before Qt first asks for the system's zone.
+const bool kInBerlin = [] {
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    return true;
+}();
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 const QTimeZone kBerlin("Europe/Berlin");
@@ -320,6 +332,28 @@ TEST(HistoryWindow, ASingleSpikeInAMonthReachesItsValueAndEventsAreMarkedAtTheir
     w->SetView(spikeTime - 1800, spikeTime + 1800);
     EXPECT_EQ(w->Graph().PointCount(), 361 + 2);
     EXPECT_TRUE(SeriesAt(*w, s, Column(*w, spikeTime), -100));
+
+    // The hour on screen saved as a readings file, and as a picture by the graph's exports.
+    auto choosers = std::make_unique<test::TScriptedChoosers>();
+    choosers->fileNames = {f.dir.filePath("hour"), f.dir.filePath("hour")};
+    w->SetChoosers(std::move(choosers));
+    w->findChild<QPushButton*>("ButtonSaveData")->click();
+    w->findChild<QPushButton*>("ButtonSaveJPG")->click();
+    QByteArray hour = ReadingsHeader();
+    for (std::size_t i = spike - 180; i <= spike + 180; ++i)
+        hour += ReadingsLine(month, i);
+    QFile saved(f.dir.filePath("hour.csv"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), hour);
+    EXPECT_EQ(QImage(f.dir.filePath("hour.jpg")).size(), QSize(700, 500));
+
+    // A new choice while a week loads: only the new span arrives.
+    QSignalSpy finished(w, &THistoryForm::LoadFinished);
+    w->findChild<QComboBox*>("ComboBoxSpan")->setCurrentIndex(2);
+    w->findChild<QComboBox*>("ComboBoxSpan")->setCurrentIndex(0);
+    ASSERT_TRUE(finished.wait(60'000));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(w->Loaded().Data.Size(), 360u); // the month ends 10 s before now
     delete w;
 }
 
