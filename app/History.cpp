@@ -74,8 +74,7 @@ void THistory::AppendReadings(const TDisplay& shown) {
         const TShownReading& reading = shown.Readings[column->Quantity];
         line += QLatin1Char(',') + (reading.Live ? reading.Text : QString());
     }
-    Append(readings_, ReadingsFileName(when.date()), line.toUtf8() + '\n',
-           ReadingsHeader());
+    Append(readings_, ReadingsFileName(when.date()), line.toUtf8() + '\n', ReadingsHeader());
     Report();
 }
 

@@ -340,13 +340,7 @@ void TGraphexForm::BuildMathsPage(QWidget* p) {
 }
 
 void TGraphexForm::Command(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        ReportMessage(this, e.Message(), TMessageKind::Error);
-    } catch (const std::exception& e) {
-        ReportMessage(this, QString::fromUtf8(e.what()), TMessageKind::Error);
-    }
+    RunCommand(this, action);
 }
 
 void TGraphexForm::PaintIfEnabled() {

@@ -57,9 +57,8 @@ TDecimated Decimate(const THistoryData& data, double from, double to, int column
     const bool after = hi > 0 && hi < t.size() && at(hi) - at(hi - 1) <= gap;
 
     // Columns, or runs of columns, each giving two points, and the two neighbours.
-    const std::size_t buckets =
-        std::min<std::size_t>(static_cast<std::size_t>(columns),
-                              static_cast<std::size_t>(maxPoints - 2) / 2);
+    const std::size_t buckets = std::min<std::size_t>(static_cast<std::size_t>(columns),
+                                                      static_cast<std::size_t>(maxPoints - 2) / 2);
     std::size_t breaks = 0;
     for (std::size_t i = lo + 1; i < hi && breaks <= buckets; ++i)
         breaks += at(i) - at(i - 1) > gap;
@@ -86,8 +85,8 @@ TDecimated Decimate(const THistoryData& data, double from, double to, int column
     std::size_t i = lo;
     for (std::size_t k = 0; k < buckets; ++k) {
         const double centre = from + static_cast<double>(k) * step;
-        const double end = k + 1 == buckets ? std::numeric_limits<double>::infinity()
-                                            : centre + step / 2;
+        const double end =
+            k + 1 == buckets ? std::numeric_limits<double>::infinity() : centre + step / 2;
         const std::size_t first = i;
         for (auto& e : ext)
             e.any = false;

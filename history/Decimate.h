@@ -15,7 +15,7 @@ struct TDecimated {
     // abscissa. NaN values break a curve.
     std::vector<double> Times;
     std::array<std::vector<double>, kQuantityCount> Values; // the asked quantities only
-    bool Raw = false; // every reading, none left out
+    bool Raw = false;                                       // every reading, none left out
 };
 
 // The readings of [from, to] for a plot `columns` pixel columns wide (the column of `from`

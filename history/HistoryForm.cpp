@@ -8,8 +8,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
-#include <QGuiApplication>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -203,10 +203,9 @@ THistoryForm::THistoryForm(QWidget* owner, QString folder, TClock clock)
                                    Qt::KeyboardModifiers keys, int x, int y) {
         Command([&] { ImageMouseMove(buttons, keys, x, y); });
     };
-    picture_->OnMouseDown = [this](Qt::MouseButton button, Qt::MouseButtons,
-                                   Qt::KeyboardModifiers, int x, int y) {
-        Command([&] { ImageMouseDown(button, x, y); });
-    };
+    picture_->OnMouseDown = [this](Qt::MouseButton button, Qt::MouseButtons, Qt::KeyboardModifiers,
+                                   int x,
+                                   int y) { Command([&] { ImageMouseDown(button, x, y); }); };
     picture_->OnMouseUp = [this](Qt::MouseButton button, Qt::MouseButtons, Qt::KeyboardModifiers,
                                  int x, int y) { Command([&] { ImageMouseUp(button, x, y); }); };
 
@@ -227,13 +226,7 @@ void THistoryForm::SetChoosers(std::unique_ptr<TGraphexChoosers> choosers) {
 }
 
 void THistoryForm::Command(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        ReportMessage(this, e.Message(), TMessageKind::Error);
-    } catch (const std::exception& e) {
-        ReportMessage(this, QString::fromUtf8(e.what()), TMessageKind::Error);
-    }
+    RunCommand(this, action);
 }
 
 void THistoryForm::closeEvent(QCloseEvent* event) {
@@ -281,7 +274,8 @@ void THistoryForm::LoadSpan(std::int64_t from, std::int64_t to) {
     worker_ = std::thread([this, job, folder = folder_] {
         job->result = LoadHistory(folder, job->from, job->to, job->cancel, job->progress);
         // Queued to this window's thread; dropped with the window if it is gone by then.
-        QMetaObject::invokeMethod(this, [this, job] { FinishLoad(job); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, job] { FinishLoad(job); }, Qt::QueuedConnection);
     });
 }
 
@@ -301,8 +295,8 @@ void THistoryForm::FinishLoad(const std::shared_ptr<TJob>& job) {
     spanFrom_ = job->from;
     spanTo_ = job->to;
     QStringList status = loaded_.Messages;
-    status.prepend(QStringLiteral("%1 readings").arg(QLocale().toString(
-        static_cast<qlonglong>(loaded_.Data.Size()))));
+    status.prepend(QStringLiteral("%1 readings")
+                       .arg(QLocale().toString(static_cast<qlonglong>(loaded_.Data.Size()))));
     LabelStatus->setText(status.join(QStringLiteral("; ")));
     graph_->AutoScaleY = true;
     SetView(static_cast<double>(spanFrom_), static_cast<double>(spanTo_));
@@ -336,8 +330,7 @@ void THistoryForm::Redraw() {
         asked.set(static_cast<std::size_t>(q));
     }
     const int columns = picture_->Image().width() - 2 * g.MarginX + 1;
-    const TDecimated points =
-        Decimate(loaded_.Data, viewFrom_, viewTo_, columns, asked, MaxPoints);
+    const TDecimated points = Decimate(loaded_.Data, viewFrom_, viewTo_, columns, asked, MaxPoints);
 
     // Labels by the width of the view: dates, or hours from the local midnight of its start.
     const QDateTime start = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(viewFrom_));
@@ -349,8 +342,8 @@ void THistoryForm::Redraw() {
         const QDateTime midnight(start.date(), QTime(0, 0));
         axis_ = {static_cast<double>(midnight.toSecsSinceEpoch()), kHour, 0};
         g.XLabelFormat = 3;
-        g.XCaption = QStringLiteral("Hours from ") + QLocale::system().toString(
-                                                         start.date(), QLocale::ShortFormat);
+        g.XCaption = QStringLiteral("Hours from ") +
+                     QLocale::system().toString(start.date(), QLocale::ShortFormat);
     }
     g.Title = QStringLiteral("History");
     g.YCaption.clear();
@@ -417,7 +410,8 @@ QString THistoryForm::MarkTextAt(int x, int y) const {
 
 void THistoryForm::RebuildPicture() {
     picture_->move(2, 2);
-    picture_->Rebuild(QSize(std::max(PanelI->width() - 5, 100), std::max(PanelI->height() - 4, 100)));
+    picture_->Rebuild(
+        QSize(std::max(PanelI->width() - 5, 100), std::max(PanelI->height() - 4, 100)));
     graph_->SetSurface(&picture_->Image());
     picture_->show();
 }
@@ -526,8 +520,7 @@ void THistoryForm::ButtonPrintClick() {
 }
 
 void THistoryForm::ButtonSaveDataClick() {
-    const QString chosen =
-        choosers_->SaveFileName(this, QStringLiteral("Readings files (*.csv)"));
+    const QString chosen = choosers_->SaveFileName(this, QStringLiteral("Readings files (*.csv)"));
     if (chosen.isEmpty()) return;
     const THistoryData& d = loaded_.Data;
     QByteArray bytes = ReadingsHeader();

@@ -136,7 +136,8 @@ std::optional<std::int64_t> ParseIsoTime(std::string_view t) {
 
 int ParseReadings(std::string_view bytes, std::int64_t from, std::int64_t to, THistoryData& data) {
     const QByteArray header = ReadingsHeader();
-    const std::string_view expected(header.constData(), static_cast<std::size_t>(header.size() - 1));
+    const std::string_view expected(header.constData(),
+                                    static_cast<std::size_t>(header.size() - 1));
     const auto& columns = ReadingsColumns();
     int bad = 0;
     bool first = true;
@@ -221,12 +222,11 @@ std::optional<TEventKind> EventKindOf(const QString& text) {
 void ParseEvents(std::string_view bytes, std::int64_t from, std::int64_t to,
                  std::vector<TEventMark>& marks) {
     ForEachLine(bytes, [&](std::string_view line, bool complete) {
-        if (!complete || line.size() < kIsoLength + 2 || line.substr(kIsoLength, 2) != "  ")
-            return;
+        if (!complete || line.size() < kIsoLength + 2 || line.substr(kIsoLength, 2) != "  ") return;
         const auto time = ParseIsoTime(line.substr(0, kIsoLength));
         if (!time || *time < from || *time > to) return;
-        const QString text = QString::fromUtf8(line.data() + kIsoLength + 2,
-                                               static_cast<qsizetype>(line.size() - kIsoLength - 2));
+        const QString text = QString::fromUtf8(
+            line.data() + kIsoLength + 2, static_cast<qsizetype>(line.size() - kIsoLength - 2));
         if (const auto kind = EventKindOf(text)) marks.push_back({*time, *kind, text});
     });
 }

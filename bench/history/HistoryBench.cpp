@@ -44,17 +44,23 @@ const TMonth& Month() {
             d.Times.push_back(t);
             const double x = i * 0.001;
             const float row[velk::kQuantityCount] = {
-                static_cast<float>(-180 + 2 * std::sin(x) + 0.01 * (i % 7)), -180,
-                static_cast<float>(-191 + std::sin(x * 3)), -190, -198,
-                static_cast<float>(37 + 5 * std::sin(x * 2)), static_cast<float>(1e-5 * (1 + 0.1 * std::sin(x))),
-                0, 1, static_cast<float>(60 - 20 * std::fmod(x, 1.0))};
+                static_cast<float>(-180 + 2 * std::sin(x) + 0.01 * (i % 7)),
+                -180,
+                static_cast<float>(-191 + std::sin(x * 3)),
+                -190,
+                -198,
+                static_cast<float>(37 + 5 * std::sin(x * 2)),
+                static_cast<float>(1e-5 * (1 + 0.1 * std::sin(x))),
+                0,
+                1,
+                static_cast<float>(60 - 20 * std::fmod(x, 1.0))};
             for (std::size_t q = 0; q < velk::kQuantityCount; ++q)
                 d.Values[q].push_back(row[q]);
         }
         QMap<QString, QByteArray> files;
         for (std::size_t i = 0; i < d.Size(); ++i) {
-            QByteArray& file = files[velk::ReadingsFileName(
-                QDateTime::fromSecsSinceEpoch(d.Times[i]).date())];
+            QByteArray& file =
+                files[velk::ReadingsFileName(QDateTime::fromSecsSinceEpoch(d.Times[i]).date())];
             if (file.isEmpty()) file = velk::ReadingsHeader();
             file += velk::ReadingsLine(d, i);
         }

@@ -4,8 +4,8 @@
 // what was written; every line is either kept, passed over as outside the span, or counted; the
 // decimation of what was read stays within its points and shows only values that were read.
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (auto& column : d.Values)
         column.push_back(std::numeric_limits<float>::quiet_NaN());
     const std::int64_t from = (data[0] & 2) ? before : std::numeric_limits<std::int64_t>::min();
-    const std::int64_t to = (data[0] & 4) ? before + 86'400 : std::numeric_limits<std::int64_t>::max();
+    const std::int64_t to =
+        (data[0] & 4) ? before + 86'400 : std::numeric_limits<std::int64_t>::max();
     const int bad = ParseReadings(view, from, to, d);
 
     const auto lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) +
@@ -71,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     asked.set(qTemp1).set(qPumpStatus);
     const double first = static_cast<double>(d.Times.front());
     const double last = static_cast<double>(d.Times.back());
-    const TDecimated out = Decimate(d, first, std::max(last, first + 1), 2 + data[0] % 64, asked, 100);
+    const TDecimated out =
+        Decimate(d, first, std::max(last, first + 1), 2 + data[0] % 64, asked, 100);
     FUZZ_CHECK(out.Times.size() <= 100);
     for (std::size_t k = 0; k < out.Times.size(); ++k) {
         const double v = out.Values[qTemp1][k];

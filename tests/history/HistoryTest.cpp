@@ -8,8 +8,8 @@
 #include <limits>
 #include <random>
 
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -18,11 +18,11 @@
 
 #include "common/DateTimeText.h"
 #include "graph/GraphPicture.h"
-#include "tests/graph/GraphWindowSupport.h"
 #include "graph/GraphexChoosers.h"
 #include "history/Decimate.h"
 #include "history/HistoryForm.h"
 #include "tests/TestSupport.h"
+#include "tests/graph/GraphWindowSupport.h"
 
 using namespace velk;
 
@@ -95,28 +95,32 @@ TEST(HistoryReadings, EachBadLineIsSkippedAndCountedNeverReadAsAWrongPoint) {
         bool header = true;
     } rows[] = {
         {"a good line", good, 1, 0},
-        {"empty fields are readings without a value", "2026-11-02T14:03:07+01:00,,,,,,,,,,\n", 1, 0},
+        {"empty fields are readings without a value", "2026-11-02T14:03:07+01:00,,,,,,,,,,\n", 1,
+         0},
         {"a last line cut short", good + later.left(60), 1, 1},
         {"a last line without its end", good + later.chopped(1), 1, 1},
         {"a line with a field too few", "2026-11-02T14:03:07+01:00,-180.5,37,-180\n", 0, 1},
         {"a line with a field too many", good.chopped(1) + ",1\n", 0, 1},
         {"a non-number", later + QByteArray(good).replace("-191.2", "-19x.2"), 1, 1},
-        {"inf and a number beyond a double", QByteArray(good).replace("37", "inf") +
-                                                 QByteArray(later).replace("37", "1e999"), 0, 2},
+        {"inf and a number beyond a double",
+         QByteArray(good).replace("37", "inf") + QByteArray(later).replace("37", "1e999"), 0, 2},
         {"a value the window shows as -----", QByteArray(good).replace("-180.5", "-300"), 0, 1},
         {"a vacuum that a float keeps as 0", QByteArray(good).replace("9.99E-6", "1E-50"), 0, 1},
         {"an unknown pump state", QByteArray(good).replace("Running", "Runing"), 0, 1},
         {"a date that does not exist", QByteArray(good).replace("11-02", "02-30"), 0, 1},
         {"a time without its offset", QByteArray(good).replace("+01:00", "Z"), 0, 1},
         {"a line ending CR LF", QByteArray(good).replace("\n", "\r\n"), 0, 1},
-        {"the clock set back an hour", good + later + QByteArray(good).replace("T14", "T13") +
-                                           QByteArray(later).replace("03:17", "03:27"), 3, 1},
+        {"the clock set back an hour",
+         good + later + QByteArray(good).replace("T14", "T13") +
+             QByteArray(later).replace("03:17", "03:27"),
+         3, 1},
         {"not a readings file", "time,a,b\n" + good + later, 0, 3, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         int bad = 0;
-        const THistoryData d = Parse((row.header ? ReadingsHeader() : QByteArray()) + row.body, bad);
+        const THistoryData d =
+            Parse((row.header ? ReadingsHeader() : QByteArray()) + row.body, bad);
         EXPECT_EQ(bad, row.bad);
         EXPECT_EQ(static_cast<int>(d.Size()), row.kept);
     }
@@ -124,8 +128,8 @@ TEST(HistoryReadings, EachBadLineIsSkippedAndCountedNeverReadAsAWrongPoint) {
     const THistoryData d = Parse(ReadingsHeader() + good, bad);
     ASSERT_EQ(d.Size(), 1u);
     EXPECT_EQ(d.Times[0], At(2026, 11, 2, 14, 3, 7));
-    const float expected[kQuantityCount] = {-180.5f, -180, -191.2f, -190, -198,
-                                            37,      9.99e-6f, 0, 1, 42.5f};
+    const float expected[kQuantityCount] = {-180.5f, -180,     -191.2f, -190, -198,
+                                            37,      9.99e-6f, 0,       1,    42.5f};
     for (std::size_t q = 0; q < kQuantityCount; ++q)
         EXPECT_EQ(d.Values[q][0], expected[q]) << Quantities()[q].Name;
     // What the reader keeps, written again, is the line it read.
@@ -138,13 +142,21 @@ TEST(HistoryLoad, ASpanAcrossMidnightAndTheSummerTimeChangeReadsItsDayFiles) {
         std::int64_t from, to;
         std::vector<QDate> days;
     } rows[] = {
-        {"across midnight", At(2026, 11, 2, 23, 30), At(2026, 11, 3, 0, 30),
+        {"across midnight",
+         At(2026, 11, 2, 23, 30),
+         At(2026, 11, 3, 0, 30),
          {QDate(2026, 11, 2), QDate(2026, 11, 3)}},
-        {"summer time begins (01:30 to 03:30 is one hour)", At(2026, 3, 29, 1, 30),
-         At(2026, 3, 29, 3, 30), {QDate(2026, 3, 29)}},
-        {"summer time ends: a day of 25 hours", At(2026, 10, 25, 0, 0), At(2026, 10, 25, 23, 59),
+        {"summer time begins (01:30 to 03:30 is one hour)",
+         At(2026, 3, 29, 1, 30),
+         At(2026, 3, 29, 3, 30),
+         {QDate(2026, 3, 29)}},
+        {"summer time ends: a day of 25 hours",
+         At(2026, 10, 25, 0, 0),
+         At(2026, 10, 25, 23, 59),
          {QDate(2026, 10, 25)}},
-        {"the 25-hour day and the next midnight", At(2026, 10, 25, 0, 0), At(2026, 10, 26, 0, 0),
+        {"the 25-hour day and the next midnight",
+         At(2026, 10, 25, 0, 0),
+         At(2026, 10, 26, 0, 0),
          {QDate(2026, 10, 25), QDate(2026, 10, 26)}},
     };
     for (const Row& row : rows) {
@@ -167,8 +179,7 @@ TEST(HistoryLoad, ASpanAcrossMidnightAndTheSummerTimeChangeReadsItsDayFiles) {
     EXPECT_EQ(load.Data.Times.back(), to);
     EXPECT_EQ(load.Data.GapLimit, 1800);
     EXPECT_EQ(progress.load(), 1000);
-    EXPECT_EQ(load.Messages,
-              QStringList{"1 line could not be read in readings-2026-10-25.csv"});
+    EXPECT_EQ(load.Messages, QStringList{"1 line could not be read in readings-2026-10-25.csv"});
 }
 
 // The extremes of every pixel column against a brute-force walk, on random readings with
@@ -243,7 +254,8 @@ TEST(HistoryDecimate, AnOutageOrAMissingValueBreaksTheCurve) {
         for (std::size_t q = 0; q < kQuantityCount; ++q) {
             std::size_t k = 0;
             for (std::size_t i = 0; i < month.Size(); ++i)
-                if (month.Times[i] < from || month.Times[i] >= to) month.Values[q][k++] = month.Values[q][i];
+                if (month.Times[i] < from || month.Times[i] >= to)
+                    month.Values[q][k++] = month.Values[q][i];
             month.Values[q].resize(k);
         }
         std::erase_if(month.Times, [&](std::int64_t t) { return t >= from && t < to; });
