@@ -369,7 +369,12 @@ void THistoryForm::Redraw() {
     }
     g.ViewXMin = axis_.X(viewFrom_);
     g.ViewXMax = axis_.X(viewTo_);
-    if (n == 0 || shown_.empty()) {
+    // Without a single value there is no scale to draw the axes with.
+    const bool anyValue = std::any_of(shown_.begin(), shown_.end(), [&](TQuantity q) {
+        const auto& values = points.Values[static_cast<std::size_t>(q)];
+        return std::any_of(values.begin(), values.end(), [](double v) { return !std::isnan(v); });
+    });
+    if (!anyValue) {
         picture_->Image().fill(Qt::white);
         picture_->update();
         return;
