@@ -44,6 +44,7 @@ constexpr double kNarrowestView = 60;
 constexpr int kProgressAfterMs = 150;
 // Half-width in pixels within which a mark's tooltip shows.
 constexpr int kMarkReach = 4;
+constexpr qsizetype kMarkLines = 12;
 // The size of exported pictures, as the graph window's defaults.
 constexpr int kExportWidth = 700, kExportHeight = 500;
 
@@ -407,6 +408,11 @@ QString THistoryForm::MarkTextAt(int x, int y) const {
         const double t = static_cast<double>(mark.Time);
         if (t < viewFrom_ || t > viewTo_) continue;
         if (std::fabs(g.XToPixel(axis_.X(t)) - x) > kMarkReach) continue;
+        // An outage logs a line per tick: the first few tell what happened.
+        if (texts.size() == kMarkLines) {
+            texts << QStringLiteral("…");
+            break;
+        }
         texts << DateTimeText(QDateTime::fromSecsSinceEpoch(mark.Time)) + QStringLiteral("  ") +
                      mark.Text;
     }
