@@ -225,6 +225,8 @@ void TMainForm::BuildToolBar() {
         NewToolButton(ToolBar, "ToolButtonAlarmMessageSetting", "mail-settings.png", nullptr);
     ToolButtonAlarmHandling =
         NewToolButton(ToolBar, "ToolButtonAlarmHandling", "alarm-handling.png", "Alarm handling");
+    AddToolSeparator(ToolBar);
+    ToolButtonHistory = NewToolButton(ToolBar, "ToolButtonHistory", "history.png", "History");
     ToolButtonDisconnect->setEnabled(false);
 
     Bind(ToolButtonConnect, &TMainForm::Connect);
@@ -232,6 +234,7 @@ void TMainForm::BuildToolBar() {
     Bind(ToolButtonRefreshPeriod, &TMainForm::ToolButtonRefreshPeriodClick);
     Bind(ToolButtonAlarmMessageSetting, &TMainForm::ToolButtonAlarmMessageSettingClick);
     Bind(ToolButtonAlarmHandling, &TMainForm::ToolButtonAlarmHandlingClick);
+    Bind(ToolButtonHistory, &TMainForm::ToolButtonHistoryClick);
 }
 
 void TMainForm::BuildColdSource() {

@@ -107,6 +107,8 @@ private:
     void SpeedButtonAlarmVacuumClick(QObject* Sender);
     void ToolButtonAlarmMessageSettingClick(QObject* Sender);
     void ToolButtonAlarmHandlingClick(QObject* Sender);
+    // Opens one more history window over the readings files.
+    void ToolButtonHistoryClick(QObject* Sender);
     // The mail settings dialog's "Send a test mail": mails with the addresses as they stand
     // in the dialog and shows the outcome.
     void ButtonTestMailClick(QObject* Sender);
@@ -136,6 +138,7 @@ private:
     QToolButton* ToolButtonRefreshPeriod = nullptr;
     QToolButton* ToolButtonAlarmMessageSetting = nullptr;
     QToolButton* ToolButtonAlarmHandling = nullptr;
+    QToolButton* ToolButtonHistory = nullptr;
 
     QGroupBox* GroupBoxColdSource = nullptr;
     QPushButton* SpeedButtonColdFingerTemp = nullptr;

@@ -48,12 +48,13 @@ protected:
     };
     std::vector<TSeen> seen_;
     void WatchPaints() {
-        G().OnPainted = [this, previous = G().OnPainted](QPaintDevice* canvas) {
+        G().OnPainted = [this, previous = G().OnPainted](QPaintDevice* canvas,
+                                                         const TScaleMap& map) {
             const Tgraphex& g = G();
             if (canvas != g.Surface())
                 seen_.push_back({g.Scale, g.MarginX, g.MarginY, g.AxisFontSize, g.CurveFontSize,
                                  g.BackgroundColor, g.AxesColor, g.GridColor});
-            previous(canvas);
+            previous(canvas, map);
         };
     }
     QTemporaryDir dir_;
