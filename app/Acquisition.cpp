@@ -72,10 +72,12 @@ TAcquisition::~TAcquisition() {
 }
 
 void TAcquisition::TimerTick() {
+    const auto start = std::chrono::steady_clock::now();
     std::array<std::optional<QString>, kGroupCount> errors;
     {
         std::lock_guard lock(ReadingsLock);
         TReadings& r = Readings;
+        r.PreviousTickSeconds = std::chrono::duration<double>(lastTick_).count();
         r.Fresh.fill(false);
         // Each value is stored as soon as it arrives; the first failure ends its group.
         for (int group = 0; group < kGroupCount; ++group) {
@@ -86,6 +88,10 @@ void TAcquisition::TimerTick() {
                               r.Refreshed(quantity.Quantity, QDateTime::currentDateTime());
                           });
             r.GroupAnswer[group] = errors[group] ? TGroupAnswer::Failed : TGroupAnswer::Answered;
+            if (errors[group])
+                ++r.FailedTicks[group];
+            else
+                r.LastAnswered[group] = QDateTime::currentDateTime();
         }
         ++r.TickCount;
     }
@@ -101,11 +107,12 @@ void TAcquisition::TimerTick() {
         Readings.ErrorMessage = *failure;
         CallInMainThread(0, logDeviceError_);
     }
+    lastTick_ = std::chrono::steady_clock::now() - start;
 }
 
 void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
     std::lock_guard lock(ReadingsLock);
-    Link.reset();
+    CloseLink();
     auto link = std::make_unique<TEthernetLinkShared>();
     link->SetPort(link::BoxPort);
     link->SetReceiveBufferSize(kReceiveBufferSize);
@@ -132,7 +139,12 @@ void TAcquisition::CloseLink() {
     std::lock_guard lock(ReadingsLock);
     CN7600.Detach();
     ADAM4017.Detach();
+    if (Link) closedRetransmissions_ += Link->Retransmissions();
     Link.reset();
+}
+
+std::uint64_t TAcquisition::Retransmissions() const {
+    return closedRetransmissions_ + (Link ? Link->Retransmissions() : 0);
 }
 
 void TAcquisition::SetRefreshRate(int milliseconds) {

@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "app/Acquisition.h"
+#include "app/MetricsExport.h"
 #include "app/Display.h"
 #include "app/StatePaths.h"
 #include "app/VelkApplication.h"
@@ -342,6 +343,7 @@ void TMainForm::FormCreate() {
     UpdateDisplay(0);
     AddLogLine(QString::fromLatin1(kTitleLine));
     ApplyHeartbeat();
+    ApplyMetrics();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -360,6 +362,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+    Metrics_.reset();
     // Stops and frees the timer (waiting for a tick in progress while serving its calls),
     // then frees the link, the drivers and the lock.
     Session_.reset();
@@ -375,6 +378,7 @@ void TMainForm::Connect() {
         Session_->Connect(p.IP1, p.IP2, p.IP3, p.IP4);
         ToolButtonDisconnect->setEnabled(true);
         ToolButtonConnect->setEnabled(false);
+        PublishMetrics();
     } catch (const EEtherLinkError& e) {
         ReportMessage(this, e.Message(), TMessageKind::Plain);
     } catch (const ECN7600connection& e) {
@@ -417,6 +421,7 @@ void TMainForm::LogDeviceError(std::int32_t) {
 void TMainForm::UpdateDisplay(std::int32_t) {
     THandlerScope scope(*this);
     if (Session_) NotifyAlarmChanges(ShowReadings());
+    PublishMetrics();
 }
 
 void TMainForm::RecordReadings() {

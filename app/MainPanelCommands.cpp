@@ -9,6 +9,7 @@
 #include "app/Acquisition.h"
 #include "app/AliveFile.h"
 #include "app/MainPanel.h"
+#include "app/MetricsExport.h"
 #include "app/globalParameters.h"
 #include "common/NumberFormat.h"
 #include "dialogs/Dlgstandard.h"
@@ -199,7 +200,20 @@ void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
     }
     fields[n] = Field(QStringLiteral("Heartbeat file (velk-monitor.alive):"), KindCheck);
     fields[n].BoolValue = h.Heartbeat;
+    // The Prometheus endpoint.
+    TMetricsParameters& m = GlobalParameters().Metrics;
+    const std::size_t metricsField = n + 1;
+    fields[metricsField] = Field(QStringLiteral("Prometheus metrics (/metrics):"), KindCheck);
+    fields[metricsField].BoolValue = m.Enabled;
+    fields[metricsField + 1] = Field(QStringLiteral("Metrics address:"), KindText, 15);
+    fields[metricsField + 1].StrValue = m.Address;
+    fields[metricsField + 2] = Field(QStringLiteral("Metrics port:"), KindInt, 6, 0, 1, 65535);
+    fields[metricsField + 2].IntValue = m.Port;
     if (!ShowFieldDialog("Alarm handling", fields)) return;
+    m.Enabled = fields[metricsField].BoolValue;
+    m.Address = fields[metricsField + 1].StrValue;
+    m.Port = fields[metricsField + 2].IntValue;
+    ApplyMetrics();
     n = 0;
     for (const auto& [name, tuning] : alarms) {
         tuning->Delay = fields[n++].IntValue;
@@ -215,6 +229,35 @@ void TMainForm::ApplyHeartbeat() {
     if (Session_)
         Session_->SetAliveFile(GlobalParameters().AlarmHandling.Heartbeat ? AliveFilePath()
                                                                           : QString());
+}
+
+void TMainForm::ApplyMetrics() {
+    const TMetricsParameters& m = GlobalParameters().Metrics;
+    Metrics_.reset(); // a new address or port takes effect at once
+    if (!m.Enabled) return;
+    const QHostAddress address(m.Address);
+    std::optional<QString> failure;
+    if (address.isNull() || m.Port < 1 || m.Port > 65535) {
+        failure = QStringLiteral("not an address and port");
+    } else {
+        Metrics_ = std::make_unique<TMetricsExport>();
+        failure = Metrics_->Listen(address, static_cast<quint16>(m.Port));
+    }
+    const QString endpoint = QStringLiteral("%1:%2").arg(m.Address).arg(m.Port);
+    if (failure) {
+        Metrics_.reset();
+        AddLogLine(QStringLiteral("Unable to serve the metrics on ") + endpoint + ": " + *failure);
+        return;
+    }
+    AddLogLine(QStringLiteral("Metrics served on http://") + endpoint + "/metrics");
+    PublishMetrics();
+}
+
+void TMainForm::PublishMetrics() {
+    if (!Metrics_ || !Session_) return;
+    const TGlobalParameters& p = GlobalParameters();
+    Metrics_->Publish({Session_->Readings, p.AlarmTemp, p.AlarmVacuum, Session_->Link != nullptr,
+                       Session_->Retransmissions(), Notifier_.MailsSent(), Notifier_.MailsFailed()});
 }
 
 } // namespace velk

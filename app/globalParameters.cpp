@@ -12,6 +12,7 @@ namespace {
 const QString kMain = QString::fromLatin1(kSectionMain);
 const QString kAlarm = QString::fromLatin1(kSectionAlarm);
 const QString kHandling = QString::fromLatin1(kSectionAlarmHandling);
+const QString kMetrics = QString::fromLatin1(kSectionMetrics);
 
 // Reals are kept with two significant digits in the locale's notation, not the program-wide
 // one: a number field switches that to '.', and the next start would refuse what was saved.
@@ -110,6 +111,11 @@ void LoadSettings(const QString& path) {
     ReadBounded(store, QStringLiteral("reminderlimit"), h.ReminderLimit, 1, kMaxReminders);
     ReadBounded(store, QStringLiteral("silentafter"), h.SilentAfter, 0, kMaxMinutes);
     h.Heartbeat = store.ReadBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
+
+    TMetricsParameters& m = p.Metrics;
+    m.Enabled = store.ReadBool(kMetrics, QStringLiteral("enabled"), m.Enabled);
+    m.Address = store.ReadString(kMetrics, QStringLiteral("address"), m.Address);
+    m.Port = store.ReadInteger(kMetrics, QStringLiteral("port"), m.Port);
 }
 
 void SaveSettings(const QString& path) {
@@ -140,6 +146,11 @@ void SaveSettings(const QString& path) {
     store.WriteInteger(kHandling, QStringLiteral("reminderlimit"), h.ReminderLimit);
     store.WriteInteger(kHandling, QStringLiteral("silentafter"), h.SilentAfter);
     store.WriteBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
+
+    const TMetricsParameters& m = p.Metrics;
+    store.WriteBool(kMetrics, QStringLiteral("enabled"), m.Enabled);
+    store.WriteString(kMetrics, QStringLiteral("address"), m.Address);
+    store.WriteInteger(kMetrics, QStringLiteral("port"), m.Port);
     store.Save();
 }
 

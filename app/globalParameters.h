@@ -46,6 +46,14 @@ struct TAlarmHandlingParameters {
     bool Heartbeat = false;         // touch velk-monitor.alive at every tick
 };
 
+// The Prometheus endpoint; off by default, and then no port is opened. Listening on another
+// address than loopback is the operator's explicit choice.
+struct TMetricsParameters {
+    bool Enabled = false;
+    QString Address = QStringLiteral("127.0.0.1");
+    std::int32_t Port = 9847;
+};
+
 struct TGlobalParameters {
     std::int32_t RefreshRate = 10000; // ms
     // The bundled box simulator's address, so a first run on a new machine connects to it.
@@ -56,6 +64,7 @@ struct TGlobalParameters {
     TAlarmTempArray AlarmTemp;
     TAlarmLimits AlarmVacuum;
     TAlarmHandlingParameters AlarmHandling;
+    TMetricsParameters Metrics;
 };
 
 TGlobalParameters& GlobalParameters();
@@ -63,6 +72,7 @@ TGlobalParameters& GlobalParameters();
 inline constexpr const char* kSectionMain = "VelkM_main";
 inline constexpr const char* kSectionAlarm = "VelkM_alarm";
 inline constexpr const char* kSectionAlarmHandling = "VelkM_alarmhandling";
+inline constexpr const char* kSectionMetrics = "VelkM_metrics";
 inline constexpr const char* kVersionIDSoft = "V1.00";
 
 // From and to the store at `path` (default: DefaultSettingsPath()). SaveSettings raises
