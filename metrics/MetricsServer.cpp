@@ -1,12 +1,15 @@
 #include "metrics/MetricsServer.h"
 
+#include <algorithm>
 #include <future>
+#include <memory>
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace velk {
@@ -52,13 +55,15 @@ std::optional<TRequest> ParseHead(const QByteArray& head) {
         return std::nullopt;
     TRequest request;
     request.Method = parts[0];
-    request.Path = parts[1].left(parts[1].indexOf('?'));
+    const qsizetype query = parts[1].indexOf('?');
+    request.Path = query < 0 ? parts[1] : parts[1].left(query);
     if (parts[2] == "HTTP/1.0")
         request.Close = true;
     else if (parts[2] != "HTTP/1.1")
         return std::nullopt;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray header = lines[i].trimmed();
+        if (header.isEmpty()) continue; // after the last line's line feed
         const qsizetype colon = header.indexOf(':');
         if (colon <= 0) return std::nullopt;
         const QByteArray name = header.left(colon).toLower();
@@ -73,57 +78,77 @@ std::optional<TRequest> ParseHead(const QByteArray& head) {
     return request;
 }
 
+// One client's connection: the bytes of a request not yet complete, and how long it may
+// stay silent.
+struct TConnection {
+    QTcpSocket* Socket;
+    QByteArray Request;
+    QTimer* Idle;
+    bool Refused = false;
+};
+
 class TListener : public QTcpServer {
 public:
     explicit TListener(const TMetricsServer::TBody& body) : body_(body) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override {
-        if (open_ >= TMetricsServer::kMaxConnections) {
-            ::close(static_cast<int>(descriptor));
-            return;
+        if (open_.size() >= TMetricsServer::kMaxConnections) {
+            QTcpSocket* oldest = open_.takeFirst()->Socket;
+            oldest->abort();
+            oldest->deleteLater();
         }
         auto* socket = new QTcpSocket(this);
         if (!socket->setSocketDescriptor(descriptor)) {
             delete socket;
+            ::close(static_cast<int>(descriptor));
             return;
         }
-        ++open_;
         // The socket's own buffer stays small: a client cannot make it hold a large request.
         socket->setReadBufferSize(TMetricsServer::kMaxRequest);
-        auto* idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        idle->start(TMetricsServer::kIdleTimeOut);
-        connect(idle, &QTimer::timeout, socket, &QTcpSocket::abort);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, idle] {
-            idle->start(TMetricsServer::kIdleTimeOut);
-            Serve(*socket);
-        });
+        auto connection =
+            std::make_shared<TConnection>(TConnection{socket, {}, new QTimer(socket)});
+        open_.push_back(connection);
+        connection->Idle->setSingleShot(true);
+        connection->Idle->start(TMetricsServer::kIdleTimeOut);
+        connect(connection->Idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        connect(socket, &QTcpSocket::readyRead, this, [this, connection] { Serve(*connection); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [this] { --open_; });
+        connect(socket, &QObject::destroyed, this, [this, c = connection.get()] {
+            open_.removeIf([c](const auto& open) { return open.get() == c; });
+        });
     }
 
 private:
-    void Serve(QTcpSocket& socket) {
-        QByteArray buffer = socket.property("request").toByteArray() + socket.readAll();
+    void Serve(TConnection& c) {
+        QTcpSocket& socket = *c.Socket;
+        if (c.Refused) {
+            socket.readAll();
+            return;
+        }
+        c.Idle->start(TMetricsServer::kIdleTimeOut);
+        // The most recently active last: the first to go when the connections run out.
+        const auto at = std::find_if(open_.begin(), open_.end(),
+                                     [&c](const auto& open) { return open.get() == &c; });
+        if (at != open_.end()) open_.append(open_.takeAt(at - open_.begin()));
+        c.Request += socket.readAll();
         while (socket.state() == QAbstractSocket::ConnectedState) {
-            const qsizetype lineEnd = buffer.indexOf("\r\n");
-            const qsizetype end = buffer.indexOf("\r\n\r\n");
+            const qsizetype lineEnd = c.Request.indexOf("\r\n");
+            const qsizetype end = c.Request.indexOf("\r\n\r\n");
+            if (end > TMetricsServer::kMaxRequest ||
+                (end < 0 && c.Request.size() > TMetricsServer::kMaxRequest))
+                return Refuse(c, "431 Request Header Fields Too Large");
             if (end < 0) {
-                if (buffer.size() > TMetricsServer::kMaxRequest)
-                    return Refuse(socket, "431 Request Header Fields Too Large");
                 // A request line is judged as soon as it is complete.
-                if (lineEnd >= 0 && !ParseHead(buffer.left(lineEnd + 2)))
-                    return Refuse(socket, "400 Bad Request");
-                break;
+                if (lineEnd >= 0 && !ParseHead(c.Request.left(lineEnd + 2)))
+                    return Refuse(c, "400 Bad Request");
+                return;
             }
-            if (end > TMetricsServer::kMaxRequest)
-                return Refuse(socket, "431 Request Header Fields Too Large");
-            const std::optional<TRequest> request = ParseHead(buffer.left(end + 2));
-            buffer.remove(0, end + 4);
-            if (!request) return Refuse(socket, "400 Bad Request");
+            const std::optional<TRequest> request = ParseHead(c.Request.left(end + 2));
+            c.Request.remove(0, end + 4);
+            if (!request) return Refuse(c, "400 Bad Request");
             // The endpoint takes no body; skipping one would mean holding or reading it.
-            if (request->HasBody) return Refuse(socket, "413 Content Too Large");
+            if (request->HasBody) return Refuse(c, "413 Content Too Large");
             if (socket.bytesToWrite() > TMetricsServer::kMaxUnread) return socket.abort();
             if (request->Path != "/metrics")
                 socket.write(ErrorAnswer("404 Not Found", request->Close));
@@ -134,16 +159,23 @@ private:
                 socket.write(Answer("200 OK", body_(), request->Close));
             if (request->Close) socket.disconnectFromHost();
         }
-        socket.setProperty("request", buffer);
     }
 
-    static void Refuse(QTcpSocket& socket, const char* status) {
-        socket.write(ErrorAnswer(status, true));
-        socket.disconnectFromHost();
+    // Answers, ends the sending side and drops what the client still sends for a while:
+    // closing at once with unread bytes would reset the connection, answer included.
+    static void Refuse(TConnection& c, const char* status) {
+        c.Refused = true;
+        c.Request.clear();
+        c.Socket->write(ErrorAnswer(status, true));
+        c.Socket->flush();
+        c.Socket->readAll();
+        if (c.Socket->bytesToWrite() > 0) return c.Socket->disconnectFromHost();
+        ::shutdown(static_cast<int>(c.Socket->socketDescriptor()), SHUT_WR);
+        c.Idle->start(TMetricsServer::kLingerTime);
     }
 
     const TMetricsServer::TBody& body_;
-    int open_ = 0;
+    QList<std::shared_ptr<TConnection>> open_; // the least recently active first
 };
 
 } // namespace

@@ -23,10 +23,15 @@ public:
     // Called on the server's thread for each scrape.
     using TBody = std::function<QByteArray()>;
 
-    static constexpr int kMaxConnections = 16;    // beyond, a new one is closed at once
+    // Beyond, a new connection closes the one silent longest: clients that only hold
+    // connections open cannot lock a scraper out.
+    static constexpr int kMaxConnections = 64;
     static constexpr qint64 kMaxRequest = 8192;   // bytes of request line and headers
     static constexpr qint64 kMaxUnread = 1 << 20; // bytes of answers left unread
     static constexpr int kIdleTimeOut = 30000;    // ms without a request before closing
+    // After refusing a request: ms its remaining bytes are read and dropped, so that the
+    // client gets the answer rather than a reset.
+    static constexpr int kLingerTime = 2000;
 
     explicit TMetricsServer(TBody body);
     // Closes every connection and stops the thread.
