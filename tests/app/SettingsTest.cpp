@@ -54,6 +54,7 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     p.EMailAddress = QStringLiteral("Lab <lab@example.org>");
     p.AlarmHandling.Vacuum.Deadband = 1.5;
     p.AlarmHandling.ReminderEvery = 1440;
+    p.Metrics.Address = QStringLiteral("0.0.0.0");
     velk::SaveSettings(Path());
     EXPECT_EQ(ReadFile(),
               QByteArray("[VelkM_main]\n"
@@ -71,7 +72,9 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
                          "delaytemp1=0\ndeadbandtemp1=0\ndelaytemp2=0\ndeadbandtemp2=0\n"
                          "delayvacuum=0\ndeadbandvacuum=1.5\n"
                          "reminderevery=1440\nreminderlimit=3\nsilentafter=0\n"
-                         "heartbeat=0\n"));
+                         "heartbeat=0\n"
+                         "\n[VelkM_metrics]\n"
+                         "enabled=0\naddress=0.0.0.0\nport=9847\n"));
     // Every key loads back: saved again, the file is the same.
     const QByteArray saved = ReadFile();
     GlobalParameters() = velk::TGlobalParameters{};
