@@ -627,7 +627,9 @@ TEST_F(Monitor, ScrapesAndIdleClientsDelayNoTickAndBadRequestsAreRefused) {
                 ms(busy[busy.size() / 2]), ms(busy.back()), busy.size(), residentBefore,
                 residentAfter);
     EXPECT_LT(ms(busy.back()), ms(quiet.back()) + 10.0);
+#ifndef __SANITIZE_ADDRESS__ // whose quarantine keeps freed memory resident a while
     EXPECT_LT(residentAfter - residentBefore, 2048);
+#endif
 }
 
 } // namespace
