@@ -113,7 +113,7 @@ private:
     TMainThreadMethod logDeviceError_;
     TMainThreadMethod updateDisplay_;
     TAliveFile aliveFile_;
-    std::uint64_t closedRetransmissions_ = 0; // of the links already freed
+    std::uint64_t closedRetransmissions_ = 0;        // of the links already freed
     std::chrono::steady_clock::duration lastTick_{}; // timer thread only
 };
 

@@ -15,8 +15,8 @@
 #include <QToolButton>
 
 #include "app/Acquisition.h"
-#include "app/MetricsExport.h"
 #include "app/Display.h"
+#include "app/MetricsExport.h"
 #include "app/StatePaths.h"
 #include "app/VelkApplication.h"
 #include "app/globalParameters.h"

@@ -257,7 +257,8 @@ void TMainForm::PublishMetrics() {
     if (!Metrics_ || !Session_) return;
     const TGlobalParameters& p = GlobalParameters();
     Metrics_->Publish({Session_->Readings, p.AlarmTemp, p.AlarmVacuum, Session_->Link != nullptr,
-                       Session_->Retransmissions(), Notifier_.MailsSent(), Notifier_.MailsFailed()});
+                       Session_->Retransmissions(), Notifier_.MailsSent(),
+                       Notifier_.MailsFailed()});
 }
 
 } // namespace velk
