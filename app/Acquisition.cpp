@@ -47,6 +47,7 @@ void TReadings::Clear() {
     Fresh.fill(false);
     LastRead.fill(QDateTime());
     GroupAnswer.fill(TGroupAnswer::None);
+    Lost = false;
 }
 
 QString DeviceErrorLine(const QString& message, const QDateTime& when) {
@@ -71,29 +72,91 @@ TAcquisition::~TAcquisition() {
     Link.reset();
 }
 
+bool TAcquisition::ReadAll(std::array<std::optional<QString>, kGroupCount>& errors) {
+    TReadings& r = Readings;
+    // Each value is stored as soon as it arrives; the first failure ends its group.
+    const auto store = [&r](const TQuantityInfo& quantity, double value) {
+        r.Store(quantity.Quantity, value);
+        r.Refreshed(quantity.Quantity, QDateTime::currentDateTime());
+    };
+    errors[gControllers] = ReadGroup(gControllers, {CN7600, ADAM4017}, store);
+    // A box that has stopped acknowledging costs each group half a minute of resends: once
+    // it has been silent too long the module is not asked, and the tick judges it lost.
+    if (errors[gControllers] && Link &&
+        reconnection_.SilentTooLong(TReconnection::Clock::now(), Link->LastHeard(),
+                                    std::chrono::milliseconds(Timer->Interval()))) {
+        return false;
+    }
+    errors[gModule] = ReadGroup(gModule, {CN7600, ADAM4017}, store);
+    return true;
+}
+
+bool TAcquisition::TryAgain(std::vector<QString>& lines) {
+    const auto now = TReconnection::Clock::now();
+    if (!reconnection_.AttemptDue(now)) return false;
+    try {
+        Link->ResetLink(TReconnection::kAttemptSends);
+    } catch (const EEtherLinkError& e) {
+        // Once for a start-up connection that never answered; an outage was told already.
+        if (reconnection_.AttemptFailed(TReconnection::Clock::now()))
+            lines.push_back(DeviceErrorLine(e.Message(), QDateTime::currentDateTime()));
+        return false;
+    }
+    if (const auto away = reconnection_.AttemptSucceeded(TReconnection::Clock::now()))
+        lines.push_back(
+            ConnectionBackLine(address_, std::chrono::round<std::chrono::seconds>(*away)));
+    Readings.Lost = false;
+    return true;
+}
+
+void TAcquisition::Judge(bool allFailed, std::uint64_t refusedBefore,
+                         TReconnection::Clock::time_point start, std::vector<QString>& lines) {
+    const auto heard = Link->LastHeard();
+    // The box acknowledged, yet no reply came through and its data frames were taken for old
+    // ones: it numbers them from 1 again.
+    const bool restarted = allFailed && heard >= start && Link->RefusedFrames() > refusedBefore;
+    const auto now = TReconnection::Clock::now();
+    if (!reconnection_.Judge(now, heard, std::chrono::milliseconds(Timer->Interval()), restarted))
+        return;
+    Readings.Lost = true;
+    const QDateTime since = QDateTime::currentDateTime().addMSecs(
+        -std::chrono::duration_cast<std::chrono::milliseconds>(now - reconnection_.LastHeard())
+             .count());
+    lines.push_back(ConnectionLostLine(address_, since));
+}
+
 void TAcquisition::TimerTick() {
-    const auto start = std::chrono::steady_clock::now();
+    const auto tickStart = std::chrono::steady_clock::now();
     std::array<std::optional<QString>, kGroupCount> errors;
+    std::vector<QString> lines;
+    bool read = true, moduleAsked = false, lost = false;
     {
         std::lock_guard lock(ReadingsLock);
         TReadings& r = Readings;
         r.PreviousTickSeconds = std::chrono::duration<double>(lastTick_).count();
         r.Fresh.fill(false);
-        // Each value is stored as soon as it arrives; the first failure ends its group.
+        if (Link && reconnection_.Lost()) read = TryAgain(lines);
+        if (read) {
+            const auto start = TReconnection::Clock::now();
+            const std::uint64_t refused = Link ? Link->RefusedFrames() : 0;
+            moduleAsked = ReadAll(errors);
+            if (Link)
+                Judge(errors[gControllers] && (errors[gModule] || !moduleAsked), refused, start,
+                      lines);
+        }
+        // While the box is away, every group counts as failing, for the silent-instrument mail.
+        r.GroupAnswer[gControllers] =
+            !read || errors[gControllers] ? TGroupAnswer::Failed : TGroupAnswer::Answered;
+        r.GroupAnswer[gModule] =
+            !moduleAsked || errors[gModule] ? TGroupAnswer::Failed : TGroupAnswer::Answered;
         for (int group = 0; group < kGroupCount; ++group) {
-            errors[group] =
-                ReadGroup(static_cast<TInstrumentGroup>(group), {CN7600, ADAM4017},
-                          [&r](const TQuantityInfo& quantity, double value) {
-                              r.Store(quantity.Quantity, value);
-                              r.Refreshed(quantity.Quantity, QDateTime::currentDateTime());
-                          });
-            r.GroupAnswer[group] = errors[group] ? TGroupAnswer::Failed : TGroupAnswer::Answered;
-            if (errors[group])
+            if (r.GroupAnswer[group] == TGroupAnswer::Failed)
                 ++r.FailedTicks[group];
             else
                 r.LastAnswered[group] = QDateTime::currentDateTime();
         }
         ++r.TickCount;
+        lost = r.Lost;
     }
     // The main thread takes ReadingsLock itself: it is called only once the lock is free.
     for (const auto& error : errors) {
@@ -101,18 +164,21 @@ void TAcquisition::TimerTick() {
         Readings.ErrorMessage = *error;
         CallInMainThread(0, logDeviceError_);
     }
+    for (const QString& line : lines)
+        if (connectionLine_)
+            CallInMainThread(0, [this, &line](std::int32_t) { connectionLine_(line); });
     CallInMainThread(0, updateDisplay_);
-    // Only now has the tick completed: a main thread that hangs stops the heartbeat too.
+    lastTick_ = std::chrono::steady_clock::now() - tickStart;
+    // Only now has the tick completed: a main thread that hangs stops the heartbeat too, and
+    // so does a box that is away, for the watchdog to see.
+    if (lost) return;
     if (const std::optional<QString> failure = aliveFile_.Touch()) {
         Readings.ErrorMessage = *failure;
         CallInMainThread(0, logDeviceError_);
     }
-    lastTick_ = std::chrono::steady_clock::now() - start;
 }
 
-void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
-    std::lock_guard lock(ReadingsLock);
-    CloseLink();
+std::unique_ptr<TEthernetLinkShared> TAcquisition::OpenLink(int a1, int a2, int a3, int a4) {
     auto link = std::make_unique<TEthernetLinkShared>();
     link->SetPort(link::BoxPort);
     link->SetReceiveBufferSize(kReceiveBufferSize);
@@ -120,9 +186,14 @@ void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
     link->SetAddrB2(static_cast<std::uint8_t>(a2));
     link->SetAddrB3(static_cast<std::uint8_t>(a3));
     link->SetAddrB4(static_cast<std::uint8_t>(a4));
+    address_ =
+        QStringLiteral("%1.%2.%3.%4").arg(a1 & 0xFF).arg(a2 & 0xFF).arg(a3 & 0xFF).arg(a4 & 0xFF);
     link->SetActive(true);
+    return link;
+}
+
+void TAcquisition::Attach(std::unique_ptr<TEthernetLinkShared> link) {
     try {
-        link->ResetLink();
         CN7600.Attach(link.get());
         ADAM4017.Attach(link.get());
         Timer->SetEnabled(true);
@@ -133,6 +204,30 @@ void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
         throw;
     }
     Link = std::move(link);
+}
+
+void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
+    std::lock_guard lock(ReadingsLock);
+    CloseLink();
+    auto link = OpenLink(a1, a2, a3, a4);
+    try {
+        link->ResetLink();
+    } catch (...) {
+        link->SetActive(false);
+        throw;
+    }
+    reconnection_.Connected(TReconnection::Clock::now());
+    Readings.Lost = false;
+    Attach(std::move(link));
+}
+
+void TAcquisition::ConnectUnattended(int a1, int a2, int a3, int a4) {
+    std::lock_guard lock(ReadingsLock);
+    CloseLink();
+    auto link = OpenLink(a1, a2, a3, a4);
+    reconnection_.Unanswered(TReconnection::Clock::now());
+    Readings.Lost = true;
+    Attach(std::move(link));
 }
 
 void TAcquisition::CloseLink() {

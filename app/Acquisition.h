@@ -11,12 +11,15 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include <QDateTime>
 #include <QString>
 
 #include "app/AliveFile.h"
 #include "app/Channels.h"
+#include "app/Reconnection.h"
 #include "devices/ADAM4017Interface.h"
 #include "devices/CN7600Interface.h"
 #include "devices/EthernetDispatcher.h"
@@ -50,6 +53,9 @@ struct TReadings {
     std::array<QDateTime, kGroupCount> LastAnswered{};
     // The previous tick, from its start to the end of its calls to the main thread.
     double PreviousTickSeconds = 0.0;
+    // The box is taken for lost and the session tries to reach it again: every value is an
+    // old one, and no alarm starts or ends on it.
+    bool Lost = false;
 
     TReadings() { Clear(); }
     // Every reading back to its no-value marker; the read times and group answers are
@@ -87,8 +93,17 @@ public:
     // drivers and starts the timer, all under ReadingsLock. Raises the link's or drivers'
     // error with nothing left open.
     void Connect(int a1, int a2, int a3, int a4);
+    // For an unattended start: opens the link and starts the timer without the handshake,
+    // which the ticks then try on their own schedule, as after an outage. Raises only when
+    // the link cannot be opened (the port held by another program).
+    void ConnectUnattended(int a1, int a2, int a3, int a4);
     // Under ReadingsLock, once the timer is stopped: detaches both drivers, frees the link.
     void CloseLink();
+
+    // Receives, on the main thread, the lines that tell the connection lost and back.
+    void SetOnConnectionLine(std::function<void(const QString&)> handler) {
+        connectionLine_ = std::move(handler);
+    }
 
     // The link's retransmissions since the session began, all links together. Main thread.
     std::uint64_t Retransmissions() const;
@@ -110,6 +125,21 @@ public:
     std::unique_ptr<THiResTimer> Timer;
 
 private:
+    std::unique_ptr<TEthernetLinkShared> OpenLink(int a1, int a2, int a3, int a4);
+    void Attach(std::unique_ptr<TEthernetLinkShared> link);
+    // Under ReadingsLock, each group stopping at its first failure; false when the module
+    // was not asked because the box had been silent too long already.
+    bool ReadAll(std::array<std::optional<QString>, kGroupCount>& errors);
+    // Under ReadingsLock, while lost: the handshake when an attempt is due; true once it
+    // succeeded. Adds the lines to log to `lines`.
+    bool TryAgain(std::vector<QString>& lines);
+    // Under ReadingsLock, after a tick that read and found both groups silent or not.
+    void Judge(bool allFailed, std::uint64_t refusedBefore, TReconnection::Clock::time_point start,
+               std::vector<QString>& lines);
+
+    TReconnection reconnection_; // under ReadingsLock
+    QString address_;            // "127.0.0.2", for the connection lines
+    std::function<void(const QString&)> connectionLine_;
     TMainThreadMethod logDeviceError_;
     TMainThreadMethod updateDisplay_;
     TAliveFile aliveFile_;

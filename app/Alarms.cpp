@@ -138,11 +138,13 @@ std::vector<TAlarmChange> TAlarmEvaluator::Evaluate(const TReadings& readings,
     const bool newTick = readings.TickCount != seenTicks_;
     seenTicks_ = readings.TickCount;
     if (newTick || !tickMs_) tickMs_ = now.Ms;
+    // While the box is away the values are old ones: none starts or ends an alarm.
+    const bool live = !readings.Lost;
     for (int i = 1; i <= 2; ++i)
-        EvaluateAlarm(readings.Temp[i], IsTemperature(readings.Temp[i]), false, alarmTemp[i],
-                      temp_[i], handling.Temp[i], handling, now, i - 1, changes);
-    EvaluateAlarm(readings.Vacuum, IsVacuumReading(readings.Vacuum), true, alarmVacuum, vacuum_,
-                  handling.Vacuum, handling, now, kVacuumTexts, changes);
+        EvaluateAlarm(readings.Temp[i], live && IsTemperature(readings.Temp[i]), false,
+                      alarmTemp[i], temp_[i], handling.Temp[i], handling, now, i - 1, changes);
+    EvaluateAlarm(readings.Vacuum, live && IsVacuumReading(readings.Vacuum), true, alarmVacuum,
+                  vacuum_, handling.Vacuum, handling, now, kVacuumTexts, changes);
     for (const TInstrumentGroup group : {gControllers, gModule})
         EvaluateGroup(group, readings.GroupAnswer[group], newTick, handling, now, changes);
     return changes;

@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
 #include "common/NumberFormat.h"
+#include "common/WholeFile.h"
 
 namespace velk {
 
@@ -127,13 +127,8 @@ void TIniStore::Save() const {
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
         throw EIniStoreError(QStringLiteral("Cannot create the folder %1").arg(info.absolutePath()));
-    // QSaveFile writes a temporary file beside the target and renames it only on commit.
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, file.errorString()));
-    const QByteArray text = Text();
-    if (file.write(text) != text.size() || !file.commit())
-        throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, file.errorString()));
+    if (const auto failure = WriteWholeFile(path_, Text()))
+        throw EIniStoreError(QStringLiteral("Cannot write the settings file %1: %2").arg(path_, *failure));
 }
 
 QByteArray TIniStore::Text() const {

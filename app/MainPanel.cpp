@@ -150,7 +150,8 @@ private:
 template <class Handler> void TMainForm::Bind(QAbstractButton* button, Handler handler) {
     connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
         THandlerScope scope(*this);
-        if (!Session_) return;
+        // A closing window opens nothing more: a dialog would hold the close back.
+        if (!Session_ || closePending_) return;
         if constexpr (std::is_invocable_v<Handler, TMainForm*>)
             (this->*handler)();
         else
@@ -339,6 +340,7 @@ void TMainForm::FormCreate() {
             RecordReadings();
             UpdateDisplay(p);
         });
+    Session_->SetOnConnectionLine([this](const QString& line) { AddLogLine(line); });
     ClearReadings();
     UpdateDisplay(0);
     AddLogLine(QString::fromLatin1(kTitleLine));
@@ -376,8 +378,7 @@ void TMainForm::Connect() {
     try {
         dialog.GetAddress(p.IP1, p.IP2, p.IP3, p.IP4);
         Session_->Connect(p.IP1, p.IP2, p.IP3, p.IP4);
-        ToolButtonDisconnect->setEnabled(true);
-        ToolButtonConnect->setEnabled(false);
+        ShowConnected(true);
         PublishMetrics();
     } catch (const EEtherLinkError& e) {
         ReportMessage(this, e.Message(), TMessageKind::Plain);
@@ -390,12 +391,29 @@ void TMainForm::Connect() {
     }
 }
 
+void TMainForm::ConnectUnattended() {
+    THandlerScope scope(*this);
+    if (!Session_) return;
+    const TGlobalParameters& p = GlobalParameters();
+    try {
+        Session_->ConnectUnattended(p.IP1, p.IP2, p.IP3, p.IP4);
+        ShowConnected(true);
+    } catch (const Exception& e) {
+        // Nobody may be there to press Ok; a port held by another program stays held.
+        AddLogLine(DeviceErrorLine(e.Message(), QDateTime::currentDateTime()));
+    }
+}
+
+void TMainForm::ShowConnected(bool connected) {
+    ToolButtonDisconnect->setEnabled(connected);
+    ToolButtonConnect->setEnabled(!connected);
+}
+
 void TMainForm::ToolButtonDisconnectClick() {
     // Waits for a tick in progress, serving its calls, before ReadingsLock is taken.
     Session_->Timer->SetEnabled(false);
     std::lock_guard lock(Session_->ReadingsLock);
-    ToolButtonDisconnect->setEnabled(false);
-    ToolButtonConnect->setEnabled(true);
+    ShowConnected(false);
     Session_->CloseLink();
     ClearReadings();
     UpdateDisplay(0);

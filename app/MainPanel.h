@@ -47,6 +47,11 @@ public:
     // kLogPaneLines, and to the event log.
     void AddLogLine(const QString& line);
 
+    // Connects to the stored address without the address dialog, as an unattended start
+    // does: a box that does not answer yet is tried again on the session's schedule, and a
+    // link that cannot be opened is logged once.
+    void ConnectUnattended();
+
     QPlainTextEdit* RichEdit() const { return RichEdit_; }
     // The session, for tests that look at its state; none once the window has closed.
     TAcquisition* Session() const { return Session_.get(); }
@@ -78,6 +83,7 @@ private:
     void FormCreate();
     void FormClose();
     void Connect();
+    void ShowConnected(bool connected);
     void ToolButtonDisconnectClick();
 
     // Acquisition and display

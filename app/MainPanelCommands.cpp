@@ -1,6 +1,8 @@
 // The operator's commands of the main window: controller writes and the settings dialogs.
 
 #include <cmath>
+#include <variant>
+#include <vector>
 
 #include <QLineEdit>
 #include <QPointer>
@@ -19,48 +21,105 @@ namespace velk {
 
 namespace {
 
-constexpr double kLimitRange = 2147483647.0;
-
 int Tag(QObject* Sender) {
     return Sender->property("Tag").toInt();
 }
 
-TInfoItemMenu Field(const QString& caption, std::uint8_t kind, std::uint8_t width = 0,
-                    std::uint8_t digits = 0, double min = 0.0, double max = 0.0) {
-    TInfoItemMenu field;
-    field.Caption = caption;
-    field.HasValue = true;
-    field.Kind = kind;
-    field.Width = width;
-    field.Digits = digits;
-    field.MinValue = min;
-    field.MaxValue = max;
-    return field;
+template <class... F> struct TOverloaded : F... { using F::operator()...; };
+
+// The refresh period is edited in seconds and kept in milliseconds.
+constexpr double kMillisecondsPerSecond = 1000.0;
+
+// The rows the dialog shows, one field each in this order: those with a caption.
+std::vector<const TSetting*> Shown(const TSettingsGroup& group) {
+    std::vector<const TSetting*> shown;
+    for (const TSetting& s : group.Rows)
+        if (!s.Caption.isEmpty()) shown.push_back(&s);
+    return shown;
 }
 
-// Shows the field-list dialog modally, owned by the application; true after OK, with the
-// edited values in `fields`.
-bool ShowFieldDialog(const char* title, TabInfoItemMenu& fields) {
-    TDlgBoxStdr dialog(nullptr, fields);
-    dialog.setWindowTitle(QString::fromLatin1(title));
-    return dialog.ShowModal() == TDlgBoxStdr::ModalOk;
+// From field `n` on; returns the field after its last.
+std::size_t FillFields(const TSettingsGroup& group, TabInfoItemMenu& fields, std::size_t n) {
+    for (const TSetting* row : Shown(group)) {
+        const TSetting& s = *row;
+        TInfoItemMenu& f = fields.at(n++);
+        f.Caption = s.Caption;
+        f.HasValue = true;
+        f.Width = s.Width;
+        f.Digits = s.Digits;
+        f.MinValue = s.Min;
+        f.MaxValue = s.Max;
+        f.Increment = s.Increment;
+        std::visit(TOverloaded{[&](std::int32_t* v) {
+                                   f.Kind = KindSpinInt;
+                                   f.IntValue = *v;
+                               },
+                               [&](TMilliseconds ms) {
+                                   f.Kind = KindFloat;
+                                   f.FloatValue = *ms.Value / kMillisecondsPerSecond;
+                               },
+                               [&](bool* v) {
+                                   f.Kind = KindCheck;
+                                   f.BoolValue = *v;
+                               },
+                               [&](double* v) {
+                                   f.Kind = KindFloat;
+                                   f.FloatValue = *v;
+                               },
+                               [&](QString* v) {
+                                   f.Kind = KindText;
+                                   f.StrValue = *v;
+                               }},
+                   s.Value);
+    }
+    return n;
 }
 
-void EditAlarm(TAlarmLimits& alarm) {
+// From field `n` on; returns the field after its last.
+std::size_t TakeFields(const TSettingsGroup& group, const TabInfoItemMenu& fields, std::size_t n) {
+    for (const TSetting* s : Shown(group)) {
+        const TInfoItemMenu& f = fields.at(n++);
+        // Halves to even, as every rounding of the program.
+        std::visit(TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
+                               [&](TMilliseconds ms) {
+                                   *ms.Value = static_cast<std::int32_t>(
+                                       std::nearbyint(f.FloatValue * kMillisecondsPerSecond));
+                               },
+                               [&](bool* v) { *v = f.BoolValue; },
+                               [&](double* v) { *v = f.FloatValue; },
+                               [&](QString* v) { *v = f.StrValue; }},
+                   s->Value);
+    }
+    return n;
+}
+
+// The record (1-based) of the field that shows `value`.
+int RecordOf(const TSettingsGroup& group, const QString* value) {
+    const std::vector<const TSetting*> shown = Shown(group);
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        if (const auto* text = std::get_if<QString*>(&shown[i]->Value); text && *text == value)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+// Shows the dialog of the first group modally, owned by the application, with the rows of
+// the groups in their order and the `extra` fields after them; true after OK, with the edited
+// values in the parameters.
+bool EditSettings(std::initializer_list<TSettingsGroup> groups,
+                  std::initializer_list<TInfoItemMenu> extra = {}) {
     TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Alarm enabled:"), KindCheck);
-    fields[0].BoolValue = alarm.Enabled;
-    fields[1] =
-        Field(QStringLiteral("Min alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
-    fields[1].FloatValue = alarm.Min;
-    fields[2] =
-        Field(QStringLiteral("Max alarm value :"), KindFloat, 10, 6, -kLimitRange, kLimitRange);
-    fields[2].FloatValue = alarm.Max;
-    if (!ShowFieldDialog("Alarm", fields)) return;
-    // Active stays: the next display update reacts to the new limits.
-    alarm.Enabled = fields[0].BoolValue;
-    alarm.Min = fields[1].FloatValue;
-    alarm.Max = fields[2].FloatValue;
+    std::size_t n = 0;
+    for (const TSettingsGroup& group : groups)
+        n = FillFields(group, fields, n);
+    for (const TInfoItemMenu& field : extra)
+        fields.at(n++) = field;
+    TDlgBoxStdr dialog(nullptr, fields);
+    dialog.setWindowTitle(QString::fromUtf8(groups.begin()->Title));
+    if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return false;
+    n = 0;
+    for (const TSettingsGroup& group : groups)
+        n = TakeFields(group, fields, n);
+    return true;
 }
 
 } // namespace
@@ -112,41 +171,28 @@ void TMainForm::SpeedButtonSetAlloClick(QObject*) {
 
 void TMainForm::ToolButtonRefreshPeriodClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
-    TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Refresh rate (s):"), KindFloat, 15, 6, 1.0, 3600.0);
-    fields[0].FloatValue = p.RefreshRate / 1000.0;
-    if (!ShowFieldDialog("Refresh rate setting", fields)) return;
-    // Halves to even, as every rounding of the program.
-    const int period = static_cast<int>(std::nearbyint(fields[0].FloatValue * 1000.0));
-    if (period == p.RefreshRate) return;
-    p.RefreshRate = period;
+    const std::int32_t period = p.RefreshRate;
+    if (!EditSettings({MainGroup(p)}) || p.RefreshRate == period) return;
     // The restart does not take ReadingsLock: its stop may wait for a tick.
-    if (Session_ && Session_->Timer) Session_->SetRefreshRate(period);
+    if (Session_ && Session_->Timer) Session_->SetRefreshRate(p.RefreshRate);
 }
 
+// Active stays: the next display update reacts to the new limits.
 void TMainForm::SpeedButtonAlarmTemp1Click(QObject* Sender) {
-    EditAlarm(GlobalParameters().AlarmTemp[Tag(Sender)]);
+    EditSettings({TempAlarmGroup(GlobalParameters(), Tag(Sender))});
 }
 
 void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
-    EditAlarm(GlobalParameters().AlarmVacuum);
+    EditSettings({VacuumAlarmGroup(GlobalParameters())});
 }
 
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
-    TGlobalParameters& p = GlobalParameters();
-    TabInfoItemMenu fields{};
-    fields[0] = Field(QStringLiteral("Send an EMail for each alarm:"), KindCheck);
-    fields[0].BoolValue = p.SendAnEmailOnAlarm;
-    fields[1] = Field(QStringLiteral("EMail address:"), KindText, 30);
-    fields[1].StrValue = p.EMailAddress;
-    fields[2] = Field(QStringLiteral("SMTP server:"), KindText, 30);
-    fields[2].StrValue = p.SMTPServer;
-    fields[3] = Field(QStringLiteral("Send a test mail"), KindButton);
-    fields[3].OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
-    if (!ShowFieldDialog("Alarm", fields)) return;
-    p.SendAnEmailOnAlarm = fields[0].BoolValue;
-    p.EMailAddress = fields[1].StrValue;
-    p.SMTPServer = fields[2].StrValue;
+    TInfoItemMenu testMail;
+    testMail.Caption = QStringLiteral("Send a test mail");
+    testMail.HasValue = true;
+    testMail.Kind = KindButton;
+    testMail.OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
+    EditSettings({MailGroup(GlobalParameters())}, {testMail});
 }
 
 void TMainForm::ButtonTestMailClick(QObject* Sender) {
@@ -154,16 +200,20 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
     auto* dialog = button ? qobject_cast<TDlgBoxStdr*>(button->parent()) : nullptr;
     if (!dialog) return;
     // As OK would take them, before they are saved.
-    auto fieldText = [dialog](int record) {
-        return qobject_cast<QLineEdit*>(dialog->FieldControl(record))
+    TGlobalParameters& p = GlobalParameters();
+    auto fieldText = [dialog, group = MailGroup(p)](const QString& value) {
+        return qobject_cast<QLineEdit*>(dialog->FieldControl(RecordOf(group, &value)))
             ->text()
             .left(MaxStrValueLength);
     };
-    const TAlarmMailSettings settings{true, fieldText(3), fieldText(2)};
+    const TAlarmMailSettings settings{true, fieldText(p.SMTPServer), fieldText(p.EMailAddress)};
     // The client processes window events while it waits: one test mail at a time.
     button->setEnabled(false);
     const std::optional<QString> failure = SendTestMail(settings);
     if (button) button->setEnabled(true);
+    // A close that came while the mail waited (a signal at logout dismissed the dialog) would
+    // wait behind the outcome's box, which nobody is left to answer.
+    if (closePending_) return;
     ReportMessage(dialog,
                   failure ? UnableToSendText(*failure)
                           : QStringLiteral("Test mail sent to ") + settings.Address,
@@ -171,58 +221,10 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
 }
 
 void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
-    TAlarmHandlingParameters& h = GlobalParameters().AlarmHandling;
-    const std::pair<const char*, TAlarmTuning*> alarms[] = {
-        {"Cold plate", &h.Temp[1]}, {"Nitrogen output", &h.Temp[2]}, {"Vacuum", &h.Vacuum}};
-    TabInfoItemMenu fields{};
-    std::size_t n = 0;
-    for (const auto& [name, tuning] : alarms) {
-        const QString prefix = QString::fromLatin1(name) + QStringLiteral(" – ");
-        fields[n] =
-            Field(prefix + QStringLiteral("Delay (s):"), KindSpinInt, 10, 0, 0, kMaxAlarmDelay);
-        fields[n].Increment = 10;
-        fields[n++].IntValue = tuning->Delay;
-        // The vacuum's is a factor: 1 is no band.
-        const double least = tuning == &h.Vacuum ? 1.0 : 0.0;
-        fields[n] =
-            Field(prefix + QStringLiteral("Deadband:"), KindFloat, 10, 6, least, kMaxDeadband);
-        fields[n++].FloatValue = tuning->Deadband;
-    }
-    const std::tuple<const char*, std::int32_t*, int, int, int> counts[] = {
-        {"Reminder every (min):", &h.ReminderEvery, 0, kMaxMinutes, 5},
-        {"At most, per alarm:", &h.ReminderLimit, 1, kMaxReminders, 1},
-        {"Mail when an instrument stops answering after (min):", &h.SilentAfter, 0, kMaxMinutes, 5},
-    };
-    for (const auto& [caption, value, min, max, step] : counts) {
-        fields[n] = Field(QString::fromLatin1(caption), KindSpinInt, 10, 0, min, max);
-        fields[n].Increment = step;
-        fields[n++].IntValue = *value;
-    }
-    fields[n] = Field(QStringLiteral("Heartbeat file (velk-monitor.alive):"), KindCheck);
-    fields[n].BoolValue = h.Heartbeat;
-    // The Prometheus endpoint.
-    TMetricsParameters& m = GlobalParameters().Metrics;
-    const std::size_t metricsField = n + 1;
-    fields[metricsField] = Field(QStringLiteral("Prometheus metrics (/metrics):"), KindCheck);
-    fields[metricsField].BoolValue = m.Enabled;
-    fields[metricsField + 1] = Field(QStringLiteral("Metrics address:"), KindText, 15);
-    fields[metricsField + 1].StrValue = m.Address;
-    fields[metricsField + 2] = Field(QStringLiteral("Metrics port:"), KindInt, 6, 0, 1, 65535);
-    fields[metricsField + 2].IntValue = m.Port;
-    if (!ShowFieldDialog("Alarm handling", fields)) return;
-    m.Enabled = fields[metricsField].BoolValue;
-    m.Address = fields[metricsField + 1].StrValue;
-    m.Port = fields[metricsField + 2].IntValue;
-    ApplyMetrics();
-    n = 0;
-    for (const auto& [name, tuning] : alarms) {
-        tuning->Delay = fields[n++].IntValue;
-        tuning->Deadband = fields[n++].FloatValue;
-    }
-    for (const auto& [caption, value, min, max, step] : counts)
-        *value = fields[n++].IntValue;
-    h.Heartbeat = fields[n].BoolValue;
+    TGlobalParameters& p = GlobalParameters();
+    if (!EditSettings({AlarmHandlingGroup(p), MetricsGroup(p)})) return;
     ApplyHeartbeat();
+    ApplyMetrics();
 }
 
 void TMainForm::ApplyHeartbeat() {
@@ -237,8 +239,9 @@ void TMainForm::ApplyMetrics() {
     if (!m.Enabled) return;
     const QHostAddress address(m.Address);
     std::optional<QString> failure;
-    if (address.isNull() || m.Port < 1 || m.Port > 65535) {
-        failure = QStringLiteral("not an address and port");
+    // The port is in range: the store's value must be, and the dialog's is.
+    if (address.isNull()) {
+        failure = QStringLiteral("not an address");
     } else {
         Metrics_ = std::make_unique<TMetricsExport>();
         failure = Metrics_->Listen(address, static_cast<quint16>(m.Port));
@@ -256,7 +259,11 @@ void TMainForm::ApplyMetrics() {
 void TMainForm::PublishMetrics() {
     if (!Metrics_ || !Session_) return;
     const TGlobalParameters& p = GlobalParameters();
-    Metrics_->Publish({Session_->Readings, p.AlarmTemp, p.AlarmVacuum, Session_->Link != nullptr,
+    // Free at a display update; after Connect or the dialog, a tick may be running.
+    std::lock_guard lock(Session_->ReadingsLock);
+    // A lost box keeps its link open while the session tries to reach it again.
+    const bool connected = Session_->Link != nullptr && !Session_->Readings.Lost;
+    Metrics_->Publish({Session_->Readings, p.AlarmTemp, p.AlarmVacuum, connected,
                        Session_->Retransmissions(), Notifier_.MailsSent(),
                        Notifier_.MailsFailed()});
 }

@@ -78,7 +78,8 @@ QByteArray MetricsText(const TMetricsSnapshot& s) {
     TExposition out;
     out.Family("velk_build_info", "gauge", "The monitor's version.");
     out.Sample({{"version", kVersionIDSoft}}, 1.0);
-    out.Family("velk_connected", "gauge", "1 while the monitor is connected to the box.");
+    out.Family("velk_connected", "gauge",
+               "1 while the monitor is connected to its box and has not lost it.");
     out.Sample(s.Connected ? 1.0 : 0.0);
     Readings(out, s.Readings);
     Groups(out, s.Readings);

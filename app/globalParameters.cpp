@@ -9,10 +9,8 @@ namespace velk {
 
 namespace {
 
-const QString kMain = QString::fromLatin1(kSectionMain);
-const QString kAlarm = QString::fromLatin1(kSectionAlarm);
-const QString kHandling = QString::fromLatin1(kSectionAlarmHandling);
-const QString kMetrics = QString::fromLatin1(kSectionMetrics);
+// The alarm dialog's bounds: what its number field can take.
+constexpr double kLimitRange = 2147483647.0;
 
 // Reals are kept with two significant digits in the locale's notation, not the program-wide
 // one: a number field switches that to '.', and the next start would refuse what was saved.
@@ -20,64 +18,157 @@ QString RealText(double value) {
     return FormatGeneral(value, 2, LocaleDecimalSeparator());
 }
 
+// A hand-edited value outside the range the dialog allows keeps the current one, as a malformed
+// one does: a negative delay or a deadband below its neutral value would upset the alarms.
+bool Accepts(const TSetting& s, double value) {
+    return s.Load == TLoad::InRange ? value >= s.Min && value <= s.Max
+                                    : value >= -HUGE_VAL && value <= HUGE_VAL;
+}
+
+void Read(const TIniStore& store, const QString& section, const TSetting& s, std::int32_t* value) {
+    const int read = store.ReadInteger(section, s.Key, *value);
+    if (Accepts(s, read)) *value = read;
+}
+
+void Read(const TIniStore& store, const QString& section, const TSetting& s, TMilliseconds ms) {
+    Read(store, section, s, ms.Value);
+}
+
+void Read(const TIniStore& store, const QString& section, const TSetting& s, bool* value) {
+    *value = store.ReadBool(section, s.Key, *value);
+}
+
 // Either separator is read, so that stores written with '.' in a comma locale still load. A
 // text that reads with neither leaves the value as it was.
-// A value outside [min, max] is refused as well, when the range is given.
-void ReadReal(const TIniStore& store, const QString& section, const QString& key, double& value,
-              double min = -HUGE_VAL, double max = HUGE_VAL) {
-    const QString text = store.ReadString(section, key, RealText(value));
+void Read(const TIniStore& store, const QString& section, const TSetting& s, double* value) {
+    const QString text = store.ReadString(section, s.Key, RealText(*value));
     for (const QChar separator : {LocaleDecimalSeparator(), QChar('.'), QChar(',')}) {
         if (const auto parsed = ParseReal(text, separator)) {
-            if (*parsed >= min && *parsed <= max) value = *parsed;
+            if (Accepts(s, *parsed)) *value = *parsed;
             return;
         }
     }
 }
 
-// A hand-edited value outside the range the dialog allows keeps the default, as a malformed
-// one does: a negative delay or a deadband below its neutral value would upset the alarms.
-void ReadBounded(const TIniStore& store, const QString& key, std::int32_t& value, int min,
-                 int max) {
-    const int read = store.ReadInteger(kHandling, key, value);
-    if (read >= min && read <= max) value = read;
+void Read(const TIniStore& store, const QString& section, const TSetting& s, QString* value) {
+    *value = store.ReadString(section, s.Key, *value);
 }
 
-// The keys of the alarm handling section, in the order they are written.
-struct TTuningKeys {
-    const char* Delay;
-    const char* Deadband;
-};
-constexpr TTuningKeys kTempTuningKeys[2] = {{"delaytemp1", "deadbandtemp1"},
-                                            {"delaytemp2", "deadbandtemp2"}};
-constexpr TTuningKeys kVacuumTuningKeys = {"delayvacuum", "deadbandvacuum"};
-
-void ReadTuning(const TIniStore& store, const TTuningKeys& keys, double deadbandMin,
-                TAlarmTuning& tuning) {
-    ReadBounded(store, QString::fromLatin1(keys.Delay), tuning.Delay, 0, kMaxAlarmDelay);
-    ReadReal(store, kHandling, QString::fromLatin1(keys.Deadband), tuning.Deadband, deadbandMin,
-             kMaxDeadband);
+void Write(TIniStore& store, const QString& section, const TSetting& s, std::int32_t* value) {
+    store.WriteInteger(section, s.Key, *value);
 }
 
-void WriteTuning(TIniStore& store, const TTuningKeys& keys, const TAlarmTuning& tuning) {
-    store.WriteInteger(kHandling, QString::fromLatin1(keys.Delay), tuning.Delay);
-    store.WriteString(kHandling, QString::fromLatin1(keys.Deadband), RealText(tuning.Deadband));
+void Write(TIniStore& store, const QString& section, const TSetting& s, TMilliseconds ms) {
+    store.WriteInteger(section, s.Key, *ms.Value);
 }
 
-void ReadAlarm(const TIniStore& store, const QString& enabledKey, const QString& minKey,
-               const QString& maxKey, TAlarmLimits& alarm) {
-    alarm.Enabled = store.ReadBool(kAlarm, enabledKey, alarm.Enabled);
-    ReadReal(store, kAlarm, minKey, alarm.Min);
-    ReadReal(store, kAlarm, maxKey, alarm.Max);
+void Write(TIniStore& store, const QString& section, const TSetting& s, bool* value) {
+    store.WriteBool(section, s.Key, *value);
 }
 
-void WriteAlarm(TIniStore& store, const QString& enabledKey, const QString& minKey,
-                const QString& maxKey, const TAlarmLimits& alarm) {
-    store.WriteBool(kAlarm, enabledKey, alarm.Enabled);
-    store.WriteString(kAlarm, minKey, RealText(alarm.Min));
-    store.WriteString(kAlarm, maxKey, RealText(alarm.Max));
+void Write(TIniStore& store, const QString& section, const TSetting& s, double* value) {
+    store.WriteString(section, s.Key, RealText(*value));
+}
+
+void Write(TIniStore& store, const QString& section, const TSetting& s, QString* value) {
+    store.WriteString(section, s.Key, *value);
+}
+
+// The three alarms share one dialog; their keys are "alarm", the alarm's name, the limit and
+// the channel: "alarmtempmin1", "alarmvacuummin".
+TSettingsGroup AlarmGroup(TAlarmLimits& a, const QString& name, const QString& channel) {
+    const auto key = [&](const char* limit) { return "alarm" + name + limit + channel; };
+    // Active is run-time state and never stored.
+    return {kSectionAlarm,
+            "Alarm",
+            {
+                {key(""), &a.Enabled, "Alarm enabled:"},
+                {key("min"), &a.Min, "Min alarm value :", 10, 6, -kLimitRange, kLimitRange},
+                {key("max"), &a.Max, "Max alarm value :", 10, 6, -kLimitRange, kLimitRange},
+            }};
+}
+
+std::vector<TSettingsGroup> AllGroups(TGlobalParameters& p) {
+    return {MainGroup(p), TempAlarmGroup(p, 1),  TempAlarmGroup(p, 2), VacuumAlarmGroup(p),
+            MailGroup(p), AlarmHandlingGroup(p), MetricsGroup(p)};
 }
 
 } // namespace
+
+TSettingsGroup MainGroup(TGlobalParameters& p) {
+    return {
+        kSectionMain,
+        "Refresh rate setting",
+        {
+            {"RefreshRate", TMilliseconds{&p.RefreshRate}, "Refresh rate (s):", 15, 6, 1.0, 3600.0},
+            {"IP1", &p.IP1},
+            {"IP2", &p.IP2},
+            {"IP3", &p.IP3},
+            {"IP4", &p.IP4},
+            {"connectatstart", &p.ConnectAtStart, "Connect at start-up:"},
+        }};
+}
+
+TSettingsGroup TempAlarmGroup(TGlobalParameters& p, int channel) {
+    return AlarmGroup(p.AlarmTemp[channel], QStringLiteral("temp"), QString::number(channel));
+}
+
+TSettingsGroup VacuumAlarmGroup(TGlobalParameters& p) {
+    return AlarmGroup(p.AlarmVacuum, QStringLiteral("vacuum"), QString());
+}
+
+TSettingsGroup MailGroup(TGlobalParameters& p) {
+    return {kSectionAlarm,
+            "Alarm",
+            {
+                {"SendAnEmailOnAlarm", &p.SendAnEmailOnAlarm, "Send an EMail for each alarm:"},
+                {"EMailAddress", &p.EMailAddress, "EMail address:", 30},
+                {"SMTPServer", &p.SMTPServer, "SMTP server:", 30},
+            }};
+}
+
+TSettingsGroup AlarmHandlingGroup(TGlobalParameters& p) {
+    TAlarmHandlingParameters& h = p.AlarmHandling;
+    // The store's values must respect the ranges too.
+    constexpr TLoad in = TLoad::InRange;
+    // The vacuum's deadband is a factor: 1 is no band.
+    return {
+        kSectionAlarmHandling,
+        "Alarm handling",
+        {
+            {"delaytemp1", &h.Temp[1].Delay, "Cold plate – Delay (s):", 10, 0, 0, kMaxAlarmDelay,
+             10, in},
+            {"deadbandtemp1", &h.Temp[1].Deadband, "Cold plate – Deadband:", 10, 6, 0, kMaxDeadband,
+             0, in},
+            {"delaytemp2", &h.Temp[2].Delay, "Nitrogen output – Delay (s):", 10, 0, 0,
+             kMaxAlarmDelay, 10, in},
+            {"deadbandtemp2", &h.Temp[2].Deadband, "Nitrogen output – Deadband:", 10, 6, 0,
+             kMaxDeadband, 0, in},
+            {"delayvacuum", &h.Vacuum.Delay, "Vacuum – Delay (s):", 10, 0, 0, kMaxAlarmDelay, 10,
+             in},
+            {"deadbandvacuum", &h.Vacuum.Deadband, "Vacuum – Deadband:", 10, 6, 1, kMaxDeadband, 0,
+             in},
+            {"reminderevery", &h.ReminderEvery, "Reminder every (min):", 10, 0, 0, kMaxMinutes, 5,
+             in},
+            {"reminderlimit", &h.ReminderLimit, "At most, per alarm:", 10, 0, 1, kMaxReminders, 1,
+             in},
+            {"silentafter", &h.SilentAfter,
+             "Mail when an instrument stops answering after (min):", 10, 0, 0, kMaxMinutes, 5, in},
+            {"heartbeat", &h.Heartbeat, "Heartbeat file (velk-monitor.alive):"},
+        }};
+}
+
+TSettingsGroup MetricsGroup(TGlobalParameters& p) {
+    TMetricsParameters& m = p.Metrics;
+    // Shown after the alarm handling's rows, in its dialog.
+    return {kSectionMetrics,
+            "Alarm handling",
+            {
+                {"enabled", &m.Enabled, "Prometheus metrics (/metrics):"},
+                {"address", &m.Address, "Metrics address:", 15},
+                {"port", &m.Port, "Metrics port:", 6, 0, 1, 65535, 1, TLoad::InRange},
+            }};
+}
 
 TGlobalParameters& GlobalParameters() {
     static TGlobalParameters parameters;
@@ -85,76 +176,32 @@ TGlobalParameters& GlobalParameters() {
 }
 
 void LoadSettings(const QString& path) {
-    TGlobalParameters& p = GlobalParameters();
     const TIniStore store(path);
-    p.RefreshRate = store.ReadInteger(kMain, QStringLiteral("RefreshRate"), p.RefreshRate);
-    p.IP1 = store.ReadInteger(kMain, QStringLiteral("IP1"), p.IP1);
-    p.IP2 = store.ReadInteger(kMain, QStringLiteral("IP2"), p.IP2);
-    p.IP3 = store.ReadInteger(kMain, QStringLiteral("IP3"), p.IP3);
-    p.IP4 = store.ReadInteger(kMain, QStringLiteral("IP4"), p.IP4);
-    for (int i = 1; i <= 2; ++i) {
-        const QString n = QString::number(i);
-        ReadAlarm(store, QStringLiteral("alarmtemp") + n, QStringLiteral("alarmTempmin") + n,
-                  QStringLiteral("alarmTempmax") + n, p.AlarmTemp[i]);
+    for (const TSettingsGroup& group : AllGroups(GlobalParameters())) {
+        const QString section = QString::fromLatin1(group.Section);
+        for (const TSetting& s : group.Rows)
+            std::visit([&](auto value) { Read(store, section, s, value); }, s.Value);
     }
-    ReadAlarm(store, QStringLiteral("alarmvacuum"), QStringLiteral("alarmvacuummin"),
-              QStringLiteral("alarmvacuummax"), p.AlarmVacuum);
-    p.SendAnEmailOnAlarm = store.ReadBool(kAlarm, QStringLiteral("SendAnEmailOnAlarm"), p.SendAnEmailOnAlarm);
-    p.EMailAddress = store.ReadString(kAlarm, QStringLiteral("EMailAddress"), p.EMailAddress);
-    p.SMTPServer = store.ReadString(kAlarm, QStringLiteral("SMTPServer"), p.SMTPServer);
-
-    TAlarmHandlingParameters& h = p.AlarmHandling;
-    for (int i = 1; i <= 2; ++i)
-        ReadTuning(store, kTempTuningKeys[i - 1], 0.0, h.Temp[i]);
-    ReadTuning(store, kVacuumTuningKeys, 1.0, h.Vacuum);
-    ReadBounded(store, QStringLiteral("reminderevery"), h.ReminderEvery, 0, kMaxMinutes);
-    ReadBounded(store, QStringLiteral("reminderlimit"), h.ReminderLimit, 1, kMaxReminders);
-    ReadBounded(store, QStringLiteral("silentafter"), h.SilentAfter, 0, kMaxMinutes);
-    h.Heartbeat = store.ReadBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
-
-    TMetricsParameters& m = p.Metrics;
-    m.Enabled = store.ReadBool(kMetrics, QStringLiteral("enabled"), m.Enabled);
-    m.Address = store.ReadString(kMetrics, QStringLiteral("address"), m.Address);
-    m.Port = store.ReadInteger(kMetrics, QStringLiteral("port"), m.Port);
 }
 
 void SaveSettings(const QString& path) {
-    const TGlobalParameters& p = GlobalParameters();
     TIniStore store(path);
-    store.WriteString(kMain, QStringLiteral("VersionIDSoft"), QString::fromLatin1(kVersionIDSoft));
-    store.WriteInteger(kMain, QStringLiteral("RefreshRate"), p.RefreshRate);
-    store.WriteInteger(kMain, QStringLiteral("IP1"), p.IP1);
-    store.WriteInteger(kMain, QStringLiteral("IP2"), p.IP2);
-    store.WriteInteger(kMain, QStringLiteral("IP3"), p.IP3);
-    store.WriteInteger(kMain, QStringLiteral("IP4"), p.IP4);
-    for (int i = 1; i <= 2; ++i) {
-        const QString n = QString::number(i);
-        WriteAlarm(store, QStringLiteral("alarmtemp") + n, QStringLiteral("alarmtempmin") + n,
-                   QStringLiteral("alarmtempmax") + n, p.AlarmTemp[i]);
+    // The program's version: written only, first.
+    store.WriteString(QString::fromLatin1(kSectionMain), QStringLiteral("VersionIDSoft"),
+                      QString::fromLatin1(kVersionIDSoft));
+    for (const TSettingsGroup& group : AllGroups(GlobalParameters())) {
+        const QString section = QString::fromLatin1(group.Section);
+        for (const TSetting& s : group.Rows)
+            std::visit([&](auto value) { Write(store, section, s, value); }, s.Value);
     }
-    WriteAlarm(store, QStringLiteral("alarmvacuum"), QStringLiteral("alarmvacuummin"),
-               QStringLiteral("alarmvacuummax"), p.AlarmVacuum);
-    store.WriteBool(kAlarm, QStringLiteral("SendAnEmailOnAlarm"), p.SendAnEmailOnAlarm);
-    store.WriteString(kAlarm, QStringLiteral("EMailAddress"), p.EMailAddress);
-    store.WriteString(kAlarm, QStringLiteral("SMTPServer"), p.SMTPServer);
-
-    const TAlarmHandlingParameters& h = p.AlarmHandling;
-    for (int i = 1; i <= 2; ++i)
-        WriteTuning(store, kTempTuningKeys[i - 1], h.Temp[i]);
-    WriteTuning(store, kVacuumTuningKeys, h.Vacuum);
-    store.WriteInteger(kHandling, QStringLiteral("reminderevery"), h.ReminderEvery);
-    store.WriteInteger(kHandling, QStringLiteral("reminderlimit"), h.ReminderLimit);
-    store.WriteInteger(kHandling, QStringLiteral("silentafter"), h.SilentAfter);
-    store.WriteBool(kHandling, QStringLiteral("heartbeat"), h.Heartbeat);
-
-    const TMetricsParameters& m = p.Metrics;
-    store.WriteBool(kMetrics, QStringLiteral("enabled"), m.Enabled);
-    store.WriteString(kMetrics, QStringLiteral("address"), m.Address);
-    store.WriteInteger(kMetrics, QStringLiteral("port"), m.Port);
     store.Save();
 }
 
-void LoadSettings() { LoadSettings(DefaultSettingsPath()); }
-void SaveSettings() { SaveSettings(DefaultSettingsPath()); }
+void LoadSettings() {
+    LoadSettings(DefaultSettingsPath());
+}
+void SaveSettings() {
+    SaveSettings(DefaultSettingsPath());
+}
 
 } // namespace velk

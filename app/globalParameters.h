@@ -1,9 +1,12 @@
 #pragma once
 // The monitor's global parameters (refresh period, device address, alarm limits, mail
-// settings) with their defaults, and the two routines that move them to and from the
+// settings) with their defaults, the tables of their settings groups, from which the store's
+// keys and the settings dialogs are made, and the two routines that move them to and from the
 // settings store. Used on the main thread only.
 
 #include <cstdint>
+#include <variant>
+#include <vector>
 
 #include <QString>
 
@@ -58,6 +61,8 @@ struct TGlobalParameters {
     std::int32_t RefreshRate = 10000; // ms
     // The bundled box simulator's address, so a first run on a new machine connects to it.
     std::int32_t IP1 = 127, IP2 = 0, IP3 = 0, IP4 = 2;
+    // Connect to that address at start, without the address dialog (an unattended start).
+    bool ConnectAtStart = false;
     bool SendAnEmailOnAlarm = false;
     QString EMailAddress = QStringLiteral("root@localhost");
     QString SMTPServer = QStringLiteral("localhost");
@@ -68,6 +73,52 @@ struct TGlobalParameters {
 };
 
 TGlobalParameters& GlobalParameters();
+
+// An integer of milliseconds that its dialog shows in seconds.
+struct TMilliseconds {
+    std::int32_t* Value;
+};
+
+// The parameter a setting holds; its type says how the store writes it (integers and Booleans
+// as the store does, reals with two significant digits, texts as they are) and which field
+// the dialog shows (a spin box, a real in seconds, a check box, a real, a text).
+using TSettingValue = std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*>;
+
+// Whether a value read from the store must lie in the setting's range as well; where it need
+// not, the range is the dialog's alone, and the store takes what the file holds.
+enum class TLoad : std::uint8_t { Any, InRange };
+
+// One setting: its key in its group's section, spelt as written (the store finds it whatever
+// its case), its parameter, whose initial value is the default, and its row in the group's
+// dialog, which has none without a caption.
+struct TSetting {
+    QString Key;
+    TSettingValue Value;
+    QString Caption = QString(); // none: not in the dialog
+    std::uint8_t Width = 0;      // characters
+    std::uint8_t Digits = 0;
+    double Min = 0.0;
+    double Max = 0.0;
+    std::int32_t Increment = 0; // of a spin box
+    TLoad Load = TLoad::Any;
+};
+
+// The settings of one section that one dialog edits; the rows point into the parameters the
+// group was made from and are written in their order.
+struct TSettingsGroup {
+    const char* Section;
+    const char* Title; // of the dialog
+    std::vector<TSetting> Rows;
+};
+
+// The groups, in the order the store is written: main, the alarms of channels 1 and 2 and of
+// the vacuum, mail, alarm handling, metrics. A new setting is one row of its group.
+TSettingsGroup MainGroup(TGlobalParameters& p);
+TSettingsGroup TempAlarmGroup(TGlobalParameters& p, int channel);
+TSettingsGroup VacuumAlarmGroup(TGlobalParameters& p);
+TSettingsGroup MailGroup(TGlobalParameters& p);
+TSettingsGroup AlarmHandlingGroup(TGlobalParameters& p);
+TSettingsGroup MetricsGroup(TGlobalParameters& p);
 
 inline constexpr const char* kSectionMain = "VelkM_main";
 inline constexpr const char* kSectionAlarm = "VelkM_alarm";

@@ -26,6 +26,7 @@ void TEtherLinkUDP::DoSetActive(bool Value) {
     }
     PortClaim_.Take(Port());
     try {
+        LastHeard_.store(std::chrono::steady_clock::now().time_since_epoch().count());
         TUDPComponent::DoSetActive(true);
     } catch (...) {
         PortClaim_.Release();
@@ -33,13 +34,13 @@ void TEtherLinkUDP::DoSetActive(bool Value) {
     }
 }
 
-void TEtherLinkUDP::ResetLink() {
+void TEtherLinkUDP::ResetLink(int MaxSends) {
     if (!Active()) throw EEtherLinkError("Connection not initialised !");
     {
         std::lock_guard lock(ReorderMutex_);
         Reorder_.Reset();
     }
-    Request(link::FrameReset, nullptr, 0);
+    Request(link::FrameReset, nullptr, 0, MaxSends);
 }
 
 void TEtherLinkUDP::SendCommand(const std::uint8_t* Buffer, int Len) {
@@ -50,7 +51,7 @@ void TEtherLinkUDP::SendData(const std::uint8_t* Buffer, int Len) {
     Request(link::FrameData, Buffer, Len);
 }
 
-void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len) {
+void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len, int MaxSends) {
     if (!Active()) throw EEtherLinkError("Connection not initialised !");
     if (Len > link::MaxRequestPayload) throw EEtherLinkError("The size of the packet is to high !");
     if (Len < 0 || (Len > 0 && Buffer == nullptr))
@@ -67,7 +68,7 @@ void TEtherLinkUDP::Request(std::uint8_t Type, const std::uint8_t* Buffer, int L
     AckedSequence_.store(NoAcknowledgement);
     AckEvent_.Reset();
 
-    for (int send = 0; send < link::MaxSends; ++send) {
+    for (int send = 0; send < MaxSends; ++send) {
         if (send > 0) Retransmissions_.fetch_add(1, std::memory_order_relaxed);
         try {
             SendDatagram(packet, link::BoxPort, Len + link::HeaderSize);
@@ -92,6 +93,7 @@ void TEtherLinkUDP::DoReceive(const void* /*Sender*/, const std::uint8_t* Buffer
                               int NbByteReceived) {
     try {
         if (NbByteReceived < link::HeaderSize) throw EEtherLinkError("Received packet corrupted !");
+        LastHeard_.store(std::chrono::steady_clock::now().time_since_epoch().count());
         const std::uint8_t type = Buffer[1];
         if (type == link::FrameAckLow || type == link::FrameAckHigh) {
             if (Buffer[0] == Sequence_.load()) {
@@ -109,7 +111,10 @@ void TEtherLinkUDP::DoReceive(const void* /*Sender*/, const std::uint8_t* Buffer
 void TEtherLinkUDP::ReceiveBoxData(const std::uint8_t* Buffer, int NbByteReceived) {
     const std::uint8_t sequence = Buffer[0];
     std::lock_guard lock(ReorderMutex_);
-    if (!TReorderBuffer::MustAcknowledge(Reorder_.Distance(sequence))) return;
+    const int distance = Reorder_.Distance(sequence);
+    if (distance >= TReorderBuffer::AckWindow)
+        RefusedFrames_.fetch_add(1, std::memory_order_relaxed);
+    if (!TReorderBuffer::MustAcknowledge(distance)) return;
 
     const std::uint8_t ack[link::HeaderSize] = {sequence, link::FrameBoxData};
     SendDatagram(ack, link::BoxPort, link::HeaderSize);

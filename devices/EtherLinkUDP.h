@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "common/SyncEvents.h"
+#include "devices/LinkProtocol.h"
 #include "devices/PortClaim.h"
 #include "devices/ReorderBuffer.h"
 #include "devices/UDPSocketComponent.h"
@@ -31,8 +32,9 @@ public:
     TEtherLinkUDP();
     ~TEtherLinkUDP() override;
 
-    // Tells the box to number its data from 1 again and empties the reorder window.
-    void ResetLink();
+    // Tells the box to number its data from 1 again and empties the reorder window. A shorter
+    // handshake than the usual MaxSends sends gives up sooner on a box that is away.
+    void ResetLink(int MaxSends = link::MaxSends);
     // Sends an instrument command (at most 114 bytes) and returns once the box acknowledged
     // it; the instrument's reply arrives through OnReceive.
     void SendCommand(const std::uint8_t* Buffer, int Len);
@@ -46,6 +48,16 @@ public:
         return Retransmissions_.load(std::memory_order_relaxed);
     }
 
+    // When a datagram last came from the box (an acknowledgement or data, in order or not);
+    // the moment of activation before any has come.
+    std::chrono::steady_clock::time_point LastHeard() const {
+        return std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(LastHeard_.load()));
+    }
+    // Box data frames refused as already delivered or far outside the window, since the link
+    // was made: a box that has restarted numbers its frames from 1 again, and they all land here.
+    std::uint64_t RefusedFrames() const { return RefusedFrames_.load(std::memory_order_relaxed); }
+
     void SetOnLinkError(TLinkErrorEvent Handler);
 
 protected:
@@ -53,7 +65,8 @@ protected:
     void DoReceive(const void* Sender, const std::uint8_t* Buffer, int NbByteReceived) override;
 
 private:
-    void Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len);
+    void Request(std::uint8_t Type, const std::uint8_t* Buffer, int Len,
+                 int MaxSends = link::MaxSends);
     // True when the request numbered Sequence was acknowledged within the time-out.
     bool WaitAcknowledgement(std::uint8_t Sequence);
     void ReceiveBoxData(const std::uint8_t* Buffer, int NbByteReceived);
@@ -67,6 +80,8 @@ private:
     std::atomic<int> AckedSequence_{NoAcknowledgement};
     std::atomic<std::uint8_t> Sequence_{128};
     std::atomic<std::uint64_t> Retransmissions_{0};
+    std::atomic<std::chrono::steady_clock::rep> LastHeard_{0};
+    std::atomic<std::uint64_t> RefusedFrames_{0};
     // Guards the reorder window: the receive thread fills and empties it, ResetLink clears it.
     std::mutex ReorderMutex_;
     TReorderBuffer Reorder_;

@@ -2,7 +2,6 @@
 
 #include <QPageLayout>
 #include <QPrinter>
-#include <QSaveFile>
 
 #include "graph/AxisScale.h"
 #include "graph/Graphex.h"
@@ -26,34 +25,21 @@ QImage NewGraphPicture(int width, int height, const QColor& fill) {
     return picture;
 }
 
-std::optional<QString> WriteWholeFile(const QString& fileName, const QByteArray& bytes) {
-    QSaveFile file(fileName);
-    // Unbuffered: QSaveFile::commit() does not report a buffer it failed to flush, and a full
-    // disk takes part of a write without an error; the next write then tells the reason.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return file.errorString();
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) return file.errorString();
-        done += n;
-    }
-    if (!file.commit()) return file.errorString();
-    return std::nullopt;
-}
-
 QImage RenderHiresPicture(Tgraphex& g) {
-    if (g.ImageHeight <= 0)
+    const int surfaceHeight = g.SurfaceSize().height();
+    if (surfaceHeight <= 0)
         throw EgraphexError(QStringLiteral("The graph window has no picture to scale from"));
     QImage picture = NewGraphPicture(HiresWidth, HiresHeight, ToQColor(g.BackgroundColor));
     if (picture.isNull())
         throw EgraphexError(QStringLiteral("Not enough memory for a picture of 2000 x 1500"));
     TOffscreenRendering offscreen(g, &picture, HiresWidth, HiresHeight,
-                                  static_cast<double>(HiresHeight) / g.ImageHeight);
+                                  static_cast<double>(HiresHeight) / surfaceHeight);
     g.Paint();
     return picture;
 }
 
 void PrintGraph(Tgraphex& g, QPrinter& printer, int percent) {
-    const int surfaceHeight = g.ImageHeight;
+    const int surfaceHeight = g.SurfaceSize().height();
     if (surfaceHeight <= 0)
         throw EgraphexError(QStringLiteral("The graph window has no picture to scale from"));
     const double f = percent / 100.0;

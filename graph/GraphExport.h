@@ -3,8 +3,6 @@
 // page. Each draws with the window's painter on another surface and puts every painter
 // setting back afterwards, also when it fails.
 
-#include <optional>
-
 #include <QImage>
 #include <QString>
 
@@ -17,11 +15,6 @@ class Tgraphex;
 // A picture of width x height at 96 dpi (the window's pictures and the exported ones share
 // it, so fonts come out the same size) filled with `fill`; null when it cannot be had.
 QImage NewGraphPicture(int width, int height, const QColor& fill);
-
-// Replaces the file `fileName` by `bytes` whole, through a temporary file beside it: the old
-// file stays as it was when the new one cannot be written completely (full disk, no right
-// to write, no such folder). Returns why it failed, or nothing.
-std::optional<QString> WriteWholeFile(const QString& fileName, const QByteArray& bytes);
 
 // 2000 x 1500 picture drawn at a scale relative to the window's picture (1500 / its height).
 QImage RenderHiresPicture(Tgraphex& g);

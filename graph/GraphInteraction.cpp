@@ -8,17 +8,13 @@
 
 namespace velk {
 
-bool InPlotArea(const Tgraphex& g, int x, int y) {
-    return g.MarginX <= x && x <= g.MarginX + g.PlotWidth && g.MarginY <= y &&
-           y <= g.MarginY + g.PlotHeight;
-}
-
 QString PositionText(const Tgraphex& g, int x, int y, bool pixels) {
     if (pixels)
         return QStringLiteral("X= ") + QString::number(x) + QStringLiteral(" Y= ") +
                QString::number(y);
-    const double vx = g.ColumnValue(x - g.MarginX);
-    const double vy = g.RowValue(y - g.MarginY);
+    const TScaleMap& m = g.Map();
+    const double vx = m.ColumnValue(x - m.MarginX);
+    const double vy = m.RowValue(y - m.MarginY);
     QString tx;
     switch (g.XLabelFormat) {
     case 1:
@@ -31,17 +27,18 @@ QString PositionText(const Tgraphex& g, int x, int y, bool pixels) {
         tx = FormatHoursMinutes(vx);
         break;
     default:
-        tx = FormatStep(g.XMinorStep / 10, vx);
+        tx = FormatStep(m.XMinorStep / 10, vx);
     }
-    return QStringLiteral("X= ") + tx + QStringLiteral(" Y= ") + FormatStep(g.YMinorStep / 10, vy);
+    return QStringLiteral("X= ") + tx + QStringLiteral(" Y= ") + FormatStep(m.YMinorStep / 10, vy);
 }
 
 std::optional<TZoomView> ZoomRectangleView(const Tgraphex& g, int ax, int ay, int bx, int by) {
     const int x1 = std::min(ax, bx), x2 = std::max(ax, bx);
     const int y1 = std::min(ay, by), y2 = std::max(ay, by);
     if (x2 - x1 < 5 || y2 - y1 < 5) return std::nullopt;
-    return TZoomView{g.ColumnValue(x1 - g.MarginX), g.ColumnValue(x2 - g.MarginX),
-                     g.RowValue(y2 - g.MarginY), g.RowValue(y1 - g.MarginY)};
+    const TScaleMap& m = g.Map();
+    return TZoomView{m.ColumnValue(x1 - m.MarginX), m.ColumnValue(x2 - m.MarginX),
+                     m.RowValue(y2 - m.MarginY), m.RowValue(y1 - m.MarginY)};
 }
 
 std::optional<TPick> NearestPoint(const Tgraphex& g, double x, double y) {
@@ -53,8 +50,8 @@ std::optional<TPick> NearestPoint(const Tgraphex& g, double x, double y) {
         const double* ys = g.YData(s);
         if (ys == nullptr) continue;
         for (int k = 1; k <= n; ++k) {
-            const double px = g.XToPixel(xs[k - 1]);
-            const double py = g.YToPixel(ys[k - 1]);
+            const double px = g.Map().XToPixel(xs[k - 1]);
+            const double py = g.Map().YToPixel(ys[k - 1]);
             const double distance = std::hypot(px - x, py - y);
             if (!best || distance < bestDistance) {
                 best = TPick{s, k, px, py};

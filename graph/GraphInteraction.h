@@ -1,6 +1,7 @@
 #pragma once
-// What the mouse on a graph's picture means, as functions of the graph's last paint: the
-// position read-out, the view a zoom rectangle gives, and the point a pick chooses.
+// What the mouse on a graph's picture means, as functions of the scale map of the window's
+// last paint: the position read-out, the view a zoom rectangle gives, and the point a pick
+// chooses.
 
 #include <optional>
 
@@ -9,9 +10,6 @@
 namespace velk {
 
 class Tgraphex;
-
-// True when pixel (x, y) lies in the plot area, edges included.
-bool InPlotArea(const Tgraphex& g, int x, int y);
 
 // The read-out over pixel (x, y): pixel coordinates when `pixels`, otherwise the values to a
 // tenth of the minor tick step ("X= 09h45m Y= 12.3").

@@ -17,30 +17,49 @@ void Tgraphex::Paint() {
     // An off-screen paint leaves the window's picture, with its pick circle, as it is.
     if (!OffscreenRendering) {
         if (notifier_) notifier_->HideReadOutButton();
-        MarkerX = MarkerY = -1;
+        MarkPick(-1, -1);
     }
+    TScaleMap map;
     {
         QPainter painter;
         if (!painter.begin(canvas_))
             throw EgraphexError(QStringLiteral("Unable to draw the graph on this device"));
-        TGraphPainter(*this, painter).Paint();
+        map = TGraphPainter(*this, painter, canvasSize_).Paint();
+    }
+    if (!OffscreenRendering) {
+        map_ = map;
+        ViewXMin = map.ViewXMin, ViewXMax = map.ViewXMax;
+        ViewYMin = map.ViewYMin, ViewYMax = map.ViewYMax;
+        XLabelExponent = map.XLabelExponent, YLabelExponent = map.YLabelExponent;
     }
     if (OnPainted) OnPainted(canvas_);
 }
 
-TGraphPainter::TGraphPainter(Tgraphex& graph, QPainter& painter) : g_(graph), p_(painter) {
+TGraphPainter::TGraphPainter(const Tgraphex& graph, QPainter& painter, QSize size)
+    : g_(graph), p_(painter), autoScaleX_(graph.AutoScaleX), autoScaleY_(graph.AutoScaleY) {
+    // What the paint starts from; it chooses the rest.
+    m_.ImageWidth = size.width(), m_.ImageHeight = size.height();
+    m_.MarginX = graph.MarginX, m_.MarginY = graph.MarginY;
+    m_.ViewXMin = graph.ViewXMin, m_.ViewXMax = graph.ViewXMax;
+    m_.ViewYMin = graph.ViewYMin, m_.ViewYMax = graph.ViewYMax;
+    m_.XLabelExponent = graph.XLabelExponent, m_.YLabelExponent = graph.YLabelExponent;
     lines_.reserve(4 * MaxPoints);
     pixels_.reserve(16 * MaxPoints);
 }
 
-void TGraphPainter::Paint() {
+TScaleMap TGraphPainter::Paint() {
+    Draw();
+    return m_;
+}
+
+void TGraphPainter::Draw() {
     p_.setRenderHint(QPainter::Antialiasing, false);
     p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    g_.LabelGapX = RoundToInt(3 * g_.Scale);
-    g_.LabelGapY = RoundToInt(5 * g_.Scale);
+    m_.LabelGapX = RoundToInt(3 * g_.Scale);
+    m_.LabelGapY = RoundToInt(5 * g_.Scale);
     Background();
-    g_.PlotWidth = g_.ImageWidth - 2 * g_.MarginX;
-    g_.PlotHeight = g_.ImageHeight - 2 * g_.MarginY;
+    m_.PlotWidth = m_.ImageWidth - 2 * m_.MarginX;
+    m_.PlotHeight = m_.ImageHeight - 2 * m_.MarginY;
     Ranges();
     UseFont(g_.CurveFontSize);
     Curves();
@@ -57,7 +76,7 @@ void TGraphPainter::Background() {
     SetGraphPen(p_, ToQColor(g_.BorderColor), RoundToInt(g_.BorderWidth * g_.Scale));
     p_.setBrush(ToQColor(g_.BackgroundColor));
     // Box (u, u) to (width - u, height - u) without its right and bottom edges.
-    p_.drawRect(QRect(u, u, g_.ImageWidth - 2 * u - 1, g_.ImageHeight - 2 * u - 1));
+    p_.drawRect(QRect(u, u, m_.ImageWidth - 2 * u - 1, m_.ImageHeight - 2 * u - 1));
     p_.setBrush(Qt::NoBrush);
 }
 
@@ -77,26 +96,26 @@ void TGraphPainter::Ranges() {
             if (ys[k] < yMin) yMin = ys[k];
         }
     }
-    const TShownRange rx = ShownRange(xMin, xMax, g_.AutoScaleX, g_.ViewXMin, g_.ViewXMax);
-    const TShownRange ry = ShownRange(yMin, yMax, g_.AutoScaleY, g_.ViewYMin, g_.ViewYMax);
-    g_.MapXMin = rx.mapMin;
-    g_.MapXMax = rx.mapMax;
-    g_.RangeX = rx.range;
-    g_.ViewXMin = rx.viewMin;
-    g_.ViewXMax = rx.viewMax;
-    g_.MapYMin = ry.mapMin;
-    g_.MapYMax = ry.mapMax;
-    g_.RangeY = ry.range;
-    g_.ViewYMin = ry.viewMin;
-    g_.ViewYMax = ry.viewMax;
+    const TShownRange rx = ShownRange(xMin, xMax, autoScaleX_, m_.ViewXMin, m_.ViewXMax);
+    const TShownRange ry = ShownRange(yMin, yMax, autoScaleY_, m_.ViewYMin, m_.ViewYMax);
+    m_.MapXMin = rx.mapMin;
+    m_.MapXMax = rx.mapMax;
+    m_.RangeX = rx.range;
+    m_.ViewXMin = rx.viewMin;
+    m_.ViewXMax = rx.viewMax;
+    m_.MapYMin = ry.mapMin;
+    m_.MapYMax = ry.mapMax;
+    m_.RangeY = ry.range;
+    m_.ViewYMin = ry.viewMin;
+    m_.ViewYMax = ry.viewMax;
 }
 
 double TGraphPainter::PixelX(double x) const {
-    return RoundEven(g_.XToPixel(x));
+    return RoundEven(m_.XToPixel(x));
 }
 
 double TGraphPainter::PixelY(double y) const {
-    return RoundEven(g_.YToPixel(y));
+    return RoundEven(m_.YToPixel(y));
 }
 
 void TGraphPainter::Curves() {
@@ -118,8 +137,8 @@ void TGraphPainter::Series(int s) {
     const int captionOffset = 2 * g_.PointSize[s];
     const TMarkerStamp& stamp =
         Stamp(g_.PointType[s], RoundToInt(g_.PointSize[s] * g_.Scale), penWidth);
-    const TPlotEdges edges{g_.MarginX, g_.MarginY, g_.MarginX + g_.PlotWidth,
-                           g_.MarginY + g_.PlotHeight};
+    const TPlotEdges edges{m_.MarginX, m_.MarginY, m_.MarginX + m_.PlotWidth,
+                           m_.MarginY + m_.PlotHeight};
     const double capHalfWidth = 5 * g_.Scale;
 
     // One colour and one pen for the whole series: lines and markers are gathered and drawn
@@ -175,7 +194,7 @@ void TGraphPainter::Series(int s) {
             if (!text.isEmpty()) {
                 FlushSeries(color, penWidth);
                 p_.save();
-                p_.setClipRect(QRect(edges.left, edges.top, g_.PlotWidth, g_.PlotHeight));
+                p_.setClipRect(QRect(edges.left, edges.top, m_.PlotWidth, m_.PlotHeight));
                 TextOut(x + captionOffset, y + captionOffset, text);
                 p_.restore();
             }
@@ -232,12 +251,7 @@ bool TGraphPainter::TickSteps(int pixels, double range, int& exponent, bool& aut
             viewMin = viewMin - r / 5;
             viewMax = r / 5 + viewMax;
             autoScale = false;
-            try {
-                Paint();
-            } catch (...) {
-                autoScale = true;
-                throw;
-            }
+            Draw();
             autoScale = true;
             return false;
         }
@@ -248,17 +262,17 @@ bool TGraphPainter::TickSteps(int pixels, double range, int& exponent, bool& aut
 }
 
 bool TGraphPainter::XTicks() {
-    if (!TickSteps(g_.ImageWidth, g_.RangeX, g_.XLabelExponent, g_.AutoScaleX, g_.ViewXMin,
-                   g_.ViewXMax, g_.XMajorStep, g_.XMinorStep))
+    if (!TickSteps(m_.ImageWidth, m_.RangeX, m_.XLabelExponent, autoScaleX_, m_.ViewXMin,
+                   m_.ViewXMax, m_.XMajorStep, m_.XMinorStep))
         return false;
 
-    const int bottom = g_.MarginY + g_.PlotHeight;
-    const TAxisWalk walk{g_.MapXMin, g_.RangeX, g_.PlotWidth, false};
+    const int bottom = m_.MarginY + m_.PlotHeight;
+    const TAxisWalk walk{m_.MapXMin, m_.RangeX, m_.PlotWidth, false};
     const QColor axes = ToQColor(g_.AxesColor);
     const QColor grid = ToQColor(g_.GridColor);
     for (const TTick& t :
-         WalkTicks(walk, g_.ViewXMin == 0 ? 0 : -1, g_.XMajorStep, g_.XMinorStep, true)) {
-        const int col = g_.MarginX + t.pos;
+         WalkTicks(walk, m_.ViewXMin == 0 ? 0 : -1, m_.XMajorStep, m_.XMinorStep, true)) {
+        const int col = m_.MarginX + t.pos;
         SetGraphPen(p_, axes, g_.UnitWidth);
         if (!t.major) {
             DrawLine(p_, {col, bottom}, {col, bottom + g_.TickLengthX / 2});
@@ -267,48 +281,48 @@ bool TGraphPainter::XTicks() {
         DrawLine(p_, {col, bottom}, {col, bottom + g_.TickLengthX});
         if (g_.GridX) {
             SetGraphPen(p_, grid, g_.UnitWidth);
-            DrawLine(p_, {col, bottom - g_.AxesWidth}, {col, g_.MarginY});
+            DrawLine(p_, {col, bottom - g_.AxesWidth}, {col, m_.MarginY});
         }
-        const QString text = XLabelText(g_.XLabelFormat, g_.XMajorStep, t.value);
-        TextOut(col - TextWidth(text) / 2, bottom + g_.TickLengthX + g_.LabelGapX, text);
+        const QString text = XLabelText(g_.XLabelFormat, m_.XMajorStep, t.value);
+        TextOut(col - TextWidth(text) / 2, bottom + g_.TickLengthX + m_.LabelGapX, text);
     }
     return true;
 }
 
 bool TGraphPainter::YTicks() {
-    if (!TickSteps(g_.ImageHeight, g_.RangeY, g_.YLabelExponent, g_.AutoScaleY, g_.ViewYMin,
-                   g_.ViewYMax, g_.YMajorStep, g_.YMinorStep))
+    if (!TickSteps(m_.ImageHeight, m_.RangeY, m_.YLabelExponent, autoScaleY_, m_.ViewYMin,
+                   m_.ViewYMax, m_.YMajorStep, m_.YMinorStep))
         return false;
 
-    const TAxisWalk walk{g_.MapYMin, g_.RangeY, g_.PlotHeight, true};
+    const TAxisWalk walk{m_.MapYMin, m_.RangeY, m_.PlotHeight, true};
     const QColor axes = ToQColor(g_.AxesColor);
     const QColor grid = ToQColor(g_.GridColor);
     const int h = TextHeight();
     for (const TTick& t :
-         WalkTicks(walk, g_.ViewYMin == 0 ? 0 : -1, g_.YMajorStep, g_.YMinorStep, false)) {
+         WalkTicks(walk, m_.ViewYMin == 0 ? 0 : -1, m_.YMajorStep, m_.YMinorStep, false)) {
         // A view starting at 0 has 0 on the bottom row, and the sign test marks the row below
         // as well: a second "0" one pixel lower would read as a bold one.
-        if (g_.ViewYMin == 0 && t.pos == g_.PlotHeight + 1) continue;
-        const int row = g_.MarginY + t.pos;
+        if (m_.ViewYMin == 0 && t.pos == m_.PlotHeight + 1) continue;
+        const int row = m_.MarginY + t.pos;
         SetGraphPen(p_, axes, g_.UnitWidth);
         if (!t.major) {
-            DrawLine(p_, {g_.MarginX, row}, {g_.MarginX - g_.TickLengthY / 2, row});
+            DrawLine(p_, {m_.MarginX, row}, {m_.MarginX - g_.TickLengthY / 2, row});
             continue;
         }
-        DrawLine(p_, {g_.MarginX, row}, {g_.MarginX - g_.TickLengthY, row});
+        DrawLine(p_, {m_.MarginX, row}, {m_.MarginX - g_.TickLengthY, row});
         if (g_.GridY) {
             SetGraphPen(p_, grid, g_.UnitWidth);
-            DrawLine(p_, {g_.MarginX + g_.AxesWidth, row}, {g_.MarginX + g_.PlotWidth, row});
+            DrawLine(p_, {m_.MarginX + g_.AxesWidth, row}, {m_.MarginX + m_.PlotWidth, row});
         }
-        const QString text = FormatStep(g_.YMajorStep, t.value);
-        TextOut(g_.MarginX - TextWidth(text) - g_.LabelGapY - g_.TickLengthY, row - h / 2, text);
+        const QString text = FormatStep(m_.YMajorStep, t.value);
+        TextOut(m_.MarginX - TextWidth(text) - m_.LabelGapY - g_.TickLengthY, row - h / 2, text);
     }
     return true;
 }
 
 void TGraphPainter::Frame() {
-    const int left = g_.MarginX, top = g_.MarginY;
-    const int right = left + g_.PlotWidth, bottom = top + g_.PlotHeight;
+    const int left = m_.MarginX, top = m_.MarginY;
+    const int right = left + m_.PlotWidth, bottom = top + m_.PlotHeight;
     SetGraphPen(p_, ToQColor(g_.AxesColor), g_.AxesWidth);
     DrawLine(p_, {left, bottom}, {right, bottom});
     DrawLine(p_, {left, bottom}, {left, top});
@@ -317,8 +331,8 @@ void TGraphPainter::Frame() {
 }
 
 void TGraphPainter::ZeroLines() {
-    const int left = g_.MarginX, top = g_.MarginY;
-    const int right = left + g_.PlotWidth, bottom = top + g_.PlotHeight;
+    const int left = m_.MarginX, top = m_.MarginY;
+    const int right = left + m_.PlotWidth, bottom = top + m_.PlotHeight;
     const QColor color = ToQColor(g_.OriginColor);
     if (g_.ShowOriginX) {
         const double x0 = PixelX(0);
@@ -341,27 +355,27 @@ void TGraphPainter::ZeroLines() {
 }
 
 void TGraphPainter::Captions() {
-    const int left = g_.MarginX;
-    const int right = left + g_.PlotWidth, bottom = g_.MarginY + g_.PlotHeight;
+    const int left = m_.MarginX;
+    const int right = left + m_.PlotWidth, bottom = m_.MarginY + m_.PlotHeight;
     const int h = TextHeight();
     if (!g_.XCaption.isEmpty()) {
-        const int x = (g_.ImageWidth - TextWidth(g_.XCaption)) / 2;
-        const int below = bottom + g_.TickLengthX + 2 * g_.LabelGapX;
-        if (below + 2 * h <= g_.ImageHeight - 2 * g_.LabelGapX)
+        const int x = (m_.ImageWidth - TextWidth(g_.XCaption)) / 2;
+        const int below = bottom + g_.TickLengthX + 2 * m_.LabelGapX;
+        if (below + 2 * h <= m_.ImageHeight - 2 * m_.LabelGapX)
             TextOut(x, below + h, g_.XCaption);
         else
-            TextOut(x, g_.MarginY / 2, g_.XCaption);
+            TextOut(x, m_.MarginY / 2, g_.XCaption);
     }
     if (!g_.YCaption.isEmpty()) {
         // Written vertically, one character under the other, right of the plot area.
         const int step = RoundToInt(0.75 * h);
         const int n = static_cast<int>(g_.YCaption.size());
-        const int x = right + g_.TickLengthY + g_.LabelGapY;
-        const int y0 = (g_.ImageHeight - n * step) / 2;
+        const int x = right + g_.TickLengthY + m_.LabelGapY;
+        const int y0 = (m_.ImageHeight - n * step) / 2;
         for (int j = 0; j < n; ++j)
             TextOut(x, y0 + j * step, g_.YCaption.mid(j, 1));
     }
-    if (g_.ImageWidth <= 300) return;
+    if (m_.ImageWidth <= 300) return;
 
     const int u = g_.UnitWidth;
     int entries = 0;
@@ -373,17 +387,17 @@ void TGraphPainter::Captions() {
         const int w = std::max(titleWidth, 20 * u);
         const int xRight = right - entries * spacing * u;
         const int xLeft = right - w * u - entries * spacing * u;
-        const int yLine = g_.MarginY / 3;
+        const int yLine = m_.MarginY / 3;
         if (left > xLeft) break;
         SetGraphPen(p_, color, RoundToInt(g_.LineWidth[s] * g_.Scale));
         DrawLine(p_, {xRight, yLine}, {xLeft, yLine});
         DrawPoint(g_.PointType[s], RoundToInt(g_.PointSize[s] * g_.Scale), g_.LineWidth[s], color,
                   (xRight + xLeft) / 2, yLine);
         ++entries;
-        TextOut(xRight - titleWidth, g_.MarginY / 2, g_.SeriesTitle[s]);
+        TextOut(xRight - titleWidth, m_.MarginY / 2, g_.SeriesTitle[s]);
         spacing = std::max(titleWidth + 10 * u, 25 * u);
     }
-    TextOut(g_.MarginX, g_.MarginY / 2, g_.Title);
+    TextOut(m_.MarginX, m_.MarginY / 2, g_.Title);
 }
 
 void TGraphPainter::UseFont(int pointSize) {

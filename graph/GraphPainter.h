@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QPoint>
+#include <QSize>
 
 #include "graph/GraphDrawing.h"
 #include "graph/Graphex.h"
@@ -20,9 +21,11 @@ namespace velk {
 
 class TGraphPainter {
 public:
-    TGraphPainter(Tgraphex& graph, QPainter& painter);
-    // Draws the picture; the widening for too few labels paints it again from the start.
-    void Paint();
+    // A painter of a picture of `size` on the painter's device.
+    TGraphPainter(const Tgraphex& graph, QPainter& painter, QSize size);
+    // Draws the picture and returns its scale map; the widening for too few labels paints it
+    // again from the start.
+    TScaleMap Paint();
 
 private:
     void Background();
@@ -33,6 +36,7 @@ private:
     // Tick steps of one axis; false when too few labels made a wider repaint draw the picture.
     bool TickSteps(int pixels, double range, int& exponent, bool& autoScale, double& viewMin,
                    double& viewMax, double& major, double& minor);
+    void Draw();
     bool XTicks(); // false when a wider repaint has drawn the picture instead
     bool YTicks();
     void Frame();
@@ -50,8 +54,11 @@ private:
     double PixelX(double x) const;
     double PixelY(double y) const;
 
-    Tgraphex& g_;
+    const Tgraphex& g_;
     QPainter& p_;
+    TScaleMap m_;
+    // The axes' automatic scaling, off while a widened view is painted again.
+    bool autoScaleX_, autoScaleY_;
     std::vector<QLine> lines_;
     std::vector<QPoint> pixels_;
     std::vector<QPoint> linePixels_;

@@ -221,11 +221,8 @@ void Tgraphex::SetNotifier(std::unique_ptr<TNotifySelecGraphForm> notifier) {
 void Tgraphex::SetSurface(QPaintDevice* surface) {
     const bool drawingToSurface = canvas_ == surface_;
     surface_ = surface;
-    if (drawingToSurface) canvas_ = surface;
-    if (surface != nullptr && !OffscreenRendering) {
-        ImageWidth = surface->width();
-        ImageHeight = surface->height();
-    }
+    if (surface != nullptr) surfaceSize_ = QSize(surface->width(), surface->height());
+    if (drawingToSurface) DirectDrawingTo(surface, surfaceSize_);
 }
 
 } // namespace velk

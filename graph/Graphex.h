@@ -10,11 +10,13 @@
 #include <optional>
 #include <vector>
 
+#include <QSize>
 #include <QString>
 
 #include "graph/GraphColor.h"
 #include "graph/GraphexError.h"
 #include "graph/NotifySelecGraphForm.h"
+#include "graph/ScaleMap.h"
 
 class QPaintDevice;
 
@@ -131,38 +133,32 @@ public:
     double Scale = 1.0;
     int UnitWidth = 1;
 
-    // ---- Drawing state, written by the painter and read by the window ----
-    int ImageWidth = 0, ImageHeight = 0;
-    int PlotWidth = 0, PlotHeight = 0;
-    double MapXMin = 0, MapXMax = 0, MapYMin = 0, MapYMax = 0;
-    double RangeX = 0, RangeY = 0;
-    double XMajorStep = 1, XMinorStep = 0.1, YMajorStep = 1, YMinorStep = 0.1;
-    int LabelGapX = 3, LabelGapY = 5;
+    // ---- Drawing state ----
     bool PaintEnabled = false;
     bool OffscreenRendering = false;
-    int MarkerX = -1, MarkerY = -1;
 
-    // ---- Mapping of the last paint, exact (not rounded) ----
-    // Pixel column of abscissa x and pixel row of ordinate y.
-    double XToPixel(double x) const { return (x - MapXMin) / RangeX * PlotWidth + MarginX; }
-    double YToPixel(double y) const { return (1 - (y - MapYMin) / RangeY) * PlotHeight + MarginY; }
-    // Value of pixel column c and of pixel row r, both counted from the plot's margin.
-    double ColumnValue(double c) const { return c / PlotWidth * RangeX + MapXMin; }
-    double RowValue(double r) const { return (1 - r / PlotHeight) * RangeY + MapYMin; }
+    // The scale map of the last paint of the window's picture.
+    const TScaleMap& Map() const { return map_; }
+    // The pick circle now drawn on the window's picture.
+    void MarkPick(int x, int y) { map_.MarkerX = x, map_.MarkerY = y; }
 
     // ---- Notifier (owned; a new one replaces and destroys the old) ----
     void SetNotifier(std::unique_ptr<TNotifySelecGraphForm> notifier);
     TNotifySelecGraphForm* Notifier() const { return notifier_.get(); }
 
     // ---- Drawing ----
-    // The window's picture; ImageWidth and ImageHeight follow its size. May be null.
+    // The window's picture. May be null; its size is that of the last one set.
     void SetSurface(QPaintDevice* surface);
     QPaintDevice* Surface() const { return surface_; }
-    // Where Paint draws now: the surface, or an off-screen picture or a printer.
+    QSize SurfaceSize() const { return surfaceSize_; }
+    // Where Paint draws now, and the size of the picture there: the surface, or an off-screen
+    // picture or a printer.
     QPaintDevice* Canvas() const { return canvas_; }
-    void DirectDrawingTo(QPaintDevice* device) { canvas_ = device; }
+    void DirectDrawingTo(QPaintDevice* device, QSize size) { canvas_ = device, canvasSize_ = size; }
 
-    // Draws the whole graph on the canvas; nothing when there are no points or no canvas.
+    // Draws the whole graph on the canvas; nothing when there are no points or no canvas. A
+    // paint of the window's picture keeps its scale map, and the view and label exponents it
+    // chose become the graph's own; an off-screen paint changes neither.
     void Paint();
     // Called after every Paint that drew, with the canvas it drew on; the window refreshes
     // its picture from here, so no caller has to remember to.
@@ -195,13 +191,14 @@ private:
     std::unique_ptr<TNotifySelecGraphForm> notifier_;
     QPaintDevice* surface_ = nullptr;
     QPaintDevice* canvas_ = nullptr;
+    QSize surfaceSize_;
+    QSize canvasSize_;
+    TScaleMap map_;
 };
 
 // Off-screen drawing of a graph (file, clipboard, printer): directs the drawing to `target`
 // with the sizes, margins, widths and fonts scaled, and on destruction puts the window's
-// settings back, errors included. The window is not repainted afterwards, so the mapping,
-// view, tick steps, exponents and pick marker of its last paint are put back as well: the
-// position read-out, the zoom rectangle and the pick go on using them.
+// settings back, errors included. The window's scale map is not touched by such a paint.
 class TOffscreenRendering {
 public:
     TOffscreenRendering(Tgraphex& graph, QPaintDevice* target, int width, int height, double scale);
@@ -214,21 +211,12 @@ public:
     void ForPaper(double f);
 
 private:
-    struct TMapping {
-        int plotWidth, plotHeight, labelGapX, labelGapY, markerX, markerY;
-        double mapXMin, mapXMax, mapYMin, mapYMax, rangeX, rangeY;
-        double viewXMin, viewXMax, viewYMin, viewYMax;
-        double xMajorStep, xMinorStep, yMajorStep, yMinorStep;
-        int xLabelExponent, yLabelExponent;
-    };
     struct TColours {
         TColor background, border, axes, origin, grid;
     };
 
     Tgraphex& graph_;
-    int imageWidth_, imageHeight_;
     int marginX_, marginY_, borderWidth_, axesWidth_;
-    TMapping mapping_;
     std::optional<TColours> paperColours_; // the window's colours, while drawing for paper
 };
 

@@ -390,7 +390,7 @@ void TGraphexForm::Connect() {
     click("SpeedButtonZM", [this] { ZoomClick(false); });
 
     // General page.
-    click("Button1", [this] { Button1Click(); });
+    click("Button1", [this] { ApplyCaptionsClick(); });
     click("ButtonBkcolor", [this, &g] { ChooseColour(g.BackgroundColor); });
     toggled(CheckBoxTraverseX, [this, &g] {
         g.GridX = CheckBoxTraverseX->isChecked();
@@ -405,7 +405,7 @@ void TGraphexForm::Connect() {
 
     // Axis page.
     toggled(CheckBoxUnit, [this] { CheckBoxUnitClick(); });
-    click("Button8", [this] { Button8Click(); });
+    click("Button8", [this] { ApplyLabelAmountsClick(); });
     click("ColorAxes", [this, &g] { ChooseColour(g.BorderColor); });
     click("Button2", [this, &g] { ChooseColour(g.AxesColor); });
     click("Button3", [this, &g] { ChooseColour(g.GridColor); });
@@ -414,7 +414,7 @@ void TGraphexForm::Connect() {
         g.ShowOriginX = g.ShowOriginY = CheckBoxOrgn->isChecked();
         g.Paint();
     });
-    click("Button6", [this] { Button6Click(); });
+    click("Button6", [this] { ChooseFontClick(); });
 
     // Curves page.
     connect(SpinC, &QSpinBox::valueChanged, this, [this] { Command([this] { SpinCChange(); }); });
@@ -456,14 +456,14 @@ void TGraphexForm::Connect() {
         });
     });
     click("Button5", [this, &g] { ChooseColour(g.SeriesColor[CurrentSeries()]); });
-    click("BitBtnEffacer", [this] { BitBtnEffacerClick(); });
+    click("BitBtnEffacer", [this] { DeleteCurveClick(); });
 
     // Files, pictures, maths.
     click("SaveData", [this] { SaveDataClick(); });
     click("ButtonLoadData", [this] { ButtonLoadDataClick(); });
     click("BitBtnSaveBMP", [this] { SaveImageClick(1); });
     click("BitBtn2", [this] { SaveImageClick(2); });
-    click("BitBtn1", [this] { BitBtn1Click(); });
+    click("BitBtn1", [this] { CopyPictureClick(); });
     click("Button7", [this] { Button7Click(); });
     click("ButtonPrint", [this] { ButtonPrintClick(); });
     click("Button9", [this] { ListBoxOP->clear(); });
@@ -641,7 +641,7 @@ void TGraphexForm::ZoomClick(bool zoomIn) {
 
 // ---- General and axis pages ----
 
-void TGraphexForm::Button1Click() {
+void TGraphexForm::ApplyCaptionsClick() {
     Tgraphex& g = *graph_;
     g.XCaption = EditTitreAxeX->text();
     g.YCaption = EditTitreAxeY->text();
@@ -657,7 +657,7 @@ void TGraphexForm::ChooseColour(TColor& target) {
     }
 }
 
-void TGraphexForm::Button6Click() {
+void TGraphexForm::ChooseFontClick() {
     const auto font = choosers_->Font(this);
     if (!font) return;
     Tgraphex& g = *graph_;
@@ -686,7 +686,7 @@ void TGraphexForm::CheckBoxUnitClick() {
     }
 }
 
-void TGraphexForm::Button8Click() {
+void TGraphexForm::ApplyLabelAmountsClick() {
     Tgraphex& g = *graph_;
     g.XLabelExponent = SpinEditXpuiss->value();
     g.YLabelExponent = SpinEditPuissY->value();
@@ -703,7 +703,7 @@ void TGraphexForm::SpinCChange() {
     UpdateControls();
 }
 
-void TGraphexForm::BitBtnEffacerClick() {
+void TGraphexForm::DeleteCurveClick() {
     graph_->SetSeriesPresent(CurrentSeries(), false);
     PaintIfEnabled();
 }

@@ -85,14 +85,14 @@ private:
     void PanClick(double& viewMin, double& viewMax, int direction);
     void ZoomClick(bool zoomIn);
     // General and axis pages.
-    void Button1Click();
+    void ApplyCaptionsClick();
     void ChooseColour(TColor& target);
-    void Button6Click();
+    void ChooseFontClick();
     void CheckBoxUnitClick();
-    void Button8Click();
+    void ApplyLabelAmountsClick();
     // Curves page.
     void SpinCChange();
-    void BitBtnEffacerClick();
+    void DeleteCurveClick();
     // Pages shown or hidden.
     void ButtonSetClick();
     void ButtonHidePanelClick();
@@ -106,7 +106,7 @@ private:
     void ComboBoxToOpDropDown();
     void ComboBoxOPChange();
     void SaveImageClick(int kind);
-    void BitBtn1Click();
+    void CopyPictureClick();
     void Button7Click();
     void ButtonPrintClick();
     // Picture mouse.

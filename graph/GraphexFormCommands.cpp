@@ -12,6 +12,7 @@
 #include <QSpinBox>
 
 #include "common/NumberFormat.h"
+#include "common/WholeFile.h"
 #include "dialogs/Editnbre.h"
 #include "dialogs/MessageReport.h"
 #include "graph/AxisScale.h"
@@ -172,7 +173,7 @@ void TGraphexForm::SaveImageClick(int kind) {
     graph_->RenderToFile(name, kind, PixelCount(PixX), PixelCount(PixY));
 }
 
-void TGraphexForm::BitBtn1Click() {
+void TGraphexForm::CopyPictureClick() {
     QGuiApplication::clipboard()->setImage(picture_->Image());
 }
 
@@ -192,7 +193,7 @@ void TGraphexForm::ImageMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifier
                                   int y) {
     Tgraphex& g = *graph_;
     if (g.OffscreenRendering) return;
-    if (InPlotArea(g, x, y)) {
+    if (g.Map().InPlotArea(x, y)) {
         const bool pixels = keys == Qt::ControlModifier && buttons == Qt::NoButton;
         LabelXYpos->setText(PositionText(g, x, y, pixels));
         LabelXYpos->repaint();
@@ -232,15 +233,15 @@ void TGraphexForm::ImageMouseUp(Qt::MouseButton button, int x, int y) {
     if (button != Qt::RightButton && button != Qt::MiddleButton) return;
     const auto pick = NearestPoint(g, x, y);
     if (!pick) return;
-    const int left = g.MarginX, right = g.MarginX + g.PlotWidth;
-    const int top = g.MarginY, bottom = g.MarginY + g.PlotHeight;
+    const TScaleMap& m = g.Map();
+    const int left = m.MarginX, right = m.MarginX + m.PlotWidth;
+    const int top = m.MarginY, bottom = m.MarginY + m.PlotHeight;
     if (!(left < pick->px && pick->px < right && top < pick->py && pick->py < bottom)) return;
-    if (g.MarkerX != -1 && g.MarkerY != -1) picture_->InvertCircle(g.MarkerX, g.MarkerY);
-    g.MarkerX = RoundToInt(pick->px);
-    g.MarkerY = RoundToInt(pick->py);
-    picture_->InvertCircle(g.MarkerX, g.MarkerY);
+    if (m.MarkerX != -1 && m.MarkerY != -1) picture_->InvertCircle(m.MarkerX, m.MarkerY);
+    g.MarkPick(RoundToInt(pick->px), RoundToInt(pick->py));
+    picture_->InvertCircle(m.MarkerX, m.MarkerY);
     if (TNotifySelecGraphForm* notifier = g.Notifier())
-        notifier->PointSelected(g, g.MarkerX, g.MarkerY, g.GetX(pick->index),
+        notifier->PointSelected(g, m.MarkerX, m.MarkerY, g.GetX(pick->index),
                                 g.GetY(pick->series, pick->index), pick->index, pick->series);
 }
 

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 
+#include "common/WholeFile.h"
 #include "graph/AxisScale.h"
 #include "graph/GraphExport.h"
 #include "graph/Graphex.h"
@@ -22,24 +23,13 @@ constexpr qint64 MaxPicturePixels = qint64{1} << 28; // 1 GiB at 4 bytes a pixel
 
 TOffscreenRendering::TOffscreenRendering(Tgraphex& graph, QPaintDevice* target, int width,
                                          int height, double scale)
-    : graph_(graph), imageWidth_(graph.ImageWidth), imageHeight_(graph.ImageHeight),
-      marginX_(graph.MarginX), marginY_(graph.MarginY), borderWidth_(graph.BorderWidth),
-      axesWidth_(graph.AxesWidth), mapping_{
-                                       graph.PlotWidth,     graph.PlotHeight, graph.LabelGapX,
-                                       graph.LabelGapY,     graph.MarkerX,    graph.MarkerY,
-                                       graph.MapXMin,       graph.MapXMax,    graph.MapYMin,
-                                       graph.MapYMax,       graph.RangeX,     graph.RangeY,
-                                       graph.ViewXMin,      graph.ViewXMax,   graph.ViewYMin,
-                                       graph.ViewYMax,      graph.XMajorStep, graph.XMinorStep,
-                                       graph.YMajorStep,    graph.YMinorStep, graph.XLabelExponent,
-                                       graph.YLabelExponent} {
+    : graph_(graph), marginX_(graph.MarginX), marginY_(graph.MarginY),
+      borderWidth_(graph.BorderWidth), axesWidth_(graph.AxesWidth) {
     Tgraphex& g = graph_;
-    g.DirectDrawingTo(target);
+    g.DirectDrawingTo(target, QSize(width, height));
     g.OffscreenRendering = true;
     g.Scale = scale;
     g.UnitWidth = RoundToInt(scale);
-    g.ImageWidth = width;
-    g.ImageHeight = height;
     g.MarginX = width / 10;
     g.MarginY = height / 10;
     g.BorderWidth = RoundToInt(g.UnitWidth * 0.5);
@@ -51,14 +41,8 @@ TOffscreenRendering::TOffscreenRendering(Tgraphex& graph, QPaintDevice* target, 
 
 TOffscreenRendering::~TOffscreenRendering() {
     Tgraphex& g = graph_;
-    g.DirectDrawingTo(g.Surface());
+    g.DirectDrawingTo(g.Surface(), g.SurfaceSize());
     g.OffscreenRendering = false;
-    if (g.Surface() != nullptr) {
-        g.SetSurface(g.Surface()); // takes the surface's size
-    } else {
-        g.ImageWidth = imageWidth_;
-        g.ImageHeight = imageHeight_;
-    }
     g.Scale = 1.0;
     g.UnitWidth = 1;
     g.MarginX = marginX_;
@@ -76,17 +60,6 @@ TOffscreenRendering::~TOffscreenRendering() {
         g.OriginColor = c.origin;
         g.GridColor = c.grid;
     }
-    const TMapping& m = mapping_;
-    g.PlotWidth = m.plotWidth, g.PlotHeight = m.plotHeight;
-    g.LabelGapX = m.labelGapX, g.LabelGapY = m.labelGapY;
-    g.MarkerX = m.markerX, g.MarkerY = m.markerY;
-    g.MapXMin = m.mapXMin, g.MapXMax = m.mapXMax, g.MapYMin = m.mapYMin, g.MapYMax = m.mapYMax;
-    g.RangeX = m.rangeX, g.RangeY = m.rangeY;
-    g.ViewXMin = m.viewXMin, g.ViewXMax = m.viewXMax;
-    g.ViewYMin = m.viewYMin, g.ViewYMax = m.viewYMax;
-    g.XMajorStep = m.xMajorStep, g.XMinorStep = m.xMinorStep;
-    g.YMajorStep = m.yMajorStep, g.YMinorStep = m.yMinorStep;
-    g.XLabelExponent = m.xLabelExponent, g.YLabelExponent = m.yLabelExponent;
 }
 
 void TOffscreenRendering::ForPaper(double f) {

@@ -61,8 +61,10 @@ appear within one period (2 s). Every alarm mail is printed here by the mail sin
 Type velk-boxsim options and Enter to restart the simulator with them, for example
   --force vacuum=2e-3        the vacuum out of its alarm limit: an alarm and its mail
   --silent controller2       the nitrogen-output controller stops answering
-then press Disconnect and Connect in the window (a restarted box numbers its data afresh).
-An empty line restarts it as it was at first. Closing the window ends the demo.
+The monitor sees the restarted box at its next reading, logs one line that the connection
+was lost, connects again by itself and logs one line when it is back: the readings are
+live again within a few seconds. An empty line restarts the simulator as it was at first.
+Closing the window ends the demo.
 
 EOF
 while kill -0 "$monitor" 2>/dev/null; do

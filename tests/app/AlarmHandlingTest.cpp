@@ -108,6 +108,7 @@ struct TStep {
     // set-point command) on the last tick's readings, which keeps the last tick's answer.
     TGroupAnswer controllers = TGroupAnswer::Answered;
     bool disable = false; // the cold plate alarm, before this update
+    bool lost = false;    // the box is away: the values are old ones
 };
 
 TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
@@ -188,6 +189,15 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
           "400:-Alarm stopped on cold plate temperature  (-180°C)",
           "410:+Alarm on cold plate temperature  (-170°C)",
           "470:RAlarm on cold plate temperature  (-170°C)"}},
+        {"old values of a box that is away neither start nor end an alarm",
+         [](auto&) {},
+         {{0, -180, -1},
+          {10, -170, -1, none, false, true},
+          {20, -170, -1},
+          {30, -180, -1, none, false, true},
+          {40, -180, -1}},
+         {"20:+Alarm on cold plate temperature  (-170°C)",
+          "40:-Alarm stopped on cold plate temperature  (-180°C)"}},
         {"controllers failing every tick for the set time: one mail, one when they answer",
          [](auto& h) { h.SilentAfter = 2; },
          {{0, no, -1, ok},
@@ -215,6 +225,7 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
             temps[1].Enabled = !s.disable;
             r.Temp[1] = s.temp1;
             r.Vacuum = s.vacuum;
+            r.Lost = s.lost;
             if (s.controllers != TGroupAnswer::None) {
                 r.GroupAnswer[gControllers] = s.controllers;
                 ++r.TickCount;

@@ -18,18 +18,22 @@
 
 namespace {
 
-// Starts the monitor with its settings in `configDir` and terminates it; true when it ended
-// by itself with exit code 0.
-bool RunAndTerminate(const QString& configDir) {
-    QProcess monitor;
+void Prepare(QProcess& monitor, const QString& configDir) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     monitor.setProcessEnvironment(env);
+}
+
+// Starts the monitor with its settings in `configDir` and terminates it; true when it ended
+// by itself with exit code 0.
+bool RunAndTerminate(const QString& configDir, const QStringList& arguments = {}) {
+    QProcess monitor;
+    Prepare(monitor, configDir);
     // SIGTERM stays ignored until the monitor installs its own handler, so a signal sent
     // while it is still starting cannot kill it unsaved.
     monitor.setChildProcessModifier([] { ::signal(SIGTERM, SIG_IGN); });
-    monitor.start(velk::test::BinDir() + QStringLiteral("/velk-monitor"), {});
+    monitor.start(velk::test::BinDir() + QStringLiteral("/velk-monitor"), arguments);
     if (!monitor.waitForStarted(20000)) return false;
     const QDeadlineTimer deadline(30000);
     while (!deadline.hasExpired()) {
@@ -55,16 +59,40 @@ TEST(MonitorProcess, SigtermClosesTheWindowAndSavesTheSettings) {
     EXPECT_TRUE(first.contains("SMTPServer=localhost\n"));
     ini.close();
 
-    // A second run reads the store back and writes the same values again.
+    // A second run reads the store back and writes the same values again; started connected
+    // to a box that never answers, it still ends at once and saves.
     QByteArray edited = first;
     edited.replace("RefreshRate=10000", "RefreshRate=2500");
     edited.replace("alarmtempmin1=-1E5", "alarmtempmin1=-1.8E2");
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ini.write(edited);
     ini.close();
-    ASSERT_TRUE(RunAndTerminate(config.path()));
+    ASSERT_TRUE(RunAndTerminate(config.path(), {QStringLiteral("--connect")}));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), edited);
+}
+
+TEST(MonitorProcess, TheCommandLineAnswersHelpAndVersionAndRefusesWhatItDoesNotKnow) {
+    QTemporaryDir config;
+    const struct {
+        const char* argument;
+        int exitCode;
+        const char* output; // contained in stdout, or stderr on failure
+    } cases[] = {{"--version", 0, "Velk Monitor 1.00\n"},
+                 {"--help", 0, "--connect"},
+                 {"--conect", 1, "Unknown option 'conect'."}};
+    for (const auto& c : cases) {
+        QProcess monitor;
+        Prepare(monitor, config.path());
+        monitor.start(velk::test::BinDir() + QStringLiteral("/velk-monitor"),
+                      {QString::fromLatin1(c.argument)});
+        ASSERT_TRUE(monitor.waitForFinished(20000)) << c.argument;
+        EXPECT_EQ(monitor.exitCode(), c.exitCode) << c.argument;
+        const QByteArray out =
+            c.exitCode == 0 ? monitor.readAllStandardOutput() : monitor.readAllStandardError();
+        EXPECT_TRUE(out.contains(c.output)) << out.constData();
+    }
+    EXPECT_FALSE(QFile::exists(config.filePath(QStringLiteral("ZURazirod.ini"))));
 }
 
 TEST(MonitorProcess, ASignalDismissesAnOpenDialogSoTheWindowCloses) {

@@ -2,10 +2,16 @@
 // port 25 of loopback addresses, all inside the private network namespace, with the refresh
 // period lowered through the settings file.
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <optional>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QJsonArray>
@@ -14,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -21,8 +28,10 @@
 
 #include "app/Acquisition.h"
 #include "app/MainPanel.h"
+#include "app/SignalCloser.h"
 #include "app/globalParameters.h"
 #include "common/NumberFormat.h"
+#include "devices/LinkProtocol.h"
 #include "devices/Quantities.h"
 #include "dialogs/DlgConnectIP.h"
 #include "dialogs/Dlgstandard.h"
@@ -45,6 +54,15 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Points XDG_RUNTIME_DIR, the heartbeat's folder, at `path` while it lives.
+struct RuntimeDir {
+    QByteArray was = qgetenv("XDG_RUNTIME_DIR");
+    explicit RuntimeDir(const QString& path) { qputenv("XDG_RUNTIME_DIR", path.toLocal8Bit()); }
+    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", was); }
+    RuntimeDir(const RuntimeDir&) = delete;
+    RuntimeDir& operator=(const RuntimeDir&) = delete;
+};
+
 class Monitor : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -65,7 +83,7 @@ protected:
         ini.write(QStringLiteral("[VelkM_main]\nRefreshRate=%1\n[VelkM_alarm]\n"
                                  "SendAnEmailOnAlarm=1\nEMailAddress=ops@lab.example\n"
                                  "SMTPServer=%2\n%3")
-                      .arg(kPeriod)
+                      .arg(period)
                       .arg(smtpServer, alarmKeys)
                       .toUtf8());
         ini.close();
@@ -74,6 +92,8 @@ protected:
     }
     void Open() {
         form = std::make_unique<TMainForm>();
+        closed = false;
+        QObject::connect(form.get(), &TMainForm::Closed, [this] { closed = true; });
         form->show();
     }
     // Settings, velk-boxsim with `extra` arguments, the window, and Connect to it.
@@ -134,11 +154,38 @@ protected:
         }
         return true;
     }
+    // Waits for `ticks` more ticks to end their reads. The count is taken under the lock the
+    // reads hold, so when it returns after a tick that reads for long (a silent instrument),
+    // that tick's log lines and display update have not run yet.
+    bool WaitTicks(int ticks) {
+        const auto count = [&] {
+            std::lock_guard lock(form->Session()->ReadingsLock);
+            return form->Session()->Readings.TickCount;
+        };
+        for (int tick = 0; tick < ticks; ++tick) {
+            const std::uint64_t done = count();
+            if (!Eventually([&] { return count() > done; })) return false;
+        }
+        return true;
+    }
+    // Returns true while a tick holds the readings, inside its reads.
+    bool WaitInsideReads() {
+        std::recursive_mutex& readings = form->Session()->ReadingsLock;
+        const QDeadlineTimer deadline(20000);
+        while (readings.try_lock()) {
+            readings.unlock();
+            if (deadline.hasExpired()) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return true;
+    }
 
     QTemporaryDir config;
     test::MessageRecorder messages;
     std::optional<boxsim::TBoxSimLauncher> box;
     std::unique_ptr<TMainForm> form;
+    int period = kPeriod; // ms, for the settings file
+    bool closed = false;  // the window has emitted Closed
 };
 
 // What the window shows for velk-boxsim's held values.
@@ -156,21 +203,30 @@ const std::pair<const char*, const char*> kHeldTexts[] = {
 
 // With the heartbeat on: the file advances with the ticks and stops after Disconnect.
 TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClearsThem) {
-    const struct Runtime {
-        QByteArray was = qgetenv("XDG_RUNTIME_DIR");
-        ~Runtime() { qputenv("XDG_RUNTIME_DIR", was); }
-    } restore;
-    qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
+    const RuntimeDir runtime(config.path());
     Settings("[VelkM_alarmhandling]\nheartbeat=1\n");
     box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), boxsim::HeldValueArguments());
     Open();
     Click("SpeedButtonSetPointColdFinger"); // not connected yet
     EXPECT_EQ(Text("LabelSetPointColdFingerValue"), "-----");
+    const auto disconnected = [&] {
+        EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+        EXPECT_EQ(form->Session()->Link, nullptr);
+    };
+    {
+        TEthernetLinkShared other; // another program's link holds the box port
+        other.SetPort(link::BoxPort);
+        other.SetActive(true);
+        ConnectTo(127, 0, 0, 2);
+        disconnected();
+    }
     ConnectTo(127, 0, 0, 3); // nothing answers there
     EXPECT_EQ(messages.messages,
-              (QStringList{"Connection not initialised !", "The device does not respond !"}));
-    EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
-    EXPECT_EQ(form->Session()->Link, nullptr);
+              (QStringList{"Connection not initialised !",
+                           "Error during Creation (UDP socket): port 192 is already in use by "
+                           "another monitor or velk-probe",
+                           "The device does not respond !"}));
+    disconnected();
     EXPECT_EQ(GlobalParameters().IP4, 3); // the entered address is kept
     messages.messages.clear();
 
@@ -216,21 +272,44 @@ TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClear
     EXPECT_FALSE(Eventually([&] { return modified() > last; }, 4 * kPeriod));
 }
 
-TEST_F(Monitor, AControllerFallingSilentGreysItsOldValuesAndLogsItsFailure) {
-    Start({}, {"--silent", "controller2", "--silent-on-signal"});
-    ASSERT_TRUE(Eventually([&] { return Text("LabelPercentOutputValue") == "37"; }));
-    box->Signal(SIGUSR1);
-    ASSERT_TRUE(Eventually([&] { return LogLinesStarting("Command failure") >= 2; }));
-    // Read before the silent controller: live. From it on: the old value, greyed.
-    for (const auto& [label, text] : kHeldTexts) {
-        EXPECT_EQ(Text(label), text) << label;
-        const bool old = QString(label).contains("NitrogenOutput") ||
-                         QString(label).contains("Allo") ||
-                         QString(label).contains("PercentOutput");
-        EXPECT_EQ(Label(label)->isEnabled(), !old) << label;
-        EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
+// Instruments answer, then fall silent: in each group, the values from the silent one on keep
+// their text, greyed; each failing group logs one line per tick while the other stays live.
+TEST_F(Monitor, SilentInstrumentsGreyTheirOldValuesAndLogOneLinePerFailingGroupAndTick) {
+    const struct {
+        std::vector<std::string> silent;
+        QStringList old; // parts of the names of the labels greyed
+        int linesPerTick;
+    } cases[] = {
+        {{"controller2"}, {"NitrogenOutput", "Allo", "PercentOutput"}, 1},
+        {{"module"}, {"Vacuum", "LN2"}, 1},
+        {{"controller1", "module"}, {"Label"}, 2}, // every value
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.old.join(' ').toStdString());
+        std::vector<std::string> args{"--silent-on-signal"};
+        for (const std::string& instrument : c.silent)
+            args.insert(args.end(), {"--silent", instrument});
+        Start({}, args);
+        ASSERT_TRUE(Eventually([&] {
+            return Text("LabelPercentOutputValue") == "37" && Text("LabelLN2LevelValue") == "42.5";
+        }));
+        box->Signal(SIGUSR1);
+        ASSERT_TRUE(WaitTicks(2)); // the second began after the signal
+        const int lines = LogLinesStarting("Command failure");
+        ASSERT_TRUE(WaitTicks(1));
+        EXPECT_EQ(LogLinesStarting("Command failure"), lines + c.linesPerTick);
+        for (const auto& [label, text] : kHeldTexts) {
+            EXPECT_EQ(Text(label), text) << label;
+            const bool old = std::any_of(c.old.begin(), c.old.end(), [&](const QString& part) {
+                return QString(label).contains(part);
+            });
+            EXPECT_EQ(Label(label)->isEnabled(), !old) << label;
+            EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
+        }
+        if (c.silent[0] == "controller2") Shoot("main-stale-group");
+        form.reset();
+        box.reset();
     }
-    Shoot("main-stale-group");
 }
 
 TEST_F(Monitor, AnUnwritableHistoryFolderIsReportedOnceTheReadingsGoOnAndItsReturnIsSeen) {
@@ -242,7 +321,7 @@ TEST_F(Monitor, AnUnwritableHistoryFolderIsReportedOnceTheReadingsGoOnAndItsRetu
     SetDecimalSeparator(QChar(','));          // the history keeps its points
     Start();
     qputenv("XDG_STATE_HOME", saved);
-    ASSERT_TRUE(WaitReads(qLN2Level, 3));
+    ASSERT_TRUE(WaitTicks(3));
     EXPECT_EQ(LogLinesStarting("Unable to write the history: Not a directory"), 1);
     EXPECT_EQ(Text("LabelLN2LevelValue"), "42,5");
     QFile::remove(folder);
@@ -301,6 +380,8 @@ TEST_F(Monitor, WithoutAMailServerEachAlarmLogsItsFailureFirstAndTheNextOneTries
     EXPECT_EQ(log[3], "Alarm on cold plate temperature  (-180.5°C)");
     EXPECT_EQ(log[4], "Unable to send an Email:Connection Failed");
     EXPECT_EQ(log[6], "Alarm on Nitrogen output temperature  (-191.2°C)");
+    EXPECT_TRUE(WaitTicks(2)); // ticks go on, and no box waits for an answer
+    EXPECT_EQ(messages.messages, QStringList());
 }
 
 TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
@@ -334,20 +415,75 @@ TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
     EXPECT_TRUE(mail.Data.contains("Subject: Alarm\r\n")) << mail.Data.constData();
     EXPECT_TRUE(mail.Data.contains("\r\n\r\n\r\nTest mail\r\n")) << mail.Data.constData();
     EXPECT_EQ(GlobalParameters().EMailAddress, "ops@lab.example"); // cancelled: nothing saved
+
+    // A logout's signal while the test mail waits on a server that says nothing: the dialog
+    // goes, and no outcome box may then hold the window's close back.
+    SignalCloser closer(form.get());
+    test::ScriptedServer silent({{"<greeting>", ""}}, QHostAddress("127.0.0.27"), 25,
+                                [] { std::raise(SIGTERM); });
+    test::WhenModal([] {
+        auto* d = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
+        qobject_cast<QLineEdit*>(d->FieldControl(3))->setText(QStringLiteral("127.0.0.27"));
+        qobject_cast<QAbstractButton*>(d->FieldControl(4))->click();
+        EXPECT_FALSE(d->isVisible());
+        if (d->isVisible()) d->findChild<QPushButton*>("ButtonCancel")->click();
+    });
+    Click("ToolButtonAlarmMessageSetting");
+    EXPECT_EQ(messages.messages.size(), 2);
+    EXPECT_TRUE(Eventually([&] { return closed; }));
+    EXPECT_FALSE(form->isVisible());
 }
 
-TEST_F(Monitor, DisconnectDuringATickLetsItFinishThenClears) {
-    Start({}, {"--silent", "module"}); // each tick waits for the module's time-out
-    ASSERT_TRUE(Eventually([&] { return Text("LabelColdFingerTemp") != "-----"; }));
-    const int failures = LogLinesStarting("Command failure");
-    const auto start = Clock::now();
-    Click("ToolButtonDisconnect");
-    EXPECT_LT(SecondsSince(start), 10.0);
-    EXPECT_GE(LogLinesStarting("Command failure"), failures); // the tick's own line, if due
-    EXPECT_EQ(Text("LabelColdFingerTemp"), "-----");
-    EXPECT_EQ(LogLinesStarting(QStringLiteral("Connection not initialised")), 0);
-    const int after = Log().size();
-    EXPECT_FALSE(Eventually([&] { return Log().size() > after; }, 3 * kPeriod)); // no later tick
+// A silent module keeps each tick inside its reads for two seconds. Disconnect and the
+// window's close wait for that tick, which ends with its line and display update; the refresh
+// period entered unchanged leaves the timer, and so the tick, alone.
+TEST_F(Monitor, CommandsWhileATickIsInsideItsReads) {
+    enum class Act { Disconnect, SameRefreshPeriod, Close };
+    period = 1000; // the least the refresh dialog takes
+    for (const Act act : {Act::Disconnect, Act::SameRefreshPeriod, Act::Close}) {
+        SCOPED_TRACE(static_cast<int>(act));
+        messages.messages.clear();
+        Start({}, {"--silent", "module"});
+        ASSERT_TRUE(Eventually([&] { return Text("LabelColdFingerTemp") != "-----"; }));
+        ASSERT_TRUE(WaitInsideReads());
+        const int failures = LogLinesStarting("Command failure");
+        const auto start = Clock::now();
+        if (act == Act::Disconnect) {
+            Click("ToolButtonDisconnect");
+            EXPECT_EQ(LogLinesStarting("Command failure"), failures + 1); // the tick's own line
+            EXPECT_EQ(Text("LabelColdFingerTemp"), "-----");
+            EXPECT_EQ(LogLinesStarting(QStringLiteral("Connection not initialised")), 0);
+            const int after = Log().size();
+            EXPECT_FALSE(Eventually([&] { return Log().size() > after; }, 3 * period));
+        }
+        if (act == Act::SameRefreshPeriod) {
+            test::WhenModal([] {
+                auto* d = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
+                EXPECT_TRUE(test::ShowActive(d));
+                auto* edit = qobject_cast<QLineEdit*>(d->FieldControl(1));
+                // Below the least period, then the current one.
+                for (const char* typed : {"0.0015", "1"}) {
+                    edit->selectAll();
+                    QTest::keyClicks(edit, typed);
+                    QTest::keyClick(edit, Qt::Key_Return);
+                }
+                if (d->isVisible()) d->findChild<QPushButton*>("ButtonCancel")->click();
+            });
+            Click("ToolButtonRefreshPeriod");
+            EXPECT_EQ(messages.messages, QStringList{"Figure too small :1"});
+            EXPECT_EQ(GlobalParameters().RefreshRate, period);
+            // A restart would have waited for the tick, and logged its line.
+            EXPECT_EQ(LogLinesStarting("Command failure"), failures);
+        }
+        if (act == Act::Close) {
+            form->close();
+            EXPECT_TRUE(closed);
+            EXPECT_EQ(form->Session(), nullptr);
+        }
+        EXPECT_LT(SecondsSince(start), 10.0);
+        form.reset();
+        box.reset();
+    }
 }
 
 // An alarm mail inside a tick waits on a server that says nothing; meanwhile the operator
@@ -358,6 +494,7 @@ TEST_F(Monitor, CommandsDuringAnAlarmMailInsideATickReturnAtOnceAndEndCleanly) {
     for (const Act act : {Act::Disconnect, Act::Refresh, Act::Close, Act::CloseInsideDisconnect}) {
         SCOPED_TRACE(static_cast<int>(act));
         double actSeconds = -1;
+        bool dialogWhileClosing = false;
         test::ScriptedServer silent({{"<greeting>", ""}}, QHostAddress("127.0.0.27"), 25, [&] {
             const auto start = Clock::now();
             if (act == Act::Disconnect) Click("ToolButtonDisconnect");
@@ -367,7 +504,17 @@ TEST_F(Monitor, CommandsDuringAnAlarmMailInsideATickReturnAtOnceAndEndCleanly) {
                 });
                 Click("ToolButtonRefreshPeriod");
             }
-            if (act == Act::Close || act == Act::CloseInsideDisconnect) form->close();
+            if (act == Act::Close || act == Act::CloseInsideDisconnect) {
+                form->close();
+                // A closing window opens no dialog, which would hold the close back.
+                QTimer::singleShot(0, [&] {
+                    if (QWidget* modal = QApplication::activeModalWidget()) {
+                        dialogWhileClosing = true;
+                        modal->close();
+                    }
+                });
+                Click("ToolButtonRefreshPeriod");
+            }
             actSeconds = SecondsSince(start);
         });
         const auto start = Clock::now();
@@ -379,12 +526,7 @@ TEST_F(Monitor, CommandsDuringAnAlarmMailInsideATickReturnAtOnceAndEndCleanly) {
         if (act == Act::CloseInsideDisconnect) {
             // Disconnect once the first tick holds the readings: its stop then waits for the
             // tick and runs the tick's display update, whose mail gets the close.
-            std::recursive_mutex& readings = form->Session()->ReadingsLock;
-            const QDeadlineTimer deadline(20000);
-            while (!deadline.hasExpired() && readings.try_lock()) {
-                readings.unlock();
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            }
+            ASSERT_TRUE(WaitInsideReads());
             Click("ToolButtonDisconnect");
         }
         ASSERT_TRUE(Eventually([&] { return LogLinesStarting("Unable to send") == 1; }));
@@ -398,41 +540,66 @@ TEST_F(Monitor, CommandsDuringAnAlarmMailInsideATickReturnAtOnceAndEndCleanly) {
         if (act == Act::Refresh) {
             EXPECT_EQ(GlobalParameters().RefreshRate, 2500);
             EXPECT_EQ(form->Session()->Timer->Interval(), 2500);
-            EXPECT_TRUE(WaitReads(qTemp1, 1)); // ticks go on
+            EXPECT_TRUE(WaitTicks(1)); // ticks go on
         }
         if (act == Act::Close || act == Act::CloseInsideDisconnect) {
-            ASSERT_TRUE(Eventually([&] { return form->Session() == nullptr; }));
+            ASSERT_TRUE(Eventually([&] { return closed; }));
+            EXPECT_EQ(form->Session(), nullptr);
             EXPECT_FALSE(form->isVisible());
+            EXPECT_FALSE(dialogWhileClosing);
         }
+        EXPECT_EQ(messages.messages, QStringList()); // a failed alarm mail opens no box
         form.reset();
         box.reset();
     }
 }
 
-TEST_F(Monitor, AGraphWindowForgottenAtDisconnectIsNotFedAfterTheNextConnect) {
+// Each graph window gets its own reading; one closed, or forgotten at Disconnect, gets no more
+// and does not unhook its successor, which its button opens.
+TEST_F(Monitor, GraphWindowsAreFedTheirOwnReadingUntilClosedOrForgotten) {
     Start();
-    const auto windows = [&] { return form->findChildren<TGraphexForm*>(); };
-    Click("SpeedButtonVacuum");
-    Click("SpeedButtonVacuum"); // open already: brought to the front, no second window
-    ASSERT_EQ(windows().size(), 1);
-    TGraphexForm* first = windows()[0];
-    ASSERT_TRUE(Eventually([&] { return first->Graph().PointCount() >= 2; }));
+    // Clicks `button`; the window it opened, if any.
+    const auto open = [&](const char* button) -> QPointer<TGraphexForm> {
+        const auto before = form->findChildren<TGraphexForm*>();
+        Click(button);
+        for (TGraphexForm* window : form->findChildren<TGraphexForm*>())
+            if (!before.contains(window)) return window;
+        return nullptr;
+    };
+    const auto points = [](TGraphexForm* window) { return window->Graph().PointCount(); };
+    const auto fedAgain = [&](TGraphexForm* window) {
+        const int had = points(window);
+        return Eventually([&] { return points(window) > had; });
+    };
+    QPointer<TGraphexForm> plate = open("SpeedButtonColdFingerTemp");
+    const QPointer<TGraphexForm> output = open("SpeedButtonNitrogenOutput");
+    const QPointer<TGraphexForm> first = open("SpeedButtonVacuum");
+    EXPECT_TRUE(open("SpeedButtonVacuum").isNull()); // open already: brought to the front
+    ASSERT_TRUE(plate && output && first);
+    ASSERT_TRUE(
+        Eventually([&] { return points(plate) > 0 && points(output) > 0 && points(first) >= 2; }));
+    EXPECT_EQ(plate->Graph().GetY(1, 1), -180.5);
+    EXPECT_NEAR(output->Graph().GetY(1, 1), -191.2, 1e-4);
     EXPECT_NEAR(first->Graph().GetY(1, 1), 1e-5, 1e-7);
+    plate->close();
+    EXPECT_TRUE(fedAgain(output));
+    plate = open("SpeedButtonColdFingerTemp");
+    ASSERT_TRUE(plate);
+    ASSERT_TRUE(fedAgain(plate));
+    EXPECT_EQ(plate->Graph().GetY(1, 1), -180.5);
+
     Click("ToolButtonDisconnect");
     ConnectTo(127, 0, 0, 2);
-    const int kept = first->Graph().PointCount();
-    Click("SpeedButtonVacuum");
-    ASSERT_EQ(windows().size(), 2);
-    TGraphexForm* second = windows()[0] == first ? windows()[1] : windows()[0];
-    ASSERT_TRUE(Eventually([&] { return second->Graph().PointCount() >= 2; }));
-    EXPECT_EQ(first->Graph().PointCount(), kept);
-    first->close(); // the forgotten window closing must not unhook the new one
-    const int fed = second->Graph().PointCount();
-    EXPECT_TRUE(Eventually([&] { return second->Graph().PointCount() > fed; }));
+    const int kept = points(first);
+    const QPointer<TGraphexForm> second = open("SpeedButtonVacuum");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(Eventually([&] { return points(second) >= 2; }));
+    EXPECT_EQ(points(first), kept);
+    first->close();
+    EXPECT_TRUE(fedAgain(second));
 }
 
-// ---- Prometheus metrics ----
-
+// The metrics endpoint, switched on through the settings file.
 constexpr quint16 kMetricsPort = 19847;
 const QString kMetricsKeys = QStringLiteral("[VelkM_metrics]\nenabled=1\nport=19847\n");
 const QByteArray kScrape = "GET /metrics HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n";
@@ -462,6 +629,114 @@ THttpExchange Exchange(quint16 port, const QByteArray& request, int ms = 20000) 
     result.Closed = socket.state() == QAbstractSocket::UnconnectedState;
     return result;
 }
+
+// The box restarts (its frame numbers begin at 1 again) or is away for longer than the rule
+// (stopped, so nothing answers): the session finds it again by itself, with one line for the
+// loss and one for the return, no message box, and the heartbeat stopped meanwhile.
+TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) {
+    enum class Outage { Restart, Away };
+    for (const Outage outage : {Outage::Restart, Outage::Away}) {
+        SCOPED_TRACE(static_cast<int>(outage));
+        const RuntimeDir runtime(config.path());
+        Start("[VelkM_alarmhandling]\nheartbeat=1\n" + kMetricsKeys);
+        ASSERT_TRUE(WaitReads(qLN2Level, 3)); // the box's frame numbers are well past 1
+        // A lost box keeps its link open, but is not exported as connected.
+        const auto exported = [&](const char* connected) {
+            return Eventually([&] {
+                return Exchange(kMetricsPort, kScrape)
+                    .Body()
+                    .contains(QByteArray("\nvelk_connected ") + connected + '\n');
+            });
+        };
+        EXPECT_TRUE(exported("1"));
+        const QString alive = config.filePath(QStringLiteral("velk-monitor.alive"));
+        const auto lost = [&] { return LogLinesStarting("Connection to 127.0.0.2 lost: "); };
+        Clock::time_point back;
+        if (outage == Outage::Restart) {
+            box.reset();
+            box.emplace((test::BinDir() + "/velk-boxsim").toStdString(),
+                        boxsim::HeldValueArguments());
+            back = Clock::now();
+        } else {
+            box->Signal(SIGSTOP);
+            ASSERT_TRUE(Eventually([&] { return lost() == 1; }, 90000));
+            EXPECT_TRUE(exported("0"));
+            const QDateTime touched = QFileInfo(alive).lastModified();
+            EXPECT_FALSE(
+                Eventually([&] { return QFileInfo(alive).lastModified() > touched; }, 3 * kPeriod));
+            EXPECT_EQ(Text("LabelColdFingerTemp"), "-180.5");
+            EXPECT_FALSE(Label("LabelColdFingerTemp")->isEnabled()); // an old value
+            box->Signal(SIGCONT);
+            back = Clock::now();
+        }
+        ASSERT_TRUE(Eventually(
+            [&] { return LogLinesStarting("Connection to 127.0.0.2 back after ") == 1; }, 70000));
+        ASSERT_TRUE(WaitReads(qLN2Level, 2));
+        EXPECT_TRUE(exported("1"));
+        std::fprintf(stderr, "readings live %.1f s after the box came back\n", SecondsSince(back));
+        EXPECT_TRUE(Label("LabelColdFingerTemp")->isEnabled());
+        EXPECT_EQ(lost(), 1);
+        EXPECT_TRUE(messages.messages.isEmpty());
+        form.reset();
+        box.reset();
+    }
+}
+
+// Started unattended: nothing answers at first, so one line and no message box, then the
+// box is found once it answers; Disconnect or close while the next attempt is waited for
+// return at once; a port held by another program is reported once and not tried again.
+TEST_F(Monitor, AnUnattendedStartKeepsTryingWithoutAMessageBoxAndEndsAtOnce) {
+    enum class Then { BoxStarts, Disconnect, Close, PortHeld };
+    for (const Then then : {Then::BoxStarts, Then::Disconnect, Then::Close, Then::PortHeld}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        Settings();
+        Open();
+        int held = -1;
+        if (then == Then::PortHeld) {
+            held = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in any{};
+            any.sin_family = AF_INET;
+            any.sin_port = htons(192);
+            ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        }
+        form->ConnectUnattended();
+        if (then == Then::PortHeld) {
+            const int lines = Log().size();
+            EXPECT_EQ(LogLinesStarting("Error during Creation (UDP socket)  ("), 1);
+            EXPECT_FALSE(Eventually([&] { return Log().size() > lines; }, 10 * kPeriod));
+            EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+            ::close(held);
+        } else {
+            ASSERT_TRUE(Eventually(
+                [&] { return LogLinesStarting("The device does not respond !  (") == 1; }));
+            const auto start = Clock::now();
+            if (then == Then::BoxStarts) {
+                box.emplace((test::BinDir() + "/velk-boxsim").toStdString(),
+                            boxsim::HeldValueArguments());
+                ASSERT_TRUE(Eventually([&] { return Text("LabelLN2LevelValue") == "42.5"; }));
+                EXPECT_LT(SecondsSince(start), 30.0); // the next attempt, 5 s on, and margins
+                EXPECT_EQ(LogLinesStarting("Connection to 127.0.0.2 back after "), 1);
+            }
+            if (then == Then::Disconnect) {
+                Click("ToolButtonDisconnect");
+                EXPECT_LT(SecondsSince(start), 1.0);
+                EXPECT_FALSE(form->Session()->Timer->Enabled());
+                EXPECT_EQ(form->Session()->Link, nullptr);
+            }
+            if (then == Then::Close) {
+                form->close();
+                EXPECT_LT(SecondsSince(start), 1.0);
+                EXPECT_EQ(form->Session(), nullptr);
+            }
+            EXPECT_EQ(LogLinesStarting("The device does not respond !"), 1);
+        }
+        EXPECT_TRUE(messages.messages.isEmpty());
+        form.reset();
+        box.reset();
+    }
+}
+
+// ---- Prometheus metrics ----
 
 // Debian's Prometheus scraping the monitor every second with the shipped rules.
 class TPrometheus {
@@ -582,7 +857,7 @@ TEST_F(Monitor, ScrapesAndIdleClientsDelayNoTickAndBadRequestsAreRefused) {
     const auto tickSeconds = [&](const std::function<bool(std::size_t ticks)>& done) {
         std::vector<double> seconds;
         std::uint64_t seen = 0;
-        Eventually(
+        EXPECT_TRUE(Eventually(
             [&] {
                 std::lock_guard lock(form->Session()->ReadingsLock);
                 const TReadings& r = form->Session()->Readings;
@@ -590,7 +865,7 @@ TEST_F(Monitor, ScrapesAndIdleClientsDelayNoTickAndBadRequestsAreRefused) {
                 seen = r.TickCount;
                 return done(seconds.size());
             },
-            120000);
+            120000));
         std::sort(seconds.begin(), seconds.end());
         return seconds;
     };
@@ -620,15 +895,18 @@ TEST_F(Monitor, ScrapesAndIdleClientsDelayNoTickAndBadRequestsAreRefused) {
         tickSeconds([&](std::size_t ticks) { return loaded && ticks >= 5; });
     load.join();
     EXPECT_EQ(answered, 1000);
+    ASSERT_FALSE(quiet.empty() || busy.empty()); // the ticks went on
     const auto ms = [](double s) { return s * 1000.0; };
     std::printf("one scrape %.3f ms; tick median/max %.1f/%.1f ms quiet, %.1f/%.1f ms scraped "
                 "(%zu ticks); resident %ld -> %ld KiB\n",
                 ms(scrapeSeconds), ms(quiet[quiet.size() / 2]), ms(quiet.back()),
                 ms(busy[busy.size() / 2]), ms(busy.back()), busy.size(), residentBefore,
                 residentAfter);
-    EXPECT_LT(ms(busy.back()), ms(quiet.back()) + 10.0);
+    // The figures go to the README; on a shared machine only a stalled tick is a fault.
+    EXPECT_LT(ms(busy.back()), kPeriod);
 #ifndef __SANITIZE_ADDRESS__ // whose quarantine keeps freed memory resident a while
-    EXPECT_LT(residentAfter - residentBefore, 2048);
+    // Far above the noise; an answer (4 KB) or a connection kept at each scrape passes it.
+    EXPECT_LT(residentAfter - residentBefore, 4096);
 #endif
 }
 

@@ -8,6 +8,7 @@
 #include "app/Acquisition.h"
 #include "app/AlarmMail.h"
 #include "app/Display.h"
+#include "app/Reconnection.h"
 #include "common/DateTimeText.h"
 #include "common/ReadingDisplay.h"
 #include "tests/TestSupport.h"
@@ -122,6 +123,54 @@ TEST(Acquisition, SilentControllerLeavesItsReadingsOldAndLogsOneLinePerTick) {
     EXPECT_EQ(r.TickCount, 2u);
     EXPECT_EQ(r.GroupAnswer[gControllers], TGroupAnswer::Failed);
     EXPECT_EQ(r.GroupAnswer[gModule], TGroupAnswer::Answered);
+}
+
+// Lost after the longer of 25 s and three periods without a datagram from the box, or at
+// once when it restarted; attempts at once, then 5, 10, 30 and every 60 s; the outage
+// counted from the last datagram.
+TEST(Reconnection, LostByTheRuleTriedOnTheScheduleAndTheOutageMeasured) {
+    using namespace std::chrono_literals;
+    const TReconnection::Clock::time_point t0{};
+    const struct {
+        std::chrono::milliseconds period;
+        std::chrono::seconds silent;
+        bool restarted, lost;
+    } rules[] = {{300ms, 24s, false, false},
+                 {300ms, 25s, false, true},
+                 {10000ms, 29s, false, false},
+                 {10000ms, 30s, false, true},
+                 {300ms, 1s, true, true}};
+    for (const auto& r : rules) {
+        TReconnection c;
+        c.Connected(t0);
+        EXPECT_EQ(c.Judge(t0 + r.silent, t0, r.period, r.restarted), r.lost) << r.silent.count();
+        EXPECT_EQ(c.AttemptDue(t0 + r.silent), r.lost) << r.silent.count();
+    }
+    TReconnection c;
+    c.Connected(t0);
+    ASSERT_TRUE(c.Judge(t0 + 30s, t0 + 2s, 300ms, false));
+    EXPECT_FALSE(c.Judge(t0 + 31s, t0 + 2s, 300ms, false)); // told once
+    auto at = t0 + 30s;
+    for (const auto gap : {5s, 10s, 30s, 60s, 60s}) {
+        EXPECT_FALSE(c.AttemptFailed(at)); // an outage is told by its lost line only
+        EXPECT_FALSE(c.AttemptDue(at + gap - 1ms)) << gap.count();
+        EXPECT_TRUE(c.AttemptDue(at + gap)) << gap.count();
+        at += gap;
+    }
+    EXPECT_EQ(c.AttemptSucceeded(at), at - (t0 + 2s));
+    EXPECT_FALSE(c.Lost());
+    // Unattended start: the first failure is told, once; an answer at once tells nothing.
+    c.Unanswered(t0);
+    EXPECT_TRUE(c.AttemptDue(t0));
+    EXPECT_TRUE(c.AttemptFailed(t0));
+    EXPECT_FALSE(c.AttemptFailed(t0 + 5s));
+    EXPECT_EQ(c.AttemptSucceeded(t0 + 15s), 15s);
+    c.Unanswered(t0);
+    EXPECT_EQ(c.AttemptSucceeded(t0), std::nullopt);
+    const std::pair<std::chrono::seconds, const char*> durations[] = {
+        {45s, "45 s"}, {192s, "3 min 12 s"}, {7205s, "2 h 0 min 5 s"}};
+    for (const auto& [duration, text] : durations)
+        EXPECT_EQ(DurationText(duration), text);
 }
 
 } // namespace

@@ -51,6 +51,7 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     p.AlarmTemp[1].Enabled = true;
     p.AlarmVacuum.Max = 0.00002;
     p.RefreshRate = 5000;
+    p.ConnectAtStart = true;
     p.EMailAddress = QStringLiteral("Lab <lab@example.org>");
     p.AlarmHandling.Vacuum.Deadband = 1.5;
     p.AlarmHandling.ReminderEvery = 1440;
@@ -60,7 +61,7 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
               QByteArray("[VelkM_main]\n"
                          "VersionIDSoft=V1.00\n"
                          "RefreshRate=5000\n"
-                         "IP1=127\nIP2=0\nIP3=0\nIP4=2\n"
+                         "IP1=127\nIP2=0\nIP3=0\nIP4=2\nconnectatstart=1\n"
                          "\n[VelkM_alarm]\n"
                          "alarmtemp1=1\nalarmtempmin1=-1.8E2\nalarmtempmax1=1E5\n"
                          "alarmtemp2=0\nalarmtempmin2=-1E5\nalarmtempmax2=1E5\n"
@@ -91,7 +92,8 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
               // Outside what the dialog allows: the default stays, except the last two.
               "[VelkM_AlarmHandling]\ndelaytemp1=-5\ndelaytemp2=3601\ndeadbandtemp1=-1\n"
               "deadbandvacuum=0.5\nreminderlimit=0\nreminderevery=x\nsilentafter=30\n"
-              "deadbandtemp2=2,5\n");
+              "deadbandtemp2=2,5\n"
+              "[VelkM_metrics]\nport=65536\n");
     velk::LoadSettings(Path());
     const auto& p = GlobalParameters();
     EXPECT_EQ(p.RefreshRate, 10000);
@@ -107,6 +109,7 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
               std::tuple(0, 0, 0.0, 1.0));
     EXPECT_EQ(std::tuple(h.ReminderLimit, h.ReminderEvery, h.SilentAfter), std::tuple(3, 0, 30));
     EXPECT_EQ(h.Temp[2].Deadband, 2.5);
+    EXPECT_EQ(p.Metrics.Port, 9847);
 }
 
 TEST_F(Settings, RealsUseTheLocalesSeparatorWhateverTheProgramSwitchedToAndReadEither) {

@@ -110,8 +110,8 @@ TEST_F(GraphPicture, DayAxisTicksEveryTenHoursWithHalfLengthHourlyMinors) {
     g_.AutoScaleX = true;
     g_.XLabelFormat = 3;
     g_.Paint();
-    EXPECT_EQ(g_.XMajorStep, 10);
-    EXPECT_EQ(g_.XMinorStep, 1);
+    EXPECT_EQ(g_.Map().XMajorStep, 10);
+    EXPECT_EQ(g_.Map().XMinorStep, 1);
     EXPECT_EQ(CountIn(QRect(300, 451, 1, 10), Black), 9) << "major tick of 10 h";
     EXPECT_EQ(CountIn(QRect(75, 451, 1, 10), Black), 4) << "minor tick of 1 h";
     // The Y view starts at 0: one zero tick (and label), on the bottom row.
@@ -127,7 +127,7 @@ TEST_F(GraphPicture, TooFewLabelsWidenTheAutomaticViewByAFifth) {
         EXPECT_TRUE(g_.AutoScaleY) << "the automatic flag is kept";
         EXPECT_DOUBLE_EQ(g_.ViewYMin, 9.7); // m = 1.5 < 2: 0.3 more each side
         EXPECT_DOUBLE_EQ(g_.ViewYMax, 11.8);
-        EXPECT_DOUBLE_EQ(g_.MapYMin, 9.7) << "the picture shows the widened view";
+        EXPECT_DOUBLE_EQ(g_.Map().MapYMin, 9.7) << "the picture shows the widened view";
         EXPECT_EQ(g_.ViewXMax, 600) << "18 labels at most fit 600";
     }
 }
@@ -196,7 +196,7 @@ TEST_F(GraphPicture, DegeneratePicturesAndValuesPaintWithoutFault) {
         QImage picture(size, QImage::Format_RGB32);
         g_.SetSurface(&picture);
         g_.Paint();
-        EXPECT_EQ(g_.PlotWidth, size.width() - 100);
+        EXPECT_EQ(g_.Map().PlotWidth, size.width() - 100);
     }
 }
 

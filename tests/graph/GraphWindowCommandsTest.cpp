@@ -35,12 +35,10 @@ protected:
     // Everything the read-out, the zoom rectangle, the pick and the range fields use.
     auto Mapping() {
         const Tgraphex& g = G();
-        return std::tuple{g.ImageWidth,     g.ImageHeight,    g.Scale,        g.UnitWidth,
-                          g.MarginX,        g.MarginY,        g.PlotWidth,    g.PlotHeight,
-                          g.MapXMin,        g.MapXMax,        g.MapYMin,      g.MapYMax,
-                          g.ViewXMin,       g.ViewYMax,       g.XMajorStep,   g.YMinorStep,
-                          g.XLabelExponent, g.YLabelExponent, g.AxisFontSize, g.BackgroundColor,
-                          g.AxesColor,      g.GridColor,      g.TickLengthX,  g.BorderWidth};
+        return std::tuple{g.Map(),          g.Scale,        g.UnitWidth,       g.MarginX,
+                          g.MarginY,        g.ViewXMin,     g.ViewYMax,        g.XLabelExponent,
+                          g.YLabelExponent, g.AxisFontSize, g.BackgroundColor, g.AxesColor,
+                          g.GridColor,      g.TickLengthX,  g.BorderWidth};
     }
     // What each paint off the window's picture drew with.
     struct TSeen {
@@ -93,7 +91,8 @@ TEST_F(Commands, ZoomRectangleEitherWayGivesTheSameView) {
     const auto mapping = Mapping();
     const auto down = zoom({100, 80}, {300, 250});
     EXPECT_EQ(Mapping(), mapping) << "automatic again";
-    const double x100 = G().ColumnValue(100 - G().MarginX), y250 = G().RowValue(250 - G().MarginY);
+    const double x100 = G().Map().ColumnValue(100 - G().MarginX),
+                 y250 = G().Map().RowValue(250 - G().MarginY);
     EXPECT_EQ(down, zoom({300, 250}, {100, 80}));
     EXPECT_EQ(down[0], x100);
     EXPECT_EQ(down[2], y250);
@@ -105,9 +104,9 @@ TEST_F(Commands, ReadOutAndPicks) {
     G().AutoLabelExponent = G().AutoScaleY = false;
     G().ViewYMin = 10, G().ViewYMax = 20;
     G().Paint();
-    ASSERT_EQ(G().YMinorStep, 1);
-    const int col = static_cast<int>(std::ceil(G().XToPixel(9.75)));
-    const int row = static_cast<int>(std::ceil(G().YToPixel(12.34)));
+    ASSERT_EQ(G().Map().YMinorStep, 1);
+    const int col = static_cast<int>(std::ceil(G().Map().XToPixel(9.75)));
+    const int row = static_cast<int>(std::ceil(G().Map().YToPixel(12.34)));
     Move(col, row);
     EXPECT_EQ(Find<QLabel>("LabelXYpos")->text(), "X= 09h45m Y= 12.3");
     Move(col, row, Qt::ControlModifier);
@@ -121,8 +120,8 @@ TEST_F(Commands, ReadOutAndPicks) {
     G().AutoScaleY = true;
     G().Paint();
     const auto pixelOf = [this](int k) {
-        return QPoint(RoundToInt(G().XToPixel(G().GetX(k))),
-                      RoundToInt(G().YToPixel(G().GetY(1, k))));
+        return QPoint(RoundToInt(G().Map().XToPixel(G().GetX(k))),
+                      RoundToInt(G().Map().YToPixel(G().GetY(1, k))));
     };
     Release(Qt::RightButton, pixelOf(30).x(), pixelOf(30).y());
     Release(Qt::MiddleButton, pixelOf(90).x(), pixelOf(90).y());
@@ -299,7 +298,7 @@ TEST_F(Commands, MathsPageBuildsAndRunsLines) {
     Click("ButtonApplyMaths");
     EXPECT_DOUBLE_EQ(G().GetX(2), x * 24 * 24);
     EXPECT_DOUBLE_EQ(G().GetY(1, 2), std::sin(std::sin(y)));
-    EXPECT_EQ(G().MapXMax, G().GetX(G().PointCount())) << "painted";
+    EXPECT_EQ(G().Map().MapXMax, G().GetX(G().PointCount())) << "painted";
     Click("Button9");
     EXPECT_EQ(list->count(), 0);
 
@@ -325,7 +324,7 @@ TEST_F(Commands, MathsPageBuildsAndRunsLines) {
     Click("ButtonApplyMaths");
     EXPECT_EQ(G().GetY(7, 5), 10);
     EXPECT_EQ(messages_.messages.size(), 1) << "sin values below 0 have no logarithm";
-    EXPECT_GE(G().MapYMax, G().GetY(7, G().PointCount())) << "painted";
+    EXPECT_GE(G().Map().MapYMax, G().GetY(7, G().PointCount())) << "painted";
 }
 
 } // namespace

@@ -67,7 +67,7 @@ TEST_F(ScalePage, ZoomInOnAnAutomaticGraphAndPanBackAndForth) {
     const double dx = (x1 - x0) / 5, dy = (y1 - y0) / 5;
     EXPECT_EQ(View(), (std::array{x0 + dx, x1 - dx, y0 + dy, y1 - dy}));
     EXPECT_EQ(Find<NbreEdit>("NbreEditMinX")->text(), FormatGeneral(x0 + dx, 5));
-    EXPECT_EQ(G().MapXMin, x0 + dx) << "painted";
+    EXPECT_EQ(G().Map().MapXMin, x0 + dx) << "painted";
 
     const auto zoomed = View();
     for (const char* button : {"BitBtnPX", "BitBtnPX", "BitBtnMX", "BitBtnMX", "BitBtnMY",
@@ -99,8 +99,8 @@ TEST_F(ScalePage, TypedRangesAppliedOrRefused) {
         SetField(c.axis[0] == 'X' ? "NbreEditMaxX" : "NbreEditMaxY", c.max);
         Click(c.axis[0] == 'X' ? "SpeedButtonApplyX" : "SpeedButtonApplyY");
         EXPECT_EQ(messages_.messages.join('|'), c.message);
-        EXPECT_EQ(G().MapXMin, c.mapMin);
-        EXPECT_EQ(G().MapXMax, c.mapMax);
+        EXPECT_EQ(G().Map().MapXMin, c.mapMin);
+        EXPECT_EQ(G().Map().MapXMax, c.mapMax);
     }
 }
 
@@ -113,13 +113,13 @@ TEST_F(ScalePage, LabelsFrequencyFixesTheTickSteps) {
     spinY->setValue(1);
     Click("Button8");
     Feed(11, 110); // painted again by the feeder
-    EXPECT_EQ(G().XMajorStep, 10);
-    EXPECT_EQ(G().YMajorStep, 10);
+    EXPECT_EQ(G().Map().XMajorStep, 10);
+    EXPECT_EQ(G().Map().YMajorStep, 10);
     EXPECT_EQ(spinX->value(), 1);
     Tick("CheckBoxUnit");
     EXPECT_TRUE(G().AutoLabelExponent);
     EXPECT_EQ(spinX->value(), G().XLabelExponent) << "the spins show what the paint chose";
-    EXPECT_EQ(G().XMajorStep, 1);
+    EXPECT_EQ(G().Map().XMajorStep, 1);
 }
 
 TEST_F(ScalePage, ExtraHeightGoesToThePictureOnly) {

@@ -51,9 +51,9 @@ protected:
         EXPECT_EQ(g_.Canvas(), &surface_);
         EXPECT_FALSE(g_.OffscreenRendering);
         EXPECT_EQ(g_.Scale, 1.0);
-        EXPECT_EQ((std::array{g_.ImageWidth, g_.ImageHeight, g_.UnitWidth, g_.MarginX, g_.MarginY,
-                              g_.BorderWidth, g_.AxesWidth, g_.TickLengthX, g_.TickLengthY,
-                              g_.AxisFontSize, g_.CurveFontSize}),
+        EXPECT_EQ((std::array{g_.SurfaceSize().width(), g_.SurfaceSize().height(), g_.UnitWidth,
+                              g_.MarginX, g_.MarginY, g_.BorderWidth, g_.AxesWidth, g_.TickLengthX,
+                              g_.TickLengthY, g_.AxisFontSize, g_.CurveFontSize}),
                   (std::array{400, 300, 1, 40, 30, 3, 2, 10, 10, 8, 7}));
     }
 
