@@ -15,13 +15,16 @@
 
 namespace velk {
 
-inline constexpr int kMailPort = 25;
-
 struct TAlarmMailSettings {
     bool Send = false; // SendAnEmailOnAlarm
     QString Server;    // SMTPServer
-    QString Address;   // EMailAddress: recipient, sender and reply address
+    QString Address;   // EMailAddress: recipients; the first is the sender and reply address
+    TMailSubmission Submission{};
+    QString Password{}; // typed in the dialog; empty: the one in MailPasswordPath()
 };
+
+// The SMTP password's own file, beside the settings file.
+QString MailPasswordPath();
 
 // "Unable to send an Email:" and the reason, as a failed mail is logged and reported.
 QString UnableToSendText(const QString& reason);
@@ -31,7 +34,7 @@ QString AlarmHeaderLine(bool start, const QDateTime& when);
 // "Reminder at <date-time>, alarm since <date-time the alarm started>".
 QString ReminderHeaderLine(const QDateTime& when, const QDateTime& since);
 
-// Port 25, 2000 ms per wait, sender name and program "Velk Monitoring", subject "Alarm", plain
+// 2000 ms per wait, sender name and program "Velk Monitoring", subject "Alarm", plain
 // text declared utf-8 (the messages carry "°C").
 void SetUpAlarmClient(TNMSMTP& smtp);
 
@@ -39,7 +42,7 @@ void SetUpAlarmClient(TNMSMTP& smtp);
 // or not mail is switched on) with a client of its own, so an alarm mail in progress is left
 // alone. Window events are processed while it waits. Returns the reason of a failure, none
 // when the server took the mail.
-std::optional<QString> SendTestMail(const TAlarmMailSettings& settings, int port = kMailPort);
+std::optional<QString> SendTestMail(const TAlarmMailSettings& settings);
 
 class TAlarmNotifier {
 public:

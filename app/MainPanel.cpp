@@ -124,7 +124,7 @@ void AddToolSeparator(QToolBar* bar) {
 
 TAlarmMailSettings MailSettings() {
     const TGlobalParameters& p = GlobalParameters();
-    return {p.SendAnEmailOnAlarm, p.SMTPServer, p.EMailAddress};
+    return {p.SendAnEmailOnAlarm, p.SMTPServer, p.EMailAddress, p.MailSubmission};
 }
 
 } // namespace

@@ -1,12 +1,18 @@
 // The operator's commands of the main window: controller writes and the settings dialogs.
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
+#include <utility>
 #include <variant>
 #include <vector>
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "app/Acquisition.h"
 #include "app/AliveFile.h"
@@ -16,6 +22,7 @@
 #include "common/NumberFormat.h"
 #include "dialogs/Dlgstandard.h"
 #include "dialogs/MessageReport.h"
+#include "mail/PasswordFile.h"
 
 namespace velk {
 
@@ -38,11 +45,36 @@ std::vector<const TSetting*> Shown(const TSettingsGroup& group) {
     return shown;
 }
 
-// From field `n` on; returns the field after its last.
-std::size_t FillFields(const TSettingsGroup& group, TabInfoItemMenu& fields, std::size_t n) {
-    for (const TSetting* row : Shown(group)) {
-        const TSetting& s = *row;
-        TInfoItemMenu& f = fields.at(n++);
+// A field of a settings dialog that is no setting.
+struct TExtraField {
+    QString Before; // the key of the setting it comes before; empty: after them all
+    TInfoItemMenu Field;
+};
+
+// The setting each record of the dialog shows, in order: the groups' rows one group after the
+// other; none where an extra field goes. The extras are listed in the order they show.
+std::vector<const TSetting*> Records(const std::vector<TSettingsGroup>& groups,
+                                     const std::vector<TExtraField>& extras) {
+    std::vector<const TSetting*> records;
+    for (const TSettingsGroup& group : groups)
+        std::ranges::copy(Shown(group), std::back_inserter(records));
+    for (const TExtraField& e : extras)
+        records.insert(std::ranges::find_if(
+                           records, [&e](const TSetting* s) { return s && s->Key == e.Before; }),
+                       nullptr);
+    return records;
+}
+
+void FillFields(const std::vector<const TSetting*>& records, const std::vector<TExtraField>& extras,
+                TabInfoItemMenu& fields) {
+    auto extra = extras.begin();
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        TInfoItemMenu& f = fields.at(n);
+        if (!records[n]) {
+            f = (extra++)->Field;
+            continue;
+        }
+        const TSetting& s = *records[n];
         f.Caption = s.Caption;
         f.HasValue = true;
         f.Width = s.Width;
@@ -69,16 +101,26 @@ std::size_t FillFields(const TSettingsGroup& group, TabInfoItemMenu& fields, std
                                [&](QString* v) {
                                    f.Kind = KindText;
                                    f.StrValue = *v;
+                               },
+                               [&](const TChoice& c) {
+                                   f.Kind = KindChoice;
+                                   f.Items = c.Names;
+                                   f.IntValue = c.Get();
                                }},
                    s.Value);
     }
-    return n;
 }
 
-// From field `n` on; returns the field after its last.
-std::size_t TakeFields(const TSettingsGroup& group, const TabInfoItemMenu& fields, std::size_t n) {
-    for (const TSetting* s : Shown(group)) {
-        const TInfoItemMenu& f = fields.at(n++);
+// Into the parameters and the extras' fields.
+void TakeFields(const std::vector<const TSetting*>& records, const TabInfoItemMenu& fields,
+                std::vector<TExtraField>& extras) {
+    auto extra = extras.begin();
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        const TInfoItemMenu& f = fields.at(n);
+        if (!records[n]) {
+            (extra++)->Field = f;
+            continue;
+        }
         // Halves to even, as every rounding of the program.
         std::visit(TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
                                [&](TMilliseconds ms) {
@@ -87,39 +129,75 @@ std::size_t TakeFields(const TSettingsGroup& group, const TabInfoItemMenu& field
                                },
                                [&](bool* v) { *v = f.BoolValue; },
                                [&](double* v) { *v = f.FloatValue; },
-                               [&](QString* v) { *v = f.StrValue; }},
-                   s->Value);
+                               [&](QString* v) { *v = f.StrValue; },
+                               [&](const TChoice& c) { c.Set(f.IntValue); }},
+                   records[n]->Value);
     }
-    return n;
 }
 
-// The record (1-based) of the field that shows `value`.
-int RecordOf(const TSettingsGroup& group, const QString* value) {
-    const std::vector<const TSetting*> shown = Shown(group);
-    for (std::size_t i = 0; i < shown.size(); ++i)
-        if (const auto* text = std::get_if<QString*>(&shown[i]->Value); text && *text == value)
-            return static_cast<int>(i) + 1;
+// The record (1-based) of the field that shows the setting `key`; with an empty key, of the
+// first extra field.
+int RecordOf(const std::vector<const TSetting*>& records, const QString& key) {
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i] ? records[i]->Key == key : key.isEmpty()) return static_cast<int>(i) + 1;
     return 0;
 }
 
-// Shows the dialog of the first group modally, owned by the application, with the rows of
-// the groups in their order and the `extra` fields after them; true after OK, with the edited
-// values in the parameters.
-bool EditSettings(std::initializer_list<TSettingsGroup> groups,
-                  std::initializer_list<TInfoItemMenu> extra = {}) {
+// Shows the dialog of the first group modally, owned by the application, with the rows of the
+// groups in their order and the `extras` among them; `prepare` sees the dialog before it shows.
+// True after OK, with the edited values in the parameters and in the extras' fields.
+bool EditSettings(const std::vector<TSettingsGroup>& groups, std::vector<TExtraField>& extras,
+                  const std::function<void(TDlgBoxStdr&)>& prepare = {}) {
+    const std::vector<const TSetting*> records = Records(groups, extras);
     TabInfoItemMenu fields{};
-    std::size_t n = 0;
-    for (const TSettingsGroup& group : groups)
-        n = FillFields(group, fields, n);
-    for (const TInfoItemMenu& field : extra)
-        fields.at(n++) = field;
+    FillFields(records, extras, fields);
     TDlgBoxStdr dialog(nullptr, fields);
-    dialog.setWindowTitle(QString::fromUtf8(groups.begin()->Title));
+    dialog.setWindowTitle(QString::fromUtf8(groups.front().Title));
+    if (prepare) prepare(dialog);
     if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return false;
-    n = 0;
-    for (const TSettingsGroup& group : groups)
-        n = TakeFields(group, fields, n);
+    TakeFields(records, fields, extras);
     return true;
+}
+
+bool EditSettings(const std::vector<TSettingsGroup>& groups) {
+    std::vector<TExtraField> none;
+    return EditSettings(groups, none);
+}
+
+// The mail dialog's fields that are no settings: the password, which is never shown back and
+// goes to its own file, before the CA file; the test mail's button last.
+std::vector<TExtraField> MailExtras(std::function<void(QObject*)> onTestMail) {
+    TInfoItemMenu password;
+    password.Caption = QStringLiteral("Password (empty: unchanged):");
+    password.HasValue = true;
+    password.Kind = KindText;
+    password.Width = 30;
+    TInfoItemMenu testMail;
+    testMail.Caption = QStringLiteral("Send a test mail");
+    testMail.HasValue = true;
+    testMail.Kind = KindButton;
+    testMail.OnClick = std::move(onTestMail);
+    return {{QStringLiteral("SMTPCAFile"), password}, {QString(), testMail}};
+}
+
+// The mail settings as the dialog's controls show them, before OK.
+TAlarmMailSettings ShownMailSettings(const TDlgBoxStdr& dialog) {
+    const std::vector<TSettingsGroup> groups{MailGroup(GlobalParameters())};
+    const std::vector<const TSetting*> records = Records(groups, MailExtras({}));
+    const auto control = [&](const QString& key) {
+        return dialog.FieldControl(RecordOf(records, key));
+    };
+    const auto text = [&](const QString& key) {
+        return qobject_cast<QLineEdit*>(control(key))->text().left(MaxStrValueLength);
+    };
+    return {true,
+            text(QStringLiteral("SMTPServer")),
+            text(QStringLiteral("EMailAddress")),
+            {qobject_cast<QSpinBox*>(control(QStringLiteral("SMTPPort")))->value(),
+             static_cast<TMailSecurity>(
+                 qobject_cast<QComboBox*>(control(QStringLiteral("SMTPSecurity")))->currentIndex()),
+             text(QStringLiteral("SMTPUser")), text(QStringLiteral("SMTPCAFile"))},
+            text(QString())};
 }
 
 } // namespace
@@ -187,12 +265,23 @@ void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
 }
 
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
-    TInfoItemMenu testMail;
-    testMail.Caption = QStringLiteral("Send a test mail");
-    testMail.HasValue = true;
-    testMail.Kind = KindButton;
-    testMail.OnClick = [this](QObject* sender) { ButtonTestMailClick(sender); };
-    EditSettings({MailGroup(GlobalParameters())}, {testMail});
+    std::vector<TExtraField> extras =
+        MailExtras([this](QObject* sender) { ButtonTestMailClick(sender); });
+    // The password never shows: its field starts empty and stays so unless a new one is typed;
+    // it is the first extra field.
+    const std::vector<TSettingsGroup> groups{MailGroup(GlobalParameters())};
+    const auto mask = [&](TDlgBoxStdr& dialog) {
+        qobject_cast<QLineEdit*>(dialog.FieldControl(RecordOf(Records(groups, extras), QString())))
+            ->setEchoMode(QLineEdit::Password);
+    };
+    if (!EditSettings(groups, extras, mask)) return;
+    if (const QString password = extras.front().Field.StrValue; !password.isEmpty()) {
+        try {
+            WritePasswordFile(MailPasswordPath(), password);
+        } catch (const Exception& e) {
+            ReportMessage(this, e.Message(), TMessageKind::Plain);
+        }
+    }
 }
 
 void TMainForm::ButtonTestMailClick(QObject* Sender) {
@@ -200,13 +289,7 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
     auto* dialog = button ? qobject_cast<TDlgBoxStdr*>(button->parent()) : nullptr;
     if (!dialog) return;
     // As OK would take them, before they are saved.
-    TGlobalParameters& p = GlobalParameters();
-    auto fieldText = [dialog, group = MailGroup(p)](const QString& value) {
-        return qobject_cast<QLineEdit*>(dialog->FieldControl(RecordOf(group, &value)))
-            ->text()
-            .left(MaxStrValueLength);
-    };
-    const TAlarmMailSettings settings{true, fieldText(p.SMTPServer), fieldText(p.EMailAddress)};
+    const TAlarmMailSettings settings = ShownMailSettings(*dialog);
     // The client processes window events while it waits: one test mail at a time.
     button->setEnabled(false);
     const std::optional<QString> failure = SendTestMail(settings);

@@ -12,6 +12,11 @@ namespace {
 // The alarm dialog's bounds: what its number field can take.
 constexpr double kLimitRange = 2147483647.0;
 
+// A TCP port, edited in a spin box; the store's value must be one too.
+TSetting PortSetting(const char* key, std::int32_t* port, const char* caption) {
+    return {key, port, caption, 6, 0, 1, 65535, 1, TLoad::InRange};
+}
+
 // Reals are kept with two significant digits in the locale's notation, not the program-wide
 // one: a number field switches that to '.', and the next start would refuse what was saved.
 QString RealText(double value) {
@@ -54,6 +59,14 @@ void Read(const TIniStore& store, const QString& section, const TSetting& s, QSt
     *value = store.ReadString(section, s.Key, *value);
 }
 
+// An unknown name keeps the current choice; names are read without regard to case.
+void Read(const TIniStore& store, const QString& section, const TSetting& s,
+          const TChoice& choice) {
+    const QString name = store.ReadString(section, s.Key, QString()).trimmed();
+    for (int i = 0; i < choice.Names.size(); ++i)
+        if (choice.Names[i].compare(name, Qt::CaseInsensitive) == 0) choice.Set(i);
+}
+
 void Write(TIniStore& store, const QString& section, const TSetting& s, std::int32_t* value) {
     store.WriteInteger(section, s.Key, *value);
 }
@@ -72,6 +85,10 @@ void Write(TIniStore& store, const QString& section, const TSetting& s, double* 
 
 void Write(TIniStore& store, const QString& section, const TSetting& s, QString* value) {
     store.WriteString(section, s.Key, *value);
+}
+
+void Write(TIniStore& store, const QString& section, const TSetting& s, const TChoice& choice) {
+    store.WriteString(section, s.Key, choice.Names.at(choice.Get()));
 }
 
 // The three alarms share one dialog; their keys are "alarm", the alarm's name, the limit and
@@ -118,12 +135,18 @@ TSettingsGroup VacuumAlarmGroup(TGlobalParameters& p) {
 }
 
 TSettingsGroup MailGroup(TGlobalParameters& p) {
+    TMailSubmission& m = p.MailSubmission;
     return {kSectionAlarm,
             "Alarm",
             {
                 {"SendAnEmailOnAlarm", &p.SendAnEmailOnAlarm, "Send an EMail for each alarm:"},
                 {"EMailAddress", &p.EMailAddress, "EMail address:", 30},
                 {"SMTPServer", &p.SMTPServer, "SMTP server:", 30},
+                // Secure submission, beside the server it concerns; its password is kept apart.
+                PortSetting("SMTPPort", &m.Port, "SMTP port:"),
+                {"SMTPSecurity", Choice(&m.Security, MailSecurityNames()), "Security:"},
+                {"SMTPUser", &m.UserName, "User name (empty: no login):", 30},
+                {"SMTPCAFile", &m.CAFile, "CA certificate file (empty: the system's):", 30},
             }};
 }
 
@@ -166,7 +189,7 @@ TSettingsGroup MetricsGroup(TGlobalParameters& p) {
             {
                 {"enabled", &m.Enabled, "Prometheus metrics (/metrics):"},
                 {"address", &m.Address, "Metrics address:", 15},
-                {"port", &m.Port, "Metrics port:", 6, 0, 1, 65535, 1, TLoad::InRange},
+                PortSetting("port", &m.Port, "Metrics port:"),
             }};
 }
 
@@ -180,7 +203,7 @@ void LoadSettings(const QString& path) {
     for (const TSettingsGroup& group : AllGroups(GlobalParameters())) {
         const QString section = QString::fromLatin1(group.Section);
         for (const TSetting& s : group.Rows)
-            std::visit([&](auto value) { Read(store, section, s, value); }, s.Value);
+            std::visit([&](const auto& value) { Read(store, section, s, value); }, s.Value);
     }
 }
 
@@ -192,7 +215,7 @@ void SaveSettings(const QString& path) {
     for (const TSettingsGroup& group : AllGroups(GlobalParameters())) {
         const QString section = QString::fromLatin1(group.Section);
         for (const TSetting& s : group.Rows)
-            std::visit([&](auto value) { Write(store, section, s, value); }, s.Value);
+            std::visit([&](const auto& value) { Write(store, section, s, value); }, s.Value);
     }
     store.Save();
 }

@@ -5,12 +5,16 @@
 // settings store. Used on the main thread only.
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "app/Channels.h"
+#include "mail/Submission.h"
 
 namespace velk {
 
@@ -66,6 +70,7 @@ struct TGlobalParameters {
     bool SendAnEmailOnAlarm = false;
     QString EMailAddress = QStringLiteral("root@localhost");
     QString SMTPServer = QStringLiteral("localhost");
+    TMailSubmission MailSubmission; // port, TLS, login; its password is kept apart
     TAlarmTempArray AlarmTemp;
     TAlarmLimits AlarmVacuum;
     TAlarmHandlingParameters AlarmHandling;
@@ -79,10 +84,23 @@ struct TMilliseconds {
     std::int32_t* Value;
 };
 
+// One of a list of names, kept as an enumeration whose values are the names' indices.
+struct TChoice {
+    QStringList Names;
+    std::function<int()> Get;
+    std::function<void(int)> Set;
+};
+
+template <class E> TChoice Choice(E* value, QStringList names) {
+    return {std::move(names), [value] { return static_cast<int>(*value); },
+            [value](int index) { *value = static_cast<E>(index); }};
+}
+
 // The parameter a setting holds; its type says how the store writes it (integers and Booleans
-// as the store does, reals with two significant digits, texts as they are) and which field
-// the dialog shows (a spin box, a real in seconds, a check box, a real, a text).
-using TSettingValue = std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*>;
+// as the store does, reals with two significant digits, texts as they are, a choice as its
+// name) and which field the dialog shows (a spin box, a real in seconds, a check box, a real,
+// a text, a drop-down list).
+using TSettingValue = std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*, TChoice>;
 
 // Whether a value read from the store must lie in the setting's range as well; where it need
 // not, the range is the dialog's alone, and the store takes what the file holds.

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,12 +22,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSpinBox>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/Acquisition.h"
+#include "app/AlarmMail.h"
 #include "app/MainPanel.h"
 #include "app/SignalCloser.h"
 #include "app/globalParameters.h"
@@ -36,8 +39,9 @@
 #include "dialogs/DlgConnectIP.h"
 #include "dialogs/Dlgstandard.h"
 #include "graph/GraphexForm.h"
+#include "mail/PasswordFile.h"
 #include "tests/TestSupport.h"
-#include "tests/dialogs/DialogTestSupport.h"
+#include "tests/TestSupportWidgets.h"
 #include "tests/mail/ScriptedSmtpServer.h"
 #include "tests/mail/SmtpSink.h"
 #include "tools/boxsim/BoxSimLauncher.h"
@@ -45,6 +49,7 @@
 
 using namespace velk;
 using Clock = std::chrono::steady_clock;
+using velk::test::Eventually;
 
 namespace {
 
@@ -54,19 +59,21 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Points XDG_RUNTIME_DIR, the heartbeat's folder, at `path` while it lives.
-struct RuntimeDir {
-    QByteArray was = qgetenv("XDG_RUNTIME_DIR");
-    explicit RuntimeDir(const QString& path) { qputenv("XDG_RUNTIME_DIR", path.toLocal8Bit()); }
-    ~RuntimeDir() { qputenv("XDG_RUNTIME_DIR", was); }
-    RuntimeDir(const RuntimeDir&) = delete;
-    RuntimeDir& operator=(const RuntimeDir&) = delete;
+// Points the folder variable `name` (XDG_RUNTIME_DIR: the heartbeat's folder,
+// XDG_CONFIG_HOME: the password file's) at `path` while it lives.
+struct EnvFolder {
+    const char* name;
+    QByteArray was = qgetenv(name);
+    EnvFolder(const char* n, const QString& path) : name(n) { qputenv(name, path.toLocal8Bit()); }
+    ~EnvFolder() { qputenv(name, was); }
+    EnvFolder(const EnvFolder&) = delete;
+    EnvFolder& operator=(const EnvFolder&) = delete;
 };
 
 class Monitor : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::CanBindPort192()) GTEST_SKIP() << "needs the private network namespace";
+        VELK_NEEDS_PORT_192();
         SetDecimalSeparator(QChar('.'));
     }
     void TearDown() override {
@@ -108,39 +115,18 @@ protected:
     }
     // Connect, "Ok" in the address dialog with a1.a2.a3.a4.
     void ConnectTo(int a1, int a2, int a3, int a4) {
-        test::WhenModal([=] {
-            auto* dialog = qobject_cast<TDlgConnectionIP*>(QApplication::activeModalWidget());
-            dialog->SetAddress(a1, a2, a3, a4);
-            dialog->findChild<QPushButton*>("ButtonOk")->click();
-        });
+        test::AnswerModal<TDlgConnectionIP>(
+            "ButtonOk", [=](TDlgConnectionIP& d) { d.SetAddress(a1, a2, a3, a4); });
         Click("ToolButtonConnect");
     }
-    // Clicks OK in the field-list dialog the next click opens, after `edit`.
-    void OnFieldDialog(std::function<void(TDlgBoxStdr&)> edit) {
-        test::WhenModal([edit] {
-            auto* dialog = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
-            edit(*dialog);
-            dialog->findChild<QPushButton*>("ButtonOk")->click();
-        });
-    }
-    void Click(const char* button) { form->findChild<QAbstractButton*>(button)->click(); }
-    QLabel* Label(const char* name) { return form->findChild<QLabel*>(name); }
+    void Click(const char* button) { test::Child<QAbstractButton>(form.get(), button)->click(); }
+    QLabel* Label(const char* name) { return test::Child<QLabel>(form.get(), name); }
     QString Text(const char* label) { return Label(label)->text(); }
     QStringList Log() { return form->RichEdit()->toPlainText().split('\n'); }
     int LogLinesStarting(const QString& start) {
         const QStringList log = Log();
         return static_cast<int>(std::count_if(
             log.begin(), log.end(), [&](const QString& l) { return l.startsWith(start); }));
-    }
-    static bool Eventually(const std::function<bool()>& done, int ms = 20000) {
-        const QDeadlineTimer deadline(ms);
-        while (!done() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return done();
-    }
-    void Shoot(const char* name) {
-        QDir().mkpath(QStringLiteral(VELK_APP_SHOTS_DIR));
-        EXPECT_TRUE(form->grab().save(QStringLiteral(VELK_APP_SHOTS_DIR "/") + name + ".png"));
     }
     // Waits for `ticks` more readings of `quantity`.
     bool WaitReads(TQuantity quantity, int ticks) {
@@ -171,13 +157,11 @@ protected:
     // Returns true while a tick holds the readings, inside its reads.
     bool WaitInsideReads() {
         std::recursive_mutex& readings = form->Session()->ReadingsLock;
-        const QDeadlineTimer deadline(20000);
-        while (readings.try_lock()) {
+        return Eventually([&] {
+            if (!readings.try_lock()) return true;
             readings.unlock();
-            if (deadline.hasExpired()) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
+            return false;
+        });
     }
 
     QTemporaryDir config;
@@ -203,14 +187,15 @@ const std::pair<const char*, const char*> kHeldTexts[] = {
 
 // With the heartbeat on: the file advances with the ticks and stops after Disconnect.
 TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClearsThem) {
-    const RuntimeDir runtime(config.path());
+    const EnvFolder runtime("XDG_RUNTIME_DIR", config.path());
+    const EnvFolder configHome("XDG_CONFIG_HOME", config.path());
     Settings("[VelkM_alarmhandling]\nheartbeat=1\n");
     box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), boxsim::HeldValueArguments());
     Open();
     Click("SpeedButtonSetPointColdFinger"); // not connected yet
     EXPECT_EQ(Text("LabelSetPointColdFingerValue"), "-----");
     const auto disconnected = [&] {
-        EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+        EXPECT_TRUE(test::Child<QToolButton>(form.get(), "ToolButtonConnect")->isEnabled());
         EXPECT_EQ(form->Session()->Link, nullptr);
     };
     {
@@ -232,40 +217,54 @@ TEST_F(Monitor, ConnectShowsTheReadingsWritesGoToTheControllerAndDisconnectClear
 
     const auto start = Clock::now();
     ConnectTo(127, 0, 0, 2);
-    EXPECT_FALSE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
-    EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonDisconnect")->isEnabled());
+    EXPECT_FALSE(test::Child<QToolButton>(form.get(), "ToolButtonConnect")->isEnabled());
+    EXPECT_TRUE(test::Child<QToolButton>(form.get(), "ToolButtonDisconnect")->isEnabled());
     ASSERT_TRUE(Eventually([&] { return Text("LabelLN2LevelValue") != "-----"; }));
     EXPECT_LT(SecondsSince(start), 2 * kPeriod / 1000.0 + 5.0); // two periods, and a loaded machine
     for (const auto& [label, text] : kHeldTexts)
         EXPECT_EQ(Text(label), text) << label;
-    Shoot("main-connected");
+    test::Shoot(form.get(), "main-connected");
     const QString alive = config.filePath(QStringLiteral("velk-monitor.alive"));
     const auto modified = [&] { return QFileInfo(alive).lastModified(); };
     ASSERT_TRUE(Eventually([&] { return QFileInfo::exists(alive); }));
     const QDateTime first = modified();
     EXPECT_TRUE(Eventually([&] { return modified() > first; }));
 
-    form->findChild<QLineEdit*>("EditColdFingerSetPoint")->setText(QStringLiteral("abc"));
+    test::Child<QLineEdit>(form.get(), "EditColdFingerSetPoint")->setText(QStringLiteral("abc"));
     Click("SpeedButtonSetPointColdFinger");
-    form->findChild<QLineEdit*>("EditColdFingerSetPoint")->setText(QStringLiteral("-150"));
+    test::Child<QLineEdit>(form.get(), "EditColdFingerSetPoint")->setText(QStringLiteral("-150"));
     Click("SpeedButtonSetPointColdFinger");
     EXPECT_EQ(Text("LabelSetPointColdFingerValue"), "-150"); // as entered, until read back
     Click("SpeedButtonSetAllo");
     EXPECT_EQ(Text("LabelAlloValue"), "-30");
     EXPECT_EQ(messages.messages, QStringList{"Incorrect value !"});
 
-    OnFieldDialog([](TDlgBoxStdr& d) {
+    // The password, between the user and the CA file, is masked and goes to its own file.
+    bool masked = false;
+    test::AnswerModal<TDlgBoxStdr>("ButtonOk", [&masked](TDlgBoxStdr& d) {
         qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
         qobject_cast<QLineEdit*>(d.FieldControl(3))->setText(QStringLiteral("mail.lab.example"));
+        qobject_cast<QSpinBox*>(d.FieldControl(4))->setValue(587);
+        qobject_cast<QComboBox*>(d.FieldControl(5))->setCurrentIndex(1);
+        qobject_cast<QLineEdit*>(d.FieldControl(6))->setText(QStringLiteral("night"));
+        auto* password = qobject_cast<QLineEdit*>(d.FieldControl(7));
+        masked = password->echoMode() == QLineEdit::Password && password->text().isEmpty();
+        password->setText(QStringLiteral("s3cret"));
     });
     Click("ToolButtonAlarmMessageSetting");
-    EXPECT_FALSE(GlobalParameters().SendAnEmailOnAlarm);
-    EXPECT_EQ(GlobalParameters().SMTPServer, "mail.lab.example");
+    const TGlobalParameters& p = GlobalParameters();
+    EXPECT_FALSE(p.SendAnEmailOnAlarm);
+    EXPECT_EQ(p.SMTPServer, "mail.lab.example");
+    EXPECT_EQ(
+        std::tuple(p.MailSubmission.Port, p.MailSubmission.Security, p.MailSubmission.UserName),
+        std::tuple(587, TMailSecurity::StartTls, QStringLiteral("night")));
+    EXPECT_TRUE(masked);
+    EXPECT_EQ(ReadPasswordFile(MailPasswordPath()), "s3cret");
 
     Click("ToolButtonDisconnect");
     for (const auto& [label, text] : kHeldTexts)
         EXPECT_EQ(Text(label), "-----") << label;
-    EXPECT_TRUE(form->findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
+    EXPECT_TRUE(test::Child<QToolButton>(form.get(), "ToolButtonConnect")->isEnabled());
     EXPECT_EQ(form->Session()->Link, nullptr);
     EXPECT_EQ(LogLinesStarting(QStringLiteral("Connection not initialised")), 0);
     const QDateTime last = modified();
@@ -306,7 +305,7 @@ TEST_F(Monitor, SilentInstrumentsGreyTheirOldValuesAndLogOneLinePerFailingGroupA
             EXPECT_EQ(Label(label)->isEnabled(), !old) << label;
             EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
         }
-        if (c.silent[0] == "controller2") Shoot("main-stale-group");
+        if (c.silent[0] == "controller2") test::Shoot(form.get(), "main-stale-group");
         form.reset();
         box.reset();
     }
@@ -360,7 +359,7 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     EXPECT_EQ(Log()[2], starts[0][0]);
     EXPECT_EQ(Log()[4], starts[1][0]);
 
-    OnFieldDialog([](TDlgBoxStdr& d) {
+    test::AnswerModal<TDlgBoxStdr>("ButtonOk", [](TDlgBoxStdr& d) {
         qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
     });
     Click("SpeedButtonAlarmVacuum");
@@ -390,20 +389,18 @@ TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
     Settings();
     Open();
     std::vector<bool> servedWhileWaiting;
-    test::WhenModal([&] {
-        auto* d = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
-        auto* address = qobject_cast<QLineEdit*>(d->FieldControl(2));
-        auto* server = qobject_cast<QLineEdit*>(d->FieldControl(3));
-        test::ExpectReadableAndShoot(d, QStringLiteral("mail-settings"));
+    test::AnswerModal<TDlgBoxStdr>("ButtonCancel", [&](TDlgBoxStdr& d) {
+        auto* address = qobject_cast<QLineEdit*>(d.FieldControl(2));
+        auto* server = qobject_cast<QLineEdit*>(d.FieldControl(3));
+        test::ExpectReadableAndShoot(&d, QStringLiteral("mail-settings"));
         address->setText(QStringLiteral("night@lab.example"));
         for (const char* host : {"127.0.0.28", "127.0.0.26"}) { // the sink, then nobody
             server->setText(QString::fromLatin1(host));
             const qsizetype shown = messages.messages.size();
             QTimer::singleShot(
                 0, [&, shown] { servedWhileWaiting.push_back(messages.messages.size() == shown); });
-            qobject_cast<QAbstractButton*>(d->FieldControl(4))->click();
+            qobject_cast<QAbstractButton*>(d.FieldControl(9))->click();
         }
-        d->findChild<QPushButton*>("ButtonCancel")->click();
     });
     Click("ToolButtonAlarmMessageSetting");
     EXPECT_EQ(messages.messages, (QStringList{"Test mail sent to night@lab.example",
@@ -421,12 +418,10 @@ TEST_F(Monitor, ATestMailGoesWithTheDialogsUnsavedAddressesAndShowsItsOutcome) {
     SignalCloser closer(form.get());
     test::ScriptedServer silent({{"<greeting>", ""}}, QHostAddress("127.0.0.27"), 25,
                                 [] { std::raise(SIGTERM); });
-    test::WhenModal([] {
-        auto* d = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
-        qobject_cast<QLineEdit*>(d->FieldControl(3))->setText(QStringLiteral("127.0.0.27"));
-        qobject_cast<QAbstractButton*>(d->FieldControl(4))->click();
-        EXPECT_FALSE(d->isVisible());
-        if (d->isVisible()) d->findChild<QPushButton*>("ButtonCancel")->click();
+    test::AnswerModal<TDlgBoxStdr>("ButtonCancel", [](TDlgBoxStdr& d) {
+        qobject_cast<QLineEdit*>(d.FieldControl(3))->setText(QStringLiteral("127.0.0.27"));
+        qobject_cast<QAbstractButton*>(d.FieldControl(9))->click();
+        EXPECT_FALSE(d.isVisible());
     });
     Click("ToolButtonAlarmMessageSetting");
     EXPECT_EQ(messages.messages.size(), 2);
@@ -457,17 +452,15 @@ TEST_F(Monitor, CommandsWhileATickIsInsideItsReads) {
             EXPECT_FALSE(Eventually([&] { return Log().size() > after; }, 3 * period));
         }
         if (act == Act::SameRefreshPeriod) {
-            test::WhenModal([] {
-                auto* d = qobject_cast<TDlgBoxStdr*>(QApplication::activeModalWidget());
-                EXPECT_TRUE(test::ShowActive(d));
-                auto* edit = qobject_cast<QLineEdit*>(d->FieldControl(1));
+            test::AnswerModal<TDlgBoxStdr>("ButtonCancel", [](TDlgBoxStdr& d) {
+                EXPECT_TRUE(test::ShowActive(&d));
+                auto* edit = qobject_cast<QLineEdit*>(d.FieldControl(1));
                 // Below the least period, then the current one.
                 for (const char* typed : {"0.0015", "1"}) {
                     edit->selectAll();
                     QTest::keyClicks(edit, typed);
                     QTest::keyClick(edit, Qt::Key_Return);
                 }
-                if (d->isVisible()) d->findChild<QPushButton*>("ButtonCancel")->click();
             });
             Click("ToolButtonRefreshPeriod");
             EXPECT_EQ(messages.messages, QStringList{"Figure too small :1"});
@@ -499,7 +492,7 @@ TEST_F(Monitor, CommandsDuringAnAlarmMailInsideATickReturnAtOnceAndEndCleanly) {
             const auto start = Clock::now();
             if (act == Act::Disconnect) Click("ToolButtonDisconnect");
             if (act == Act::Refresh) {
-                OnFieldDialog([](TDlgBoxStdr& d) {
+                test::AnswerModal<TDlgBoxStdr>("ButtonOk", [](TDlgBoxStdr& d) {
                     qobject_cast<QLineEdit*>(d.FieldControl(1))->setText(QStringLiteral("2.5"));
                 });
                 Click("ToolButtonRefreshPeriod");
@@ -637,7 +630,7 @@ TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) 
     enum class Outage { Restart, Away };
     for (const Outage outage : {Outage::Restart, Outage::Away}) {
         SCOPED_TRACE(static_cast<int>(outage));
-        const RuntimeDir runtime(config.path());
+        const EnvFolder runtime("XDG_RUNTIME_DIR", config.path());
         Start("[VelkM_alarmhandling]\nheartbeat=1\n" + kMetricsKeys);
         ASSERT_TRUE(WaitReads(qLN2Level, 3)); // the box's frame numbers are well past 1
         // A lost box keeps its link open, but is not exported as connected.

@@ -55,6 +55,8 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     p.EMailAddress = QStringLiteral("Lab <lab@example.org>");
     p.AlarmHandling.Vacuum.Deadband = 1.5;
     p.AlarmHandling.ReminderEvery = 1440;
+    p.MailSubmission = {587, velk::TMailSecurity::StartTls, QStringLiteral("night"),
+                        QStringLiteral("/etc/lab-ca.pem")};
     p.Metrics.Address = QStringLiteral("0.0.0.0");
     velk::SaveSettings(Path());
     EXPECT_EQ(ReadFile(),
@@ -69,6 +71,8 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
                          "SendAnEmailOnAlarm=0\n"
                          "EMailAddress=Lab <lab@example.org>\n"
                          "SMTPServer=localhost\n"
+                         "SMTPPort=587\nSMTPSecurity=STARTTLS\nSMTPUser=night\n"
+                         "SMTPCAFile=/etc/lab-ca.pem\n"
                          "\n[VelkM_alarmhandling]\n"
                          "delaytemp1=0\ndeadbandtemp1=0\ndelaytemp2=0\ndeadbandtemp2=0\n"
                          "delayvacuum=0\ndeadbandvacuum=1.5\n"
@@ -89,6 +93,7 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     WriteFile("[velkm_MAIN]\nrefreshrate=abc\nIP4=-x\n"
               "[VELKM_ALARM]\nalarmtemp1=2\nALARMTEMPMIN1=-1.8E2\nalarmtempmax1=\n"
               "alarmvacuummax=abc\nalarmvacuum=yes\nsmtpserver=mail.lab\n"
+              "smtpport=70000\nsmtpsecurity=SSL\n"
               // Outside what the dialog allows: the default stays, except the last two.
               "[VelkM_AlarmHandling]\ndelaytemp1=-5\ndelaytemp2=3601\ndeadbandtemp1=-1\n"
               "deadbandvacuum=0.5\nreminderlimit=0\nreminderevery=x\nsilentafter=30\n"
@@ -104,6 +109,8 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     EXPECT_EQ(p.AlarmVacuum.Max, 100000.0);
     EXPECT_FALSE(p.AlarmVacuum.Enabled);
     EXPECT_EQ(p.SMTPServer, "mail.lab");
+    EXPECT_EQ(p.MailSubmission.Port, 25);
+    EXPECT_EQ(p.MailSubmission.Security, velk::TMailSecurity::None);
     const velk::TAlarmHandlingParameters& h = p.AlarmHandling;
     EXPECT_EQ(std::tuple(h.Temp[1].Delay, h.Temp[2].Delay, h.Temp[1].Deadband, h.Vacuum.Deadband),
               std::tuple(0, 0, 0.0, 1.0));
@@ -159,6 +166,16 @@ TEST_F(Settings, SavingKeepsForeignKeysNeverLeavesAPartialFileAndRaisesWhenItCan
     const QString blocked = dir_.filePath(QStringLiteral("blocked/ZURazirod.ini"));
     ASSERT_TRUE(QDir().mkpath(blocked));
     EXPECT_THROW(velk::SaveSettings(blocked), velk::EIniStoreError);
+
+    // A disk that fills half-way through the save raises and keeps the old store whole.
+    const QByteArray before = ReadFile();
+    GlobalParameters().SMTPServer = QString(4096, QChar('x'));
+    {
+        const velk::test::TFullDisk full(before.size() + 100);
+        EXPECT_THROW(velk::SaveSettings(Path()), velk::EIniStoreError);
+    }
+    EXPECT_EQ(ReadFile(), before);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"ZURazirod.ini"});
 }
 
 } // namespace

@@ -126,7 +126,7 @@ TEST_F(Commands, ReadOutAndPicks) {
     Release(Qt::RightButton, pixelOf(30).x(), pixelOf(30).y());
     Release(Qt::MiddleButton, pixelOf(90).x(), pixelOf(90).y());
     const QImage twice = Picture().copy();
-    const auto* button = form_->findChild<QPushButton*>("ReadOutButton");
+    const auto* button = Find<QPushButton>("ReadOutButton");
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(button->isVisible());
     EXPECT_EQ(button->geometry(), QRect(pixelOf(90), QSize(150, 25)));
