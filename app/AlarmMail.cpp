@@ -113,8 +113,9 @@ void TAlarmNotifier::Notify(const QString& header, const QString& message,
 QStringList TAlarmNotifier::Send(const TPending& p) {
     QStringList lines;
     if (p.Settings.Send) {
-        if (const std::optional<QString> failure = Mail(smtp_, p.Settings, {p.Header, p.Message}))
-            lines << UnableToSendText(*failure);
+        const std::optional<QString> failure = Mail(smtp_, p.Settings, {p.Header, p.Message});
+        ++(failure ? failed_ : sent_);
+        if (failure) lines << UnableToSendText(*failure);
     }
     lines << p.Header << p.Message;
     return lines;

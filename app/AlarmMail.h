@@ -2,6 +2,7 @@
 // The alarm mail: one notification per alarm start or end, mailed through the SMTP client
 // set up as the main window's and written to the log.
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -51,6 +52,9 @@ public:
     explicit TAlarmNotifier(TLog log);
 
     TNMSMTP& NMSMTP() { return smtp_; }
+    // Alarm mails the server took, and those that failed, since the start.
+    std::uint64_t MailsSent() const { return sent_; }
+    std::uint64_t MailsFailed() const { return failed_; }
 
     // Mails the header line and `message` when the settings ask for mail, then logs
     // "Unable to send an Email:" with the reason if the mail failed, the header line and
@@ -75,6 +79,8 @@ private:
     TNMSMTP smtp_;
     std::deque<TPending> pending_;
     bool sending_ = false;
+    std::uint64_t sent_ = 0;
+    std::uint64_t failed_ = 0;
 };
 
 } // namespace velk

@@ -16,6 +16,7 @@
 
 #include "app/Acquisition.h"
 #include "app/Display.h"
+#include "app/MetricsExport.h"
 #include "app/StatePaths.h"
 #include "app/VelkApplication.h"
 #include "app/globalParameters.h"
@@ -347,6 +348,7 @@ void TMainForm::FormCreate() {
     UpdateDisplay(0);
     AddLogLine(QString::fromLatin1(kTitleLine));
     ApplyHeartbeat();
+    ApplyMetrics();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -365,6 +367,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+    Metrics_.reset();
     // Stops and frees the timer (waiting for a tick in progress while serving its calls),
     // then frees the link, the drivers and the lock.
     Session_.reset();
@@ -379,6 +382,7 @@ void TMainForm::Connect() {
         dialog.GetAddress(p.IP1, p.IP2, p.IP3, p.IP4);
         Session_->Connect(p.IP1, p.IP2, p.IP3, p.IP4);
         ShowConnected(true);
+        PublishMetrics();
     } catch (const EEtherLinkError& e) {
         ReportMessage(this, e.Message(), TMessageKind::Plain);
     } catch (const ECN7600connection& e) {
@@ -438,6 +442,7 @@ void TMainForm::LogDeviceError(std::int32_t) {
 void TMainForm::UpdateDisplay(std::int32_t) {
     THandlerScope scope(*this);
     if (Session_) NotifyAlarmChanges(ShowReadings());
+    PublishMetrics();
 }
 
 void TMainForm::RecordReadings() {

@@ -29,6 +29,7 @@ namespace velk {
 
 class TAcquisition;
 class TGraphexForm;
+class TMetricsExport;
 struct TDisplay;
 
 inline constexpr const char* kTitleLine = "Velk monitor  V1.00  10/01/01";
@@ -114,6 +115,9 @@ private:
     void ButtonTestMailClick(QObject* Sender);
     // Gives the session the heartbeat file, or none, as the settings say.
     void ApplyHeartbeat();
+    // Serves the metrics, or stops, as the settings say; and hands them the state of now.
+    void ApplyMetrics();
+    void PublishMetrics();
     void GetGraphSensor(QObject* Sender);
     void GetGraphSensorVacuum(QObject* Sender);
     void SpeedButtonPumpStatusClick(QObject* Sender);
@@ -190,6 +194,7 @@ private:
     TAlarmNotifier Notifier_;
     TAlarmEvaluator Evaluator_;
     std::unique_ptr<TAcquisition> Session_; // FormCreate to FormClose
+    std::unique_ptr<TMetricsExport> Metrics_; // while the settings ask for it
     int handlersRunning_ = 0;
     bool closePending_ = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "app/Acquisition.h"
 #include "app/AliveFile.h"
 #include "app/MainPanel.h"
+#include "app/MetricsExport.h"
 #include "app/globalParameters.h"
 #include "common/NumberFormat.h"
 #include "dialogs/Dlgstandard.h"
@@ -49,11 +51,13 @@ struct TExtraField {
     TInfoItemMenu Field;
 };
 
-// The setting each record of the dialog shows, in order; none where an extra field goes. The
-// extras are listed in the order they show.
-std::vector<const TSetting*> Records(const TSettingsGroup& group,
+// The setting each record of the dialog shows, in order: the groups' rows one group after the
+// other; none where an extra field goes. The extras are listed in the order they show.
+std::vector<const TSetting*> Records(const std::vector<TSettingsGroup>& groups,
                                      const std::vector<TExtraField>& extras) {
-    std::vector<const TSetting*> records = Shown(group);
+    std::vector<const TSetting*> records;
+    for (const TSettingsGroup& group : groups)
+        std::ranges::copy(Shown(group), std::back_inserter(records));
     for (const TExtraField& e : extras)
         records.insert(std::ranges::find_if(
                            records, [&e](const TSetting* s) { return s && s->Key == e.Before; }),
@@ -139,25 +143,25 @@ int RecordOf(const std::vector<const TSetting*>& records, const QString& key) {
     return 0;
 }
 
-// Shows the group's dialog modally, owned by the application, with the `extras` among the
-// settings' fields; `prepare` sees the dialog before it shows. True after OK, with the edited
-// values in the parameters and in the extras' fields.
-bool EditSettings(const TSettingsGroup& group, std::vector<TExtraField>& extras,
+// Shows the dialog of the first group modally, owned by the application, with the rows of the
+// groups in their order and the `extras` among them; `prepare` sees the dialog before it shows.
+// True after OK, with the edited values in the parameters and in the extras' fields.
+bool EditSettings(const std::vector<TSettingsGroup>& groups, std::vector<TExtraField>& extras,
                   const std::function<void(TDlgBoxStdr&)>& prepare = {}) {
-    const std::vector<const TSetting*> records = Records(group, extras);
+    const std::vector<const TSetting*> records = Records(groups, extras);
     TabInfoItemMenu fields{};
     FillFields(records, extras, fields);
     TDlgBoxStdr dialog(nullptr, fields);
-    dialog.setWindowTitle(QString::fromUtf8(group.Title));
+    dialog.setWindowTitle(QString::fromUtf8(groups.front().Title));
     if (prepare) prepare(dialog);
     if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return false;
     TakeFields(records, fields, extras);
     return true;
 }
 
-bool EditSettings(const TSettingsGroup& group) {
+bool EditSettings(const std::vector<TSettingsGroup>& groups) {
     std::vector<TExtraField> none;
-    return EditSettings(group, none);
+    return EditSettings(groups, none);
 }
 
 // The mail dialog's fields that are no settings: the password, which is never shown back and
@@ -178,8 +182,8 @@ std::vector<TExtraField> MailExtras(std::function<void(QObject*)> onTestMail) {
 
 // The mail settings as the dialog's controls show them, before OK.
 TAlarmMailSettings ShownMailSettings(const TDlgBoxStdr& dialog) {
-    const TSettingsGroup group = MailGroup(GlobalParameters());
-    const std::vector<const TSetting*> records = Records(group, MailExtras({}));
+    const std::vector<TSettingsGroup> groups{MailGroup(GlobalParameters())};
+    const std::vector<const TSetting*> records = Records(groups, MailExtras({}));
     const auto control = [&](const QString& key) {
         return dialog.FieldControl(RecordOf(records, key));
     };
@@ -246,18 +250,18 @@ void TMainForm::SpeedButtonSetAlloClick(QObject*) {
 void TMainForm::ToolButtonRefreshPeriodClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
     const std::int32_t period = p.RefreshRate;
-    if (!EditSettings(MainGroup(p)) || p.RefreshRate == period) return;
+    if (!EditSettings({MainGroup(p)}) || p.RefreshRate == period) return;
     // The restart does not take ReadingsLock: its stop may wait for a tick.
     if (Session_ && Session_->Timer) Session_->SetRefreshRate(p.RefreshRate);
 }
 
 // Active stays: the next display update reacts to the new limits.
 void TMainForm::SpeedButtonAlarmTemp1Click(QObject* Sender) {
-    EditSettings(TempAlarmGroup(GlobalParameters(), Tag(Sender)));
+    EditSettings({TempAlarmGroup(GlobalParameters(), Tag(Sender))});
 }
 
 void TMainForm::SpeedButtonAlarmVacuumClick(QObject*) {
-    EditSettings(VacuumAlarmGroup(GlobalParameters()));
+    EditSettings({VacuumAlarmGroup(GlobalParameters())});
 }
 
 void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
@@ -265,12 +269,12 @@ void TMainForm::ToolButtonAlarmMessageSettingClick(QObject*) {
         MailExtras([this](QObject* sender) { ButtonTestMailClick(sender); });
     // The password never shows: its field starts empty and stays so unless a new one is typed;
     // it is the first extra field.
-    const TSettingsGroup group = MailGroup(GlobalParameters());
+    const std::vector<TSettingsGroup> groups{MailGroup(GlobalParameters())};
     const auto mask = [&](TDlgBoxStdr& dialog) {
-        qobject_cast<QLineEdit*>(dialog.FieldControl(RecordOf(Records(group, extras), QString())))
+        qobject_cast<QLineEdit*>(dialog.FieldControl(RecordOf(Records(groups, extras), QString())))
             ->setEchoMode(QLineEdit::Password);
     };
-    if (!EditSettings(group, extras, mask)) return;
+    if (!EditSettings(groups, extras, mask)) return;
     if (const QString password = extras.front().Field.StrValue; !password.isEmpty()) {
         try {
             WritePasswordFile(MailPasswordPath(), password);
@@ -300,13 +304,51 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
 }
 
 void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
-    if (EditSettings(AlarmHandlingGroup(GlobalParameters()))) ApplyHeartbeat();
+    TGlobalParameters& p = GlobalParameters();
+    if (!EditSettings({AlarmHandlingGroup(p), MetricsGroup(p)})) return;
+    ApplyHeartbeat();
+    ApplyMetrics();
 }
 
 void TMainForm::ApplyHeartbeat() {
     if (Session_)
         Session_->SetAliveFile(GlobalParameters().AlarmHandling.Heartbeat ? AliveFilePath()
                                                                           : QString());
+}
+
+void TMainForm::ApplyMetrics() {
+    const TMetricsParameters& m = GlobalParameters().Metrics;
+    Metrics_.reset(); // a new address or port takes effect at once
+    if (!m.Enabled) return;
+    const QHostAddress address(m.Address);
+    std::optional<QString> failure;
+    // The port is in range: the store's value must be, and the dialog's is.
+    if (address.isNull()) {
+        failure = QStringLiteral("not an address");
+    } else {
+        Metrics_ = std::make_unique<TMetricsExport>();
+        failure = Metrics_->Listen(address, static_cast<quint16>(m.Port));
+    }
+    const QString endpoint = QStringLiteral("%1:%2").arg(m.Address).arg(m.Port);
+    if (failure) {
+        Metrics_.reset();
+        AddLogLine(QStringLiteral("Unable to serve the metrics on ") + endpoint + ": " + *failure);
+        return;
+    }
+    AddLogLine(QStringLiteral("Metrics served on http://") + endpoint + "/metrics");
+    PublishMetrics();
+}
+
+void TMainForm::PublishMetrics() {
+    if (!Metrics_ || !Session_) return;
+    const TGlobalParameters& p = GlobalParameters();
+    // Free at a display update; after Connect or the dialog, a tick may be running.
+    std::lock_guard lock(Session_->ReadingsLock);
+    // A lost box keeps its link open while the session tries to reach it again.
+    const bool connected = Session_->Link != nullptr && !Session_->Readings.Lost;
+    Metrics_->Publish({Session_->Readings, p.AlarmTemp, p.AlarmVacuum, connected,
+                       Session_->Retransmissions(), Notifier_.MailsSent(),
+                       Notifier_.MailsFailed()});
 }
 
 } // namespace velk

@@ -12,6 +12,11 @@ namespace {
 // The alarm dialog's bounds: what its number field can take.
 constexpr double kLimitRange = 2147483647.0;
 
+// A TCP port, edited in a spin box; the store's value must be one too.
+TSetting PortSetting(const char* key, std::int32_t* port, const char* caption) {
+    return {key, port, caption, 6, 0, 1, 65535, 1, TLoad::InRange};
+}
+
 // Reals are kept with two significant digits in the locale's notation, not the program-wide
 // one: a number field switches that to '.', and the next start would refuse what was saved.
 QString RealText(double value) {
@@ -101,8 +106,8 @@ TSettingsGroup AlarmGroup(TAlarmLimits& a, const QString& name, const QString& c
 }
 
 std::vector<TSettingsGroup> AllGroups(TGlobalParameters& p) {
-    return {MainGroup(p),        TempAlarmGroup(p, 1), TempAlarmGroup(p, 2),
-            VacuumAlarmGroup(p), MailGroup(p),         AlarmHandlingGroup(p)};
+    return {MainGroup(p), TempAlarmGroup(p, 1),  TempAlarmGroup(p, 2), VacuumAlarmGroup(p),
+            MailGroup(p), AlarmHandlingGroup(p), MetricsGroup(p)};
 }
 
 } // namespace
@@ -138,7 +143,7 @@ TSettingsGroup MailGroup(TGlobalParameters& p) {
                 {"EMailAddress", &p.EMailAddress, "EMail address:", 30},
                 {"SMTPServer", &p.SMTPServer, "SMTP server:", 30},
                 // Secure submission, beside the server it concerns; its password is kept apart.
-                {"SMTPPort", &m.Port, "SMTP port:", 6, 0, 1, 65535, 1, TLoad::InRange},
+                PortSetting("SMTPPort", &m.Port, "SMTP port:"),
                 {"SMTPSecurity", Choice(&m.Security, MailSecurityNames()), "Security:"},
                 {"SMTPUser", &m.UserName, "User name (empty: no login):", 30},
                 {"SMTPCAFile", &m.CAFile, "CA certificate file (empty: the system's):", 30},
@@ -174,6 +179,18 @@ TSettingsGroup AlarmHandlingGroup(TGlobalParameters& p) {
              "Mail when an instrument stops answering after (min):", 10, 0, 0, kMaxMinutes, 5, in},
             {"heartbeat", &h.Heartbeat, "Heartbeat file (velk-monitor.alive):"},
         }};
+}
+
+TSettingsGroup MetricsGroup(TGlobalParameters& p) {
+    TMetricsParameters& m = p.Metrics;
+    // Shown after the alarm handling's rows, in its dialog.
+    return {kSectionMetrics,
+            "Alarm handling",
+            {
+                {"enabled", &m.Enabled, "Prometheus metrics (/metrics):"},
+                {"address", &m.Address, "Metrics address:", 15},
+                PortSetting("port", &m.Port, "Metrics port:"),
+            }};
 }
 
 TGlobalParameters& GlobalParameters() {

@@ -53,6 +53,14 @@ struct TAlarmHandlingParameters {
     bool Heartbeat = false;         // touch velk-monitor.alive at every tick
 };
 
+// The Prometheus endpoint; off by default, and then no port is opened. Listening on another
+// address than loopback is the operator's explicit choice.
+struct TMetricsParameters {
+    bool Enabled = false;
+    QString Address = QStringLiteral("127.0.0.1");
+    std::int32_t Port = 9847;
+};
+
 struct TGlobalParameters {
     std::int32_t RefreshRate = 10000; // ms
     // The bundled box simulator's address, so a first run on a new machine connects to it.
@@ -66,6 +74,7 @@ struct TGlobalParameters {
     TAlarmTempArray AlarmTemp;
     TAlarmLimits AlarmVacuum;
     TAlarmHandlingParameters AlarmHandling;
+    TMetricsParameters Metrics;
 };
 
 TGlobalParameters& GlobalParameters();
@@ -121,16 +130,18 @@ struct TSettingsGroup {
 };
 
 // The groups, in the order the store is written: main, the alarms of channels 1 and 2 and of
-// the vacuum, mail, alarm handling. A new setting is one row of its group.
+// the vacuum, mail, alarm handling, metrics. A new setting is one row of its group.
 TSettingsGroup MainGroup(TGlobalParameters& p);
 TSettingsGroup TempAlarmGroup(TGlobalParameters& p, int channel);
 TSettingsGroup VacuumAlarmGroup(TGlobalParameters& p);
 TSettingsGroup MailGroup(TGlobalParameters& p);
 TSettingsGroup AlarmHandlingGroup(TGlobalParameters& p);
+TSettingsGroup MetricsGroup(TGlobalParameters& p);
 
 inline constexpr const char* kSectionMain = "VelkM_main";
 inline constexpr const char* kSectionAlarm = "VelkM_alarm";
 inline constexpr const char* kSectionAlarmHandling = "VelkM_alarmhandling";
+inline constexpr const char* kSectionMetrics = "VelkM_metrics";
 inline constexpr const char* kVersionIDSoft = "V1.00";
 
 // From and to the store at `path` (default: DefaultSettingsPath()). SaveSettings raises

@@ -75,7 +75,8 @@ TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues
     EXPECT_FALSE(button->icon().pixmap(27, 27).isNull());
     velk::test::AnswerModal<velk::TDlgBoxStdr>("ButtonOk", [](velk::TDlgBoxStdr& d) {
         EXPECT_EQ(d.windowTitle(), "Alarm handling");
-        const int spins[][2] = {{1, 3600}, {3, 20}, {5, 120}, {7, 1440}, {8, 100}, {9, 15}};
+        const int spins[][2] = {{1, 3600}, {3, 20}, {5, 120},  {7, 1440},
+                                {8, 100},  {9, 15}, {13, 9900}};
         for (const auto& [field, value] : spins)
             qobject_cast<QSpinBox*>(d.FieldControl(field))->setValue(value);
         qobject_cast<QLineEdit*>(d.FieldControl(2))->setText(QStringLiteral("1.5"));
@@ -90,6 +91,7 @@ TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues
               std::tuple(3600, 20, 120, 1440, 100, 15, true));
     EXPECT_EQ(std::tuple(h.Temp[1].Deadband, h.Temp[2].Deadband, h.Vacuum.Deadband),
               std::tuple(1.5, 0.0, 10.0));
+    EXPECT_EQ(velk::GlobalParameters().Metrics.Port, 9900); // the metrics rows follow
     velk::GlobalParameters() = velk::TGlobalParameters{};
 }
 

@@ -57,6 +57,7 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     p.AlarmHandling.ReminderEvery = 1440;
     p.MailSubmission = {587, velk::TMailSecurity::StartTls, QStringLiteral("night"),
                         QStringLiteral("/etc/lab-ca.pem")};
+    p.Metrics.Address = QStringLiteral("0.0.0.0");
     velk::SaveSettings(Path());
     EXPECT_EQ(ReadFile(),
               QByteArray("[VelkM_main]\n"
@@ -76,7 +77,9 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
                          "delaytemp1=0\ndeadbandtemp1=0\ndelaytemp2=0\ndeadbandtemp2=0\n"
                          "delayvacuum=0\ndeadbandvacuum=1.5\n"
                          "reminderevery=1440\nreminderlimit=3\nsilentafter=0\n"
-                         "heartbeat=0\n"));
+                         "heartbeat=0\n"
+                         "\n[VelkM_metrics]\n"
+                         "enabled=0\naddress=0.0.0.0\nport=9847\n"));
     // Every key loads back: saved again, the file is the same.
     const QByteArray saved = ReadFile();
     GlobalParameters() = velk::TGlobalParameters{};
@@ -94,7 +97,8 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
               // Outside what the dialog allows: the default stays, except the last two.
               "[VelkM_AlarmHandling]\ndelaytemp1=-5\ndelaytemp2=3601\ndeadbandtemp1=-1\n"
               "deadbandvacuum=0.5\nreminderlimit=0\nreminderevery=x\nsilentafter=30\n"
-              "deadbandtemp2=2,5\n");
+              "deadbandtemp2=2,5\n"
+              "[VelkM_metrics]\nport=65536\n");
     velk::LoadSettings(Path());
     const auto& p = GlobalParameters();
     EXPECT_EQ(p.RefreshRate, 10000);
@@ -112,6 +116,7 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
               std::tuple(0, 0, 0.0, 1.0));
     EXPECT_EQ(std::tuple(h.ReminderLimit, h.ReminderEvery, h.SilentAfter), std::tuple(3, 0, 30));
     EXPECT_EQ(h.Temp[2].Deadband, 2.5);
+    EXPECT_EQ(p.Metrics.Port, 9847);
 }
 
 TEST_F(Settings, RealsUseTheLocalesSeparatorWhateverTheProgramSwitchedToAndReadEither) {
