@@ -126,12 +126,14 @@ void TAcquisition::Judge(bool allFailed, std::uint64_t refusedBefore,
 }
 
 void TAcquisition::TimerTick() {
+    const auto tickStart = std::chrono::steady_clock::now();
     std::array<std::optional<QString>, kGroupCount> errors;
     std::vector<QString> lines;
     bool read = true, moduleAsked = false, lost = false;
     {
         std::lock_guard lock(ReadingsLock);
         TReadings& r = Readings;
+        r.PreviousTickSeconds = std::chrono::duration<double>(lastTick_).count();
         r.Fresh.fill(false);
         if (Link && reconnection_.Lost()) read = TryAgain(lines);
         if (read) {
@@ -147,6 +149,12 @@ void TAcquisition::TimerTick() {
             !read || errors[gControllers] ? TGroupAnswer::Failed : TGroupAnswer::Answered;
         r.GroupAnswer[gModule] =
             !moduleAsked || errors[gModule] ? TGroupAnswer::Failed : TGroupAnswer::Answered;
+        for (int group = 0; group < kGroupCount; ++group) {
+            if (r.GroupAnswer[group] == TGroupAnswer::Failed)
+                ++r.FailedTicks[group];
+            else
+                r.LastAnswered[group] = QDateTime::currentDateTime();
+        }
         ++r.TickCount;
         lost = r.Lost;
     }
@@ -160,6 +168,7 @@ void TAcquisition::TimerTick() {
         if (connectionLine_)
             CallInMainThread(0, [this, &line](std::int32_t) { connectionLine_(line); });
     CallInMainThread(0, updateDisplay_);
+    lastTick_ = std::chrono::steady_clock::now() - tickStart;
     // Only now has the tick completed: a main thread that hangs stops the heartbeat too, and
     // so does a box that is away, for the watchdog to see.
     if (lost) return;
@@ -199,7 +208,7 @@ void TAcquisition::Attach(std::unique_ptr<TEthernetLinkShared> link) {
 
 void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
     std::lock_guard lock(ReadingsLock);
-    Link.reset();
+    CloseLink();
     auto link = OpenLink(a1, a2, a3, a4);
     try {
         link->ResetLink();
@@ -214,7 +223,7 @@ void TAcquisition::Connect(int a1, int a2, int a3, int a4) {
 
 void TAcquisition::ConnectUnattended(int a1, int a2, int a3, int a4) {
     std::lock_guard lock(ReadingsLock);
-    Link.reset();
+    CloseLink();
     auto link = OpenLink(a1, a2, a3, a4);
     reconnection_.Unanswered(TReconnection::Clock::now());
     Readings.Lost = true;
@@ -225,7 +234,12 @@ void TAcquisition::CloseLink() {
     std::lock_guard lock(ReadingsLock);
     CN7600.Detach();
     ADAM4017.Detach();
+    if (Link) closedRetransmissions_ += Link->Retransmissions();
     Link.reset();
+}
+
+std::uint64_t TAcquisition::Retransmissions() const {
+    return closedRetransmissions_ + (Link ? Link->Retransmissions() : 0);
 }
 
 void TAcquisition::SetRefreshRate(int milliseconds) {

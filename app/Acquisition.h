@@ -6,6 +6,7 @@
 // what it holds.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +47,12 @@ struct TReadings {
     // Per group: whether the last tick got all its answers; None until a tick after Clear.
     std::array<TGroupAnswer, kGroupCount> GroupAnswer{};
     std::uint64_t TickCount = 0; // ticks read since the session began; Clear keeps it
+    // Per group, since the session began (Clear keeps them): the ticks it failed, and when
+    // it last answered a whole tick.
+    std::array<std::uint64_t, kGroupCount> FailedTicks{};
+    std::array<QDateTime, kGroupCount> LastAnswered{};
+    // The previous tick, from its start to the end of its calls to the main thread.
+    double PreviousTickSeconds = 0.0;
     // The box is taken for lost and the session tries to reach it again: every value is an
     // old one, and no alarm starts or ends on it.
     bool Lost = false;
@@ -98,6 +105,9 @@ public:
         connectionLine_ = std::move(handler);
     }
 
+    // The link's retransmissions since the session began, all links together. Main thread.
+    std::uint64_t Retransmissions() const;
+
     // The heartbeat file each completed tick touches; empty for none. Any thread.
     void SetAliveFile(const QString& path) { aliveFile_.SetPath(path); }
 
@@ -133,6 +143,8 @@ private:
     TMainThreadMethod logDeviceError_;
     TMainThreadMethod updateDisplay_;
     TAliveFile aliveFile_;
+    std::uint64_t closedRetransmissions_ = 0;        // of the links already freed
+    std::chrono::steady_clock::duration lastTick_{}; // timer thread only
 };
 
 } // namespace velk

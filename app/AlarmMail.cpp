@@ -1,9 +1,13 @@
 #include "app/AlarmMail.h"
 
+#include <QFileInfo>
 #include <QHostInfo>
+
+#include "app/IniStore.h"
 
 #include "common/DateTimeText.h"
 #include "mail/MailText.h"
+#include "mail/PasswordFile.h"
 
 namespace velk {
 
@@ -11,6 +15,11 @@ namespace {
 const char* const kMonitorName = "Velk Monitoring";
 constexpr int kMailTimeOut = 2000; // ms per wait
 } // namespace
+
+QString MailPasswordPath() {
+    return QFileInfo(DefaultSettingsPath()).absolutePath() +
+           QStringLiteral("/velk-monitor-smtp-password");
+}
 
 QString UnableToSendText(const QString& reason) {
     return QStringLiteral("Unable to send an Email:") + reason;
@@ -26,7 +35,6 @@ QString ReminderHeaderLine(const QDateTime& when, const QDateTime& since) {
 }
 
 void SetUpAlarmClient(TNMSMTP& smtp) {
-    smtp.SetPort(kMailPort);
     smtp.SetTimeOut(kMailTimeOut);
     smtp.SetReportLevel(0);
     smtp.PostMessage().FromName = QString::fromLatin1(kMonitorName);
@@ -46,11 +54,14 @@ std::optional<QString> Mail(TNMSMTP& smtp, const TAlarmMailSettings& settings,
                             const QStringList& body) {
     try {
         smtp.SetHost(settings.Server);
+        smtp.SetSubmission(settings.Submission);
+        // Read at every mail: a file fixed after a failure serves the next alarm.
+        if (!settings.Submission.UserName.isEmpty())
+            smtp.SetPassword(settings.Password.isEmpty() ? ReadPasswordFile(MailPasswordPath())
+                                                         : settings.Password);
         smtp.Connect();
         TPostMessage& mail = smtp.PostMessage();
-        mail.ToAddress = {settings.Address};
-        mail.ReplyTo = settings.Address;
-        mail.FromAddress = settings.Address;
+        AddressMessage(mail, settings.Address);
         mail.Body = body;
         // Strict servers refuse or file as spam a mail without either.
         mail.Date = MailDateText(QDateTime::currentDateTime());
@@ -69,10 +80,9 @@ std::optional<QString> Mail(TNMSMTP& smtp, const TAlarmMailSettings& settings,
 
 } // namespace
 
-std::optional<QString> SendTestMail(const TAlarmMailSettings& settings, int port) {
+std::optional<QString> SendTestMail(const TAlarmMailSettings& settings) {
     TNMSMTP smtp;
     SetUpAlarmClient(smtp);
-    smtp.SetPort(port);
     return Mail(smtp, settings,
                 {QStringLiteral("Test mail"), DateTimeText(QDateTime::currentDateTime())});
 }
@@ -103,8 +113,9 @@ void TAlarmNotifier::Notify(const QString& header, const QString& message,
 QStringList TAlarmNotifier::Send(const TPending& p) {
     QStringList lines;
     if (p.Settings.Send) {
-        if (const std::optional<QString> failure = Mail(smtp_, p.Settings, {p.Header, p.Message}))
-            lines << UnableToSendText(*failure);
+        const std::optional<QString> failure = Mail(smtp_, p.Settings, {p.Header, p.Message});
+        ++(failure ? failed_ : sent_);
+        if (failure) lines << UnableToSendText(*failure);
     }
     lines << p.Header << p.Message;
     return lines;

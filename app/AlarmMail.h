@@ -2,6 +2,7 @@
 // The alarm mail: one notification per alarm start or end, mailed through the SMTP client
 // set up as the main window's and written to the log.
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -14,13 +15,16 @@
 
 namespace velk {
 
-inline constexpr int kMailPort = 25;
-
 struct TAlarmMailSettings {
     bool Send = false; // SendAnEmailOnAlarm
     QString Server;    // SMTPServer
-    QString Address;   // EMailAddress: recipient, sender and reply address
+    QString Address;   // EMailAddress: recipients; the first is the sender and reply address
+    TMailSubmission Submission{};
+    QString Password{}; // typed in the dialog; empty: the one in MailPasswordPath()
 };
+
+// The SMTP password's own file, beside the settings file.
+QString MailPasswordPath();
 
 // "Unable to send an Email:" and the reason, as a failed mail is logged and reported.
 QString UnableToSendText(const QString& reason);
@@ -30,7 +34,7 @@ QString AlarmHeaderLine(bool start, const QDateTime& when);
 // "Reminder at <date-time>, alarm since <date-time the alarm started>".
 QString ReminderHeaderLine(const QDateTime& when, const QDateTime& since);
 
-// Port 25, 2000 ms per wait, sender name and program "Velk Monitoring", subject "Alarm", plain
+// 2000 ms per wait, sender name and program "Velk Monitoring", subject "Alarm", plain
 // text declared utf-8 (the messages carry "°C").
 void SetUpAlarmClient(TNMSMTP& smtp);
 
@@ -38,7 +42,7 @@ void SetUpAlarmClient(TNMSMTP& smtp);
 // or not mail is switched on) with a client of its own, so an alarm mail in progress is left
 // alone. Window events are processed while it waits. Returns the reason of a failure, none
 // when the server took the mail.
-std::optional<QString> SendTestMail(const TAlarmMailSettings& settings, int port = kMailPort);
+std::optional<QString> SendTestMail(const TAlarmMailSettings& settings);
 
 class TAlarmNotifier {
 public:
@@ -48,6 +52,9 @@ public:
     explicit TAlarmNotifier(TLog log);
 
     TNMSMTP& NMSMTP() { return smtp_; }
+    // Alarm mails the server took, and those that failed, since the start.
+    std::uint64_t MailsSent() const { return sent_; }
+    std::uint64_t MailsFailed() const { return failed_; }
 
     // Mails the header line and `message` when the settings ask for mail, then logs
     // "Unable to send an Email:" with the reason if the mail failed, the header line and
@@ -72,6 +79,8 @@ private:
     TNMSMTP smtp_;
     std::deque<TPending> pending_;
     bool sending_ = false;
+    std::uint64_t sent_ = 0;
+    std::uint64_t failed_ = 0;
 };
 
 } // namespace velk

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 
 #include <QDir>
@@ -13,26 +12,11 @@
 
 #include "app/Display.h"
 #include "common/DateTimeText.h"
+#include "history/ReadingsFile.h"
 
 namespace velk {
 
 namespace {
-
-// The readings in the order of the window.
-const std::array<const TQuantityInfo*, kQuantityCount>& Columns() {
-    static const auto columns = [] {
-        std::array<const TQuantityInfo*, kQuantityCount> inRows{};
-        for (const TQuantityInfo& q : Quantities())
-            inRows[static_cast<std::size_t>(q.Row)] = &q;
-        return inRows;
-    }();
-    return columns;
-}
-
-QString DayFileName(const char* prefix, const QDateTime& when, const char* extension) {
-    return QLatin1String(prefix) + when.date().toString(QStringLiteral("yyyy-MM-dd")) +
-           QLatin1String(extension);
-}
 
 // Closes its descriptor.
 struct TFd {
@@ -75,10 +59,7 @@ THistory::THistory(QString folder, TClock clock, TNotice notice)
     : folder_(std::move(folder)), clock_(std::move(clock)), notice_(std::move(notice)) {}
 
 QByteArray THistory::ReadingsHeader() {
-    QByteArray header = "time";
-    for (const TQuantityInfo* column : Columns())
-        header += QByteArray(",") + column->Column;
-    return header + '\n';
+    return velk::ReadingsHeader();
 }
 
 void THistory::AppendEvent(const QString& line) {
@@ -89,12 +70,11 @@ void THistory::AppendEvent(const QString& line) {
 void THistory::AppendReadings(const TDisplay& shown) {
     const QDateTime when = clock_();
     QString line = IsoDateTimeText(when);
-    for (const TQuantityInfo* column : Columns()) {
+    for (const TQuantityInfo* column : ReadingsColumns()) {
         const TShownReading& reading = shown.Readings[column->Quantity];
         line += QLatin1Char(',') + (reading.Live ? reading.Text : QString());
     }
-    Append(readings_, DayFileName("readings-", when, ".csv"), line.toUtf8() + '\n',
-           ReadingsHeader());
+    Append(readings_, ReadingsFileName(when.date()), line.toUtf8() + '\n', ReadingsHeader());
     Report();
 }
 
@@ -102,7 +82,7 @@ bool THistory::WriteEvent(const QDateTime& when, const QString& line) {
     QString text = IsoDateTimeText(when) + QStringLiteral("  ") + line;
     // One line per event, whatever the text holds.
     text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return Append(events_, DayFileName("events-", when, ".log"), text.toUtf8() + '\n', {});
+    return Append(events_, EventsFileName(when.date()), text.toUtf8() + '\n', {});
 }
 
 bool THistory::Append(TFile& file, const QString& name, const QByteArray& line,

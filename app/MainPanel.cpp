@@ -18,6 +18,7 @@
 #include "app/Acquisition.h"
 #include "app/Display.h"
 #include "app/MailMute.h"
+#include "app/MetricsExport.h"
 #include "app/StatePaths.h"
 #include "app/VelkApplication.h"
 #include "app/globalParameters.h"
@@ -129,7 +130,7 @@ TAlarmMailSettings MailSettings() {
     // Muted until its end is seen to have come, so that what is raised meanwhile is mailed
     // once, when mail resumes.
     const bool muted = p.AlarmHandling.MuteMailUntil.isValid();
-    return {p.SendAnEmailOnAlarm && !muted, p.SMTPServer, p.EMailAddress};
+    return {p.SendAnEmailOnAlarm && !muted, p.SMTPServer, p.EMailAddress, p.MailSubmission};
 }
 
 // A raised alarm's reading in bold red; an old value in alarm keeps the grey of an old value,
@@ -251,6 +252,8 @@ void TMainForm::BuildToolBar() {
         NewToolButton(ToolBar, "ToolButtonAlarmMessageSetting", "mail-settings.png", nullptr);
     ToolButtonAlarmHandling =
         NewToolButton(ToolBar, "ToolButtonAlarmHandling", "alarm-handling.png", "Alarm handling");
+    AddToolSeparator(ToolBar);
+    ToolButtonHistory = NewToolButton(ToolBar, "ToolButtonHistory", "history.png", "History");
     ToolButtonDisconnect->setEnabled(false);
 
     Bind(ToolButtonConnect, &TMainForm::Connect);
@@ -258,6 +261,7 @@ void TMainForm::BuildToolBar() {
     Bind(ToolButtonRefreshPeriod, &TMainForm::ToolButtonRefreshPeriodClick);
     Bind(ToolButtonAlarmMessageSetting, &TMainForm::ToolButtonAlarmMessageSettingClick);
     Bind(ToolButtonAlarmHandling, &TMainForm::ToolButtonAlarmHandlingClick);
+    Bind(ToolButtonHistory, &TMainForm::ToolButtonHistoryClick);
 }
 
 void TMainForm::BuildColdSource() {
@@ -374,6 +378,7 @@ void TMainForm::FormCreate() {
     if (mute.isValid() && mute > QDateTime::currentDateTime())
         AddLogLine(MailMutedLine(mute, false));
     ResumeMailIfDue();
+    ApplyMetrics();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -392,6 +397,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+    Metrics_.reset();
     // Stops and frees the timer (waiting for a tick in progress while serving its calls),
     // then frees the link, the drivers and the lock.
     Session_.reset();
@@ -406,6 +412,7 @@ void TMainForm::Connect() {
         dialog.GetAddress(p.IP1, p.IP2, p.IP3, p.IP4);
         Session_->Connect(p.IP1, p.IP2, p.IP3, p.IP4);
         ShowConnected(true);
+        PublishMetrics();
     } catch (const EEtherLinkError& e) {
         ReportMessage(this, e.Message(), TMessageKind::Plain);
     } catch (const ECN7600connection& e) {
@@ -472,6 +479,7 @@ void TMainForm::UpdateDisplay(std::int32_t) {
     // log's first line stays the title line.
     if (Session_->Link) ResumeMailIfDue();
     NotifyAlarmChanges(ShowReadings());
+    PublishMetrics();
 }
 
 void TMainForm::RecordReadings() {

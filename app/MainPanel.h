@@ -32,6 +32,7 @@ namespace velk {
 
 class TAcquisition;
 class TGraphexForm;
+class TMetricsExport;
 struct TDisplay;
 
 inline constexpr const char* kTitleLine = "Velk monitor  V1.00  10/01/01";
@@ -126,11 +127,16 @@ private:
     void SpeedButtonAlarmVacuumClick(QObject* Sender);
     void ToolButtonAlarmMessageSettingClick(QObject* Sender);
     void ToolButtonAlarmHandlingClick(QObject* Sender);
+    // Opens one more history window over the readings files.
+    void ToolButtonHistoryClick(QObject* Sender);
     // The mail settings dialog's "Send a test mail": mails with the addresses as they stand
     // in the dialog and shows the outcome.
     void ButtonTestMailClick(QObject* Sender);
     // Gives the session the heartbeat file, or none, as the settings say.
     void ApplyHeartbeat();
+    // Serves the metrics, or stops, as the settings say; and hands them the state of now.
+    void ApplyMetrics();
+    void PublishMetrics();
     void GetGraphSensor(QObject* Sender);
     void GetGraphSensorVacuum(QObject* Sender);
     void SpeedButtonPumpStatusClick(QObject* Sender);
@@ -155,6 +161,7 @@ private:
     QToolButton* ToolButtonRefreshPeriod = nullptr;
     QToolButton* ToolButtonAlarmMessageSetting = nullptr;
     QToolButton* ToolButtonAlarmHandling = nullptr;
+    QToolButton* ToolButtonHistory = nullptr;
 
     QGroupBox* GroupBoxColdSource = nullptr;
     QPushButton* SpeedButtonColdFingerTemp = nullptr;
@@ -211,6 +218,7 @@ private:
     TAlarmNotifier Notifier_;
     TAlarmEvaluator Evaluator_;
     std::unique_ptr<TAcquisition> Session_; // FormCreate to FormClose
+    std::unique_ptr<TMetricsExport> Metrics_; // while the settings ask for it
     int handlersRunning_ = 0;
     bool closePending_ = false;
 };

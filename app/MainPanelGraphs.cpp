@@ -7,7 +7,9 @@
 
 #include "app/Display.h"
 #include "app/MainPanel.h"
+#include "app/StatePaths.h"
 #include "graph/GraphexForm.h"
+#include "history/HistoryForm.h"
 
 namespace velk {
 
@@ -104,6 +106,11 @@ void TMainForm::GraphPumpStatusClosed(TGraphexForm* Sender) {
 
 void TMainForm::GraphLN2LevelClosed(TGraphexForm* Sender) {
     if (GraphLN2Level == Sender) GraphLN2Level = nullptr;
+}
+
+void TMainForm::ToolButtonHistoryClick(QObject*) {
+    // Several may be open; each closes and frees itself, or goes with the main window.
+    (new THistoryForm(this, StateFolder()))->show();
 }
 
 } // namespace velk

@@ -14,6 +14,11 @@ namespace {
 // The alarm dialog's bounds: what its number field can take.
 constexpr double kLimitRange = 2147483647.0;
 
+// A TCP port, edited in a spin box; the store's value must be one too.
+TSetting PortSetting(const char* key, std::int32_t* port, const char* caption) {
+    return {key, port, caption, 6, 0, 1, 65535, 1, TLoad::InRange};
+}
+
 // Reals are kept with two significant digits in the locale's notation, not the program-wide
 // one: a number field switches that to '.', and the next start would refuse what was saved.
 QString RealText(double value) {
@@ -71,6 +76,14 @@ void Read(const TIniStore& store, const QString& section, const TSetting& s, THo
         *at.Value = read.toLocalTime();
 }
 
+// An unknown name keeps the current choice; names are read without regard to case.
+void Read(const TIniStore& store, const QString& section, const TSetting& s,
+          const TChoice& choice) {
+    const QString name = store.ReadString(section, s.Key, QString()).trimmed();
+    for (int i = 0; i < choice.Names.size(); ++i)
+        if (choice.Names[i].compare(name, Qt::CaseInsensitive) == 0) choice.Set(i);
+}
+
 void Write(TIniStore& store, const QString& section, const TSetting& s, std::int32_t* value) {
     store.WriteInteger(section, s.Key, *value);
 }
@@ -95,6 +108,10 @@ void Write(TIniStore& store, const QString& section, const TSetting& s, THoursAh
     store.WriteString(section, s.Key, IsoText(*at.Value));
 }
 
+void Write(TIniStore& store, const QString& section, const TSetting& s, const TChoice& choice) {
+    store.WriteString(section, s.Key, choice.Names.at(choice.Get()));
+}
+
 // The three alarms share one dialog; their keys are "alarm", the alarm's name, the limit and
 // the channel: "alarmtempmin1", "alarmvacuummin".
 TSettingsGroup AlarmGroup(TAlarmLimits& a, const QString& name, const QString& channel) {
@@ -110,8 +127,8 @@ TSettingsGroup AlarmGroup(TAlarmLimits& a, const QString& name, const QString& c
 }
 
 std::vector<TSettingsGroup> AllGroups(TGlobalParameters& p) {
-    return {MainGroup(p),        TempAlarmGroup(p, 1), TempAlarmGroup(p, 2),
-            VacuumAlarmGroup(p), MailGroup(p),         AlarmHandlingGroup(p)};
+    return {MainGroup(p), TempAlarmGroup(p, 1),  TempAlarmGroup(p, 2), VacuumAlarmGroup(p),
+            MailGroup(p), AlarmHandlingGroup(p), MetricsGroup(p)};
 }
 
 } // namespace
@@ -139,12 +156,18 @@ TSettingsGroup VacuumAlarmGroup(TGlobalParameters& p) {
 }
 
 TSettingsGroup MailGroup(TGlobalParameters& p) {
+    TMailSubmission& m = p.MailSubmission;
     return {kSectionAlarm,
             "Alarm",
             {
                 {"SendAnEmailOnAlarm", &p.SendAnEmailOnAlarm, "Send an EMail for each alarm:"},
                 {"EMailAddress", &p.EMailAddress, "EMail address:", 30},
                 {"SMTPServer", &p.SMTPServer, "SMTP server:", 30},
+                // Secure submission, beside the server it concerns; its password is kept apart.
+                PortSetting("SMTPPort", &m.Port, "SMTP port:"),
+                {"SMTPSecurity", Choice(&m.Security, MailSecurityNames()), "Security:"},
+                {"SMTPUser", &m.UserName, "User name (empty: no login):", 30},
+                {"SMTPCAFile", &m.CAFile, "CA certificate file (empty: the system's):", 30},
             }};
 }
 
@@ -183,6 +206,18 @@ TSettingsGroup AlarmHandlingGroup(TGlobalParameters& p) {
         }};
 }
 
+TSettingsGroup MetricsGroup(TGlobalParameters& p) {
+    TMetricsParameters& m = p.Metrics;
+    // Shown after the alarm handling's rows, in its dialog.
+    return {kSectionMetrics,
+            "Alarm handling",
+            {
+                {"enabled", &m.Enabled, "Prometheus metrics (/metrics):"},
+                {"address", &m.Address, "Metrics address:", 15},
+                PortSetting("port", &m.Port, "Metrics port:"),
+            }};
+}
+
 TGlobalParameters& GlobalParameters() {
     static TGlobalParameters parameters;
     return parameters;
@@ -193,7 +228,7 @@ void LoadSettings(const QString& path) {
     for (const TSettingsGroup& group : AllGroups(GlobalParameters())) {
         const QString section = QString::fromLatin1(group.Section);
         for (const TSetting& s : group.Rows)
-            std::visit([&](auto value) { Read(store, section, s, value); }, s.Value);
+            std::visit([&](const auto& value) { Read(store, section, s, value); }, s.Value);
     }
 }
 
@@ -205,7 +240,7 @@ void SaveSettings(const QString& path) {
     for (const TSettingsGroup& group : AllGroups(GlobalParameters())) {
         const QString section = QString::fromLatin1(group.Section);
         for (const TSetting& s : group.Rows)
-            std::visit([&](auto value) { Write(store, section, s, value); }, s.Value);
+            std::visit([&](const auto& value) { Write(store, section, s, value); }, s.Value);
     }
     store.Save();
 }

@@ -5,13 +5,17 @@
 // settings store. Used on the main thread only.
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include "app/Channels.h"
+#include "mail/Submission.h"
 
 namespace velk {
 
@@ -53,6 +57,14 @@ struct TAlarmHandlingParameters {
     bool Notifications = true; // desktop notifications of alarms, where the desktop has a tray
 };
 
+// The Prometheus endpoint; off by default, and then no port is opened. Listening on another
+// address than loopback is the operator's explicit choice.
+struct TMetricsParameters {
+    bool Enabled = false;
+    QString Address = QStringLiteral("127.0.0.1");
+    std::int32_t Port = 9847;
+};
+
 struct TGlobalParameters {
     std::int32_t RefreshRate = 10000; // ms
     // The bundled box simulator's address, so a first run on a new machine connects to it.
@@ -62,9 +74,11 @@ struct TGlobalParameters {
     bool SendAnEmailOnAlarm = false;
     QString EMailAddress = QStringLiteral("root@localhost");
     QString SMTPServer = QStringLiteral("localhost");
+    TMailSubmission MailSubmission; // port, TLS, login; its password is kept apart
     TAlarmTempArray AlarmTemp;
     TAlarmLimits AlarmVacuum;
     TAlarmHandlingParameters AlarmHandling;
+    TMetricsParameters Metrics;
 };
 
 TGlobalParameters& GlobalParameters();
@@ -81,12 +95,24 @@ struct THoursAhead {
     QDateTime* Value;
 };
 
+// One of a list of names, kept as an enumeration whose values are the names' indices.
+struct TChoice {
+    QStringList Names;
+    std::function<int()> Get;
+    std::function<void(int)> Set;
+};
+
+template <class E> TChoice Choice(E* value, QStringList names) {
+    return {std::move(names), [value] { return static_cast<int>(*value); },
+            [value](int index) { *value = static_cast<E>(index); }};
+}
+
 // The parameter a setting holds; its type says how the store writes it (integers and Booleans
 // as the store does, reals with two significant digits, texts as they are, moments as ISO
-// text) and which field the dialog shows (a spin box, a real in seconds, a check box, a real,
-// a text, a spin box of hours).
+// text, a choice as its name) and which field the dialog shows (a spin box, a real in seconds,
+// a check box, a real, a text, a spin box of hours, a drop-down list).
 using TSettingValue =
-    std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*, THoursAhead>;
+    std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*, THoursAhead, TChoice>;
 
 // Whether a value read from the store must lie in the setting's range as well; where it need
 // not, the range is the dialog's alone, and the store takes what the file holds.
@@ -116,16 +142,18 @@ struct TSettingsGroup {
 };
 
 // The groups, in the order the store is written: main, the alarms of channels 1 and 2 and of
-// the vacuum, mail, alarm handling. A new setting is one row of its group.
+// the vacuum, mail, alarm handling, metrics. A new setting is one row of its group.
 TSettingsGroup MainGroup(TGlobalParameters& p);
 TSettingsGroup TempAlarmGroup(TGlobalParameters& p, int channel);
 TSettingsGroup VacuumAlarmGroup(TGlobalParameters& p);
 TSettingsGroup MailGroup(TGlobalParameters& p);
 TSettingsGroup AlarmHandlingGroup(TGlobalParameters& p);
+TSettingsGroup MetricsGroup(TGlobalParameters& p);
 
 inline constexpr const char* kSectionMain = "VelkM_main";
 inline constexpr const char* kSectionAlarm = "VelkM_alarm";
 inline constexpr const char* kSectionAlarmHandling = "VelkM_alarmhandling";
+inline constexpr const char* kSectionMetrics = "VelkM_metrics";
 inline constexpr const char* kVersionIDSoft = "V1.00";
 
 // From and to the store at `path` (default: DefaultSettingsPath()). SaveSettings raises

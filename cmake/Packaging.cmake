@@ -1,6 +1,6 @@
 # What `cmake --install` puts where, and the Debian package CPack makes of it
 # (scripts/package.sh): the three programs with their manual pages, the desktop entry with
-# its icon, the README.
+# its icon, the README, the Prometheus examples.
 
 include(GNUInstallDirs)
 # Installing (and so packaging) takes the programs as built; it builds nothing else first.
@@ -17,6 +17,8 @@ install(FILES ${packaging}/velk-monitor.desktop DESTINATION ${CMAKE_INSTALL_DATA
 install(FILES ${packaging}/velk-monitor.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${packaging}/copyright DESTINATION ${doc_dir})
+# The Prometheus alert rules and the example scrape configuration, as a lab copies them.
+install(DIRECTORY ${packaging}/prometheus DESTINATION ${doc_dir}/examples)
 
 # Debian wants the change log and the manual pages compressed, reproducibly (no name or time
 # in the gzip header).

@@ -32,6 +32,8 @@ enum TQuantity : int {
 
 // The two groups a tick reads, each stopping at its first failure.
 enum TInstrumentGroup : int { gControllers, gModule, kGroupCount };
+// A group as the metrics label it.
+inline constexpr std::array<const char*, kGroupCount> kGroupNames = {"controllers", "module"};
 
 struct TInstruments {
     TCN7600connection& CN7600;
@@ -55,6 +57,15 @@ struct TQuantityInfo {
     // Its graph window (none when null): title, and the caption of the values.
     const char* GraphTitle;
     const char* GraphCaption;
+    // Its metric: the name without the unit, the unit in Prometheus's words (empty for a
+    // status, which is exported as 1 in its state 0: pump running, valve open), the factor
+    // from the reading to that unit, and the help text.
+    struct {
+        const char* Name;
+        const char* Unit;
+        double Scale;
+        const char* Help;
+    } Metric;
 };
 
 // In the order of a tick, indexed by TQuantity.

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "common/Errors.h"
+
 namespace velk {
 
 namespace {
@@ -48,6 +50,16 @@ QString NotAnIntegerText(const QString& text) {
 
 QString NotARealText(const QString& text) {
     return QStringLiteral("'%1' is not a valid floating point value").arg(text);
+}
+
+void RunCommand(QWidget* parent, const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        ReportMessage(parent, e.Message(), TMessageKind::Error);
+    } catch (const std::exception& e) {
+        ReportMessage(parent, QString::fromUtf8(e.what()), TMessageKind::Error);
+    }
 }
 
 } // namespace velk

@@ -19,6 +19,10 @@ using TMessageReporter =
 // reporter) and returns once the user has closed it.
 void ReportMessage(QWidget* parent, const QString& text, TMessageKind kind);
 
+// Runs an operator command; an error it raises is reported as an error message over `parent`,
+// and the window stays usable.
+void RunCommand(QWidget* parent, const std::function<void()>& action);
+
 // Installs `reporter` (an empty one brings the message box back); returns the previous one.
 TMessageReporter SetMessageReporter(TMessageReporter reporter);
 

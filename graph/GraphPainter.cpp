@@ -32,7 +32,7 @@ void Tgraphex::Paint() {
         ViewYMin = map.ViewYMin, ViewYMax = map.ViewYMax;
         XLabelExponent = map.XLabelExponent, YLabelExponent = map.YLabelExponent;
     }
-    if (OnPainted) OnPainted(canvas_);
+    if (OnPainted) OnPainted(canvas_, map);
 }
 
 TGraphPainter::TGraphPainter(const Tgraphex& graph, QPainter& painter, QSize size)

@@ -160,9 +160,9 @@ public:
     // paint of the window's picture keeps its scale map, and the view and label exponents it
     // chose become the graph's own; an off-screen paint changes neither.
     void Paint();
-    // Called after every Paint that drew, with the canvas it drew on; the window refreshes
-    // its picture from here, so no caller has to remember to.
-    std::function<void(QPaintDevice* canvas)> OnPainted;
+    // Called after every Paint that drew, with the canvas it drew on and the scale map of that
+    // paint; the window refreshes its picture from here, so no caller has to remember to.
+    std::function<void(QPaintDevice* canvas, const TScaleMap& map)> OnPainted;
 
     // Saves the graph as a width x height picture: kind 1 a 24-bit BMP, kind 2 a JPEG of
     // quality 80. Raises EgraphexError when the size is not positive or the file cannot be

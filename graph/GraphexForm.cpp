@@ -158,7 +158,7 @@ TGraphexForm::TGraphexForm(QWidget* owner)
     picture_->Rebuild(QSize(PanelI->width() - 5, PanelI->height() - 4));
     picture_->hide();
     graph_->SetSurface(&picture_->Image());
-    graph_->OnPainted = [this](QPaintDevice* canvas) {
+    graph_->OnPainted = [this](QPaintDevice* canvas, const TScaleMap&) {
         if (canvas != graph_->Surface()) return;
         // A paint in the middle of a drag (a new reading) wiped the zoom rectangle: it is
         // drawn again, so that the next move removes what is really there.
@@ -340,13 +340,7 @@ void TGraphexForm::BuildMathsPage(QWidget* p) {
 }
 
 void TGraphexForm::Command(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        ReportMessage(this, e.Message(), TMessageKind::Error);
-    } catch (const std::exception& e) {
-        ReportMessage(this, QString::fromUtf8(e.what()), TMessageKind::Error);
-    }
+    RunCommand(this, action);
 }
 
 void TGraphexForm::PaintIfEnabled() {

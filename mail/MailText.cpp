@@ -19,6 +19,14 @@ QString ExtractAddress(const QString& entry) {
     return entry;
 }
 
+void AddressMessage(TPostMessage& message, const QString& addresses) {
+    QStringList list;
+    for (const QString& entry : addresses.split(QRegularExpression(QStringLiteral("[,;]"))))
+        if (!entry.trimmed().isEmpty()) list << entry.trimmed();
+    message.ToAddress = list;
+    message.FromAddress = message.ReplyTo = list.value(0);
+}
+
 void SetHeaderByName(QStringList& header, const QString& name, const QString& value) {
     for (qsizetype i = 0; i < header.size(); ++i) {
         const qsizetype colon = header.at(i).indexOf(QLatin1Char(':'));

@@ -15,6 +15,10 @@ namespace velk {
 // the first ':' and the next ':' (or the end); else the whole entry.
 QString ExtractAddress(const QString& entry);
 
+// Addresses `message` to each of `addresses`, separated by ',' or ';' (one address is the
+// common case); the first is the sender and the reply address as well.
+void AddressMessage(TPostMessage& message, const QString& addresses);
+
 // Replaces the line "name: ..." (name compared without regard to case) by "name: value",
 // or adds it; an empty value removes such a line.
 void SetHeaderByName(QStringList& header, const QString& name, const QString& value);

@@ -1,5 +1,6 @@
 #include "mail/NMsmtp.h"
 
+#include <algorithm>
 #include <exception>
 
 #include <QHostInfo>
@@ -44,11 +45,26 @@ void TNMSMTP::Connect() {
     TPowersock::Connect();
     mailFailed_ = false;
     try {
+        const TMailSecurity security = submission_.Security;
+        if (security == TMailSecurity::Tls) StartTls(submission_.CAFile);
         ReadReply();
         if (Refused(399)) throw Exception(ReplyText());
-        if (Transaction("HELO " + userId_.toUtf8()) > 299)
-            throw Exception(QStringLiteral("Authentication failed"));
-        if (Refused(299)) throw Exception(ReplyText());
+        if (security == TMailSecurity::None && submission_.UserName.isEmpty()) {
+            if (Transaction("HELO " + userId_.toUtf8()) > 299)
+                throw Exception(QStringLiteral("Authentication failed"));
+            if (Refused(299)) throw Exception(ReplyText());
+        } else {
+            Ehlo();
+            if (security == TMailSecurity::StartTls) {
+                // Asked for TLS, the client never carries on in plain text.
+                if (!EhloKeyword(ReplyLines(), "STARTTLS"))
+                    throw Exception(QStringLiteral("the server offers no STARTTLS"));
+                Command("STARTTLS", 299);
+                StartTls(submission_.CAFile);
+                Ehlo(); // what the server offered in plain text may have been forged
+            }
+            if (!submission_.UserName.isEmpty()) Login();
+        }
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         // The first failure is the one to report; QUIT failing as well tells nothing new.
@@ -57,6 +73,45 @@ void TNMSMTP::Connect() {
         } catch (...) {
         }
         std::rethrow_exception(failure);
+    }
+}
+
+TMailSubmission TNMSMTP::Submission() const {
+    TMailSubmission submission = submission_;
+    submission.Port = Port();
+    return submission;
+}
+
+void TNMSMTP::SetSubmission(const TMailSubmission& submission) {
+    SetPort(submission.Port);
+    submission_ = submission;
+}
+
+void TNMSMTP::Ehlo() {
+    Command("EHLO " + userId_.toUtf8(), 299);
+}
+
+void TNMSMTP::Login() {
+    // A password in plain text is a password given away.
+    if (!Encrypted())
+        throw Exception(QStringLiteral("A login needs TLS: set the security to STARTTLS or TLS"));
+    const QByteArrayList mechanisms = EhloKeyword(ReplyLines(), "AUTH").value_or(QByteArrayList());
+    const auto offered = [&mechanisms](const char* name) {
+        return std::any_of(mechanisms.begin(), mechanisms.end(), [name](const QByteArray& m) {
+            return m.compare(name, Qt::CaseInsensitive) == 0;
+        });
+    };
+    const QByteArray user = submission_.UserName.toUtf8();
+    const QByteArray password = password_.toUtf8();
+    if (offered("PLAIN")) {
+        Command("AUTH PLAIN " + (QByteArray(1, '\0') + user + '\0' + password).toBase64(), 299);
+    } else if (offered("LOGIN")) {
+        // Each step answers 334 with the next question; a refusal is 4xx or 5xx.
+        Command("AUTH LOGIN", 399);
+        Command(user.toBase64(), 399);
+        Command(password.toBase64(), 299);
+    } else {
+        throw Exception(QStringLiteral("the server offers no AUTH PLAIN or AUTH LOGIN"));
     }
 }
 

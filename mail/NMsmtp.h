@@ -8,6 +8,7 @@
 
 #include "mail/PostMessage.h"
 #include "mail/Psock.h"
+#include "mail/Submission.h"
 
 namespace velk {
 
@@ -33,6 +34,12 @@ public:
     void SetSubType(TSubType subType) { subType_ = subType; }
     QString Charset() const { return charset_; }
     void SetCharset(const QString& charset) { charset_ = charset; }
+    // Port, TLS and login. Without TLS and login the dialogue is the plain one with HELO;
+    // otherwise EHLO, with STARTTLS and EHLO again where asked, then AUTH.
+    TMailSubmission Submission() const;
+    void SetSubmission(const TMailSubmission& submission);
+    // The login's password, kept for the connections to come; no message ever shows it.
+    void SetPassword(const QString& password) { password_ = password; }
     // True while a Connect or SendMail of this client is running.
     bool Busy() const { return busy_; }
 
@@ -50,6 +57,10 @@ private:
     class BusyMark;
 
     void BuildMessage();
+    // EHLO, whose reply lists what the server offers.
+    void Ehlo();
+    // AUTH PLAIN, else AUTH LOGIN, as the last EHLO reply offers them; over TLS only.
+    void Login();
     // Whether the last reply refuses: a code above `limit`, or no reply code at all.
     bool Refused(int limit) const;
     // A transaction whose refusal raises the reply line.
@@ -63,6 +74,8 @@ private:
     bool clearParams_ = true;
     TSubType subType_ = TSubType::mtPlain;
     QString charset_ = QStringLiteral("us-ascii");
+    TMailSubmission submission_;
+    QString password_;
     bool busy_ = false;
     bool mailFailed_ = false; // the last SendMail raised: the dialogue is out of step
 };

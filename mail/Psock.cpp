@@ -211,6 +211,7 @@ void TPowersock::CloseSocket() {
     if (fd_ < 0) return;
     // Waits still running on this socket end as canceled, never on a reused descriptor.
     Abort();
+    tls_.reset();
     ::close(fd_);
     fd_ = -1;
 }
@@ -226,6 +227,71 @@ void TPowersock::RaiseSocketError(int errnoValue) {
     throw ESockError(SocketErrorMessage(lastError_), lastError_);
 }
 
+qsizetype TPowersock::TlsMoved(const TTlsSession::Step& step, QSocketNotifier::Type& wait) {
+    switch (step.outcome) {
+    case TTlsSession::Outcome::Done:
+        return step.bytes;
+    case TTlsSession::Outcome::Closed:
+        return 0;
+    case TTlsSession::Outcome::WantRead:
+        wait = QSocketNotifier::Read;
+        return -1;
+    case TTlsSession::Outcome::WantWrite:
+        wait = QSocketNotifier::Write;
+        return -1;
+    case TTlsSession::Outcome::Failed:
+        break;
+    }
+    const QString failure = tls_->Failure();
+    CloseSocket();
+    throw ESockError(failure);
+}
+
+qsizetype TPowersock::Receive(char* buffer, qsizetype size, QSocketNotifier::Type& wait) {
+    if (tls_) return TlsMoved(tls_->Read(buffer, size), wait);
+    for (;;) {
+        const ssize_t n = ::recv(fd_, buffer, static_cast<size_t>(size), 0);
+        if (n >= 0) return n;
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error != EAGAIN && error != EWOULDBLOCK) RaiseSocketError(error);
+        wait = QSocketNotifier::Read;
+        return -1;
+    }
+}
+
+qsizetype TPowersock::Send(const char* data, qsizetype size, QSocketNotifier::Type& wait) {
+    if (tls_) return TlsMoved(tls_->Write(data, size), wait);
+    for (;;) {
+        const ssize_t n = ::send(fd_, data, static_cast<size_t>(size), MSG_NOSIGNAL);
+        if (n >= 0) return n;
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error != EAGAIN && error != EWOULDBLOCK) RaiseSocketError(error);
+        wait = QSocketNotifier::Write;
+        return -1;
+    }
+}
+
+void TPowersock::StartTls(const QString& caFile) {
+    // What the server sent before the upgrade is not to be read as if it came through TLS.
+    reader_.Clear();
+    try {
+        if (fd_ < 0) throw Exception(QStringLiteral("Not Connected"));
+        tls_ = std::make_unique<TTlsSession>(fd_, host_, caFile);
+        const QDeadlineTimer deadline = WaitDeadline();
+        for (;;) {
+            QSocketNotifier::Type wait = QSocketNotifier::Read;
+            if (TlsMoved(tls_->Handshake(), wait) >= 0) return;
+            if (WaitSocket(wait, deadline) != WaitEnd::Ready || fd_ < 0)
+                throw EAbortError(QStringLiteral("TLS handshake aborted"));
+        }
+    } catch (...) {
+        CloseSocket();
+        throw;
+    }
+}
+
 void TPowersock::WriteBytes(const QByteArray& data) {
     // Each buffer of at most kBufferSize bytes has TimeOut to leave, however slowly the server
     // takes it.
@@ -238,20 +304,15 @@ void TPowersock::WriteBytes(const QByteArray& data) {
                 lastError_ = SocketErrorFromErrno(ENOTCONN);
                 throw ESockError(SocketErrorMessage(lastError_), lastError_);
             }
-            const auto block = static_cast<size_t>(end - sent);
-            const ssize_t n = ::send(fd_, data.constData() + sent, block, MSG_NOSIGNAL);
+            QSocketNotifier::Type wait = QSocketNotifier::Write;
+            const qsizetype n = Send(data.constData() + sent, end - sent, wait);
             if (n > 0) {
                 sent += n;
                 continue;
             }
-            const int error = errno;
-            if (n < 0 && error == EINTR) continue;
-            if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK)) {
-                if (WaitSocket(QSocketNotifier::Write, deadline) != WaitEnd::Ready)
-                    throw EAbortError(QStringLiteral("Socket send aborted"));
-                continue;
-            }
-            RaiseSocketError(n < 0 ? error : EPIPE);
+            if (n == 0) RaiseSocketError(EPIPE);
+            if (WaitSocket(wait, deadline) != WaitEnd::Ready)
+                throw EAbortError(QStringLiteral("Socket send aborted"));
         }
     }
 }
@@ -269,7 +330,8 @@ QByteArray TPowersock::ReadLine(const QDeadlineTimer& deadline) {
     for (;;) {
         if (std::optional<QByteArray> line = reader_.TakeLine()) return *std::move(line);
         if (fd_ < 0) return {};
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        QSocketNotifier::Type wait = QSocketNotifier::Read;
+        const qsizetype n = Receive(buffer, sizeof buffer, wait);
         if (n > 0) {
             reader_.Append(buffer, n);
             continue;
@@ -279,14 +341,8 @@ QByteArray TPowersock::ReadLine(const QDeadlineTimer& deadline) {
             CloseSocket();
             return {};
         }
-        const int error = errno;
-        if (error == EINTR) continue;
-        if (error == EAGAIN || error == EWOULDBLOCK) {
-            if (WaitSocket(QSocketNotifier::Read, deadline) != WaitEnd::Ready)
-                throw EAbortError(QStringLiteral("Socket readln aborted"));
-            continue;
-        }
-        RaiseSocketError(error);
+        if (WaitSocket(wait, deadline) != WaitEnd::Ready)
+            throw EAbortError(QStringLiteral("Socket readln aborted"));
     }
 }
 
@@ -296,6 +352,7 @@ void TPowersock::ReadReply() {
     const QDeadlineTimer deadline = WaitDeadline();
     TSmtpReply reply = ReadReplyFrom([&] { return ReadLine(deadline); });
     replyLine_ = std::move(reply.line);
+    replyLines_ = std::move(reply.lines);
     replyNumber_ = reply.number;
 }
 

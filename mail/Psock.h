@@ -3,6 +3,7 @@
 // each wait bounded by TimeOut while the caller's thread keeps processing its events.
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 
 #include "common/Errors.h"
 #include "mail/ReplyReader.h"
+#include "mail/TlsSession.h"
 
 namespace velk {
 
@@ -57,6 +59,8 @@ public:
     // The last line read from the server, with its CR LF.
     QByteArray ReplyLine() const { return replyLine_; }
     qint16 ReplyNumber() const { return replyNumber_; }
+    // Every line of the last reply (see kReplyLinesKept), with their CR LF.
+    QByteArrayList ReplyLines() const { return replyLines_; }
     // Socket error number of the last failure (0 when none occurred yet).
     int LastErrorNumber() const { return lastError_; }
 
@@ -80,6 +84,11 @@ protected:
     // The reply line without its line end, as an exception message.
     QString ReplyText() const;
     bool Connecting() const { return connecting_; }
+    // Turns the open connection into TLS: the server's certificate must verify against
+    // `caFile` (empty: the system's trust store) and name Host. The whole handshake has one
+    // TimeOut; any failure closes the connection, so nothing can go on in plain text.
+    void StartTls(const QString& caFile);
+    bool Encrypted() const { return tls_ != nullptr; }
 
 private:
     enum class WaitEnd { Ready, TimedOut, Canceled };
@@ -94,6 +103,11 @@ private:
     QHostAddress ResolveHost();
     void OpenConnection(const QHostAddress& address);
     void CloseSocket();
+    // One receive or send, through TLS once it is on: the bytes moved, 0 when the server has
+    // closed, -1 when the socket must first become ready the way `wait` says.
+    qsizetype Receive(char* buffer, qsizetype size, QSocketNotifier::Type& wait);
+    qsizetype Send(const char* data, qsizetype size, QSocketNotifier::Type& wait);
+    qsizetype TlsMoved(const TTlsSession::Step& step, QSocketNotifier::Type& wait);
     [[noreturn]] void RaiseSocketError(int errnoValue);
 
     QString host_ = QStringLiteral("localhost");
@@ -102,8 +116,10 @@ private:
     int reportLevel_ = 0;
     int fd_ = -1;
     bool connecting_ = false;
+    std::unique_ptr<TTlsSession> tls_;
     TReplyReader reader_;
     QByteArray replyLine_;
+    QByteArrayList replyLines_;
     qint16 replyNumber_ = 0;
     int lastError_ = 0;
     std::vector<Wait*> waits_;

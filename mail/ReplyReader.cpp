@@ -34,11 +34,26 @@ std::optional<QByteArray> TReplyReader::TakeLine() {
 }
 
 TSmtpReply ReadReplyFrom(const std::function<QByteArray()>& nextLine) {
-    QByteArray line = nextLine();
-    while (IsContinuationLine(line))
-        line = nextLine();
-    const qint16 number = ReplyCodeOf(line);
-    return {std::move(line), number};
+    QByteArrayList lines{nextLine()};
+    while (IsContinuationLine(lines.back())) {
+        QByteArray next = nextLine();
+        if (lines.size() > kReplyLinesKept) lines.removeLast();
+        lines.append(std::move(next));
+    }
+    const qint16 number = ReplyCodeOf(lines.back());
+    return {lines.back(), number, std::move(lines)};
+}
+
+std::optional<QByteArrayList> EhloKeyword(const QByteArrayList& lines, const QByteArray& keyword) {
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        if (!HasReplyCode(line) || line.at(0) != '2') continue;
+        QByteArrayList words = line.mid(4).simplified().split(' ');
+        if (words.first().compare(keyword, Qt::CaseInsensitive) != 0) continue;
+        words.removeFirst();
+        return words;
+    }
+    return std::nullopt;
 }
 
 qint16 ReplyCodeOf(const QByteArray& line) {

@@ -6,12 +6,16 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 namespace velk {
 
 // The longest reply line kept, the size of the client's receive buffer.
 inline constexpr qsizetype kReplyLineLimit = 65536;
+// The lines of one reply kept for their content (an EHLO reply's capabilities); a server
+// sending more only makes the client wait for the last one.
+inline constexpr qsizetype kReplyLinesKept = 100;
 
 // Holds what the server sent until whole lines have arrived.
 class TReplyReader {
@@ -40,6 +44,7 @@ private:
 struct TSmtpReply {
     QByteArray line; // the reply's last line, with its line end; empty when the server closed
     qint16 number = 0;
+    QByteArrayList lines; // the first kReplyLinesKept lines, then the last one
 };
 
 // One reply from lines as `nextLine` reads them (an empty line: the connection closed).
@@ -57,6 +62,11 @@ bool HasReplyCode(const QByteArray& line);
 // True for a line that announces more lines of the same reply: it begins with a blank or
 // has '-' as its fourth character.
 bool IsContinuationLine(const QByteArray& line);
+
+// The parameters of `keyword` (compared without regard to case) when the lines of an EHLO
+// reply list it: "AUTH LOGIN PLAIN" gives {"LOGIN", "PLAIN"}. The first line names the server
+// and offers nothing.
+std::optional<QByteArrayList> EhloKeyword(const QByteArrayList& lines, const QByteArray& keyword);
 
 // A reply line as an exception message: without its line end.
 QString ReplyMessage(const QByteArray& line);

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6svg6 libgl-dev libjpeg62-turbo-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool libxcb1-dev fonts-dejavu-core fonts-liberation2
-  python3 python3-aiosmtpd iproute2 util-linux
+  libssl-dev openssl python3 python3-aiosmtpd iproute2 util-linux prometheus
   "$@"
 )
 

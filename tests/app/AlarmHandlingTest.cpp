@@ -65,7 +65,6 @@ TEST(AlarmHandling, WithEveryAdditionOffTheMailsAndLogLinesAreThoseOfThePlainChe
     test::ScriptedServer server({});
     QStringList lines;
     TAlarmNotifier notifier([&](const QString& l) { lines << l; });
-    notifier.NMSMTP().SetPort(server.Port());
     TAlarmEvaluator evaluator;
     std::uint32_t seed = 12345;
     auto next = [&seed](int n) {
@@ -86,8 +85,9 @@ TEST(AlarmHandling, WithEveryAdditionOffTheMailsAndLogLinesAreThoseOfThePlainChe
         if (edit == 3) vacuum.Enabled = false;
         if (edit == 4) vacuum.Enabled = true, temps[2].Min = -190.0;
         for (const TAlarmChange& c : evaluator.Evaluate(r, temps, vacuum, {}, At(i * 600.0)))
-            notifier.Notify(c.Kind == TAlarmChange::Start, c.Message,
-                            {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b")});
+            notifier.Notify(
+                c.Kind == TAlarmChange::Start, c.Message,
+                {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b"), {server.Port()}});
     }
     QStringList bodies =
         QString::fromStdString(server.data).split("\r\n").filter(QRegularExpression("^Alarm"));
@@ -334,12 +334,11 @@ TEST(AlarmHandling,
     // Says nothing: the alarm mail waits, and the rest is done meanwhile.
     test::ScriptedServer silent({{"<greeting>", ""}}, QHostAddress::LocalHost, 0, [&] {
         notifier.Notify(false, QStringLiteral("second"), {false, {}, {}});
-        testFailure = SendTestMail({false, QStringLiteral("127.0.0.1"), QStringLiteral("t@lab")},
-                                   testServer.Port());
+        testFailure = SendTestMail(
+            {false, QStringLiteral("127.0.0.1"), QStringLiteral("t@lab"), {testServer.Port()}});
     });
-    notifier.NMSMTP().SetPort(silent.Port());
     notifier.Notify(true, QStringLiteral("first"),
-                    {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b")});
+                    {true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b"), {silent.Port()}});
     EXPECT_EQ(testFailure, std::nullopt);
     EXPECT_NE(testServer.data.find("\r\nTest mail\r\n"), std::string::npos) << testServer.data;
     EXPECT_EQ(testServer.commands.at(3), "RCPT TO:<t@lab>\r\n");
@@ -375,8 +374,7 @@ TEST(AlarmHandling, AMailWithoutServerOrAddressOrSmtpPeerLogsOneFailureThenTheAl
         SCOPED_TRACE(c.failure);
         QStringList lines;
         TAlarmNotifier notifier([&](const QString& l) { lines << l; });
-        notifier.NMSMTP().SetPort(c.port);
-        const TAlarmMailSettings settings{true, c.server, c.address};
+        const TAlarmMailSettings settings{true, c.server, c.address, {c.port}};
         const auto start = std::chrono::steady_clock::now();
         notifier.Notify(false, QStringLiteral("end"), settings);
         // Look-up, connection, a line and QUIT's line: 2 s each at most.
@@ -385,7 +383,7 @@ TEST(AlarmHandling, AMailWithoutServerOrAddressOrSmtpPeerLogsOneFailureThenTheAl
         EXPECT_EQ(lines[0], UnableToSendText(c.failure));
         EXPECT_TRUE(lines[1].startsWith("Alarm stopped at "));
         EXPECT_EQ(lines[2], "end");
-        EXPECT_EQ(SendTestMail(settings, c.port), c.failure);
+        EXPECT_EQ(SendTestMail(settings), c.failure);
     }
 }
 

@@ -1,11 +1,9 @@
 // The event log and readings history on disk, with a clock and a folder of the test's own.
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <functional>
-#include <memory>
+#include <optional>
 
 #include <QDir>
 #include <QFile>
@@ -104,12 +102,7 @@ TEST(History, AFieldIsEmptyUnlessTheLastTickReadAValueAndNumbersUseAPoint) {
 
 // Each fault is made so that it holds for root too, as CI runs.
 TEST(History, AFailingFolderOrFileIsReportedOnceAndItsRecoveryOnce) {
-    rlimit fileSize{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &fileSize), 0);
-    const std::shared_ptr<void> restoreLimit(nullptr, [fileSize](void*) {
-        setrlimit(RLIMIT_FSIZE, &fileSize);
-        std::signal(SIGXFSZ, SIG_DFL);
-    });
+    std::optional<test::TFullDisk> full;
     const struct {
         const char* name;
         std::function<void(History&)> breakIt, repair;
@@ -117,13 +110,8 @@ TEST(History, AFailingFolderOrFileIsReportedOnceAndItsRecoveryOnce) {
     } faults[] = {
         {"folder is a file", [](History& h) { QFile(h.folder).open(QIODevice::WriteOnly); },
          [](History& h) { QFile::remove(h.folder); }, "Not a directory"},
-        {"writes fail halfway",
-         [fileSize](History&) {
-             std::signal(SIGXFSZ, SIG_IGN);
-             const rlimit small{40, fileSize.rlim_max}; // shorter than the header
-             setrlimit(RLIMIT_FSIZE, &small);
-         },
-         [fileSize](History&) { setrlimit(RLIMIT_FSIZE, &fileSize); }, "File too large"},
+        {"writes fail halfway", [&full](History&) { full.emplace(40); }, // shorter than the header
+         [&full](History&) { full.reset(); }, "File too large"},
         {"event log is a link, whose target is neither cut nor appended to",
          [](History& h) {
              QDir().mkpath(h.folder);

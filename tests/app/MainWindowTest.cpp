@@ -3,7 +3,6 @@
 // its neighbours.
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,9 +18,11 @@
 #include "common/DateTimeText.h"
 #include "dialogs/Dlgstandard.h"
 #include "tests/TestSupport.h"
-#include "tests/dialogs/DialogTestSupport.h"
+#include "tests/TestSupportWidgets.h"
 
 namespace {
+
+using velk::test::Child;
 
 const char* const kValueLabels[] = {
     "LabelColdFingerTemp",     "LabelPercentOutputValue",          "LabelSetPointColdFingerValue",
@@ -36,11 +37,11 @@ TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAFixedSizeAndABoundedL
     EXPECT_EQ(form.minimumSize(), form.maximumSize()); // cannot be resized
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     for (const char* name : kValueLabels)
-        EXPECT_EQ(form.findChild<QLabel*>(name)->text(), "-----") << name;
-    EXPECT_EQ(form.findChild<QProgressBar*>("ProgressBarLN2Level")->value(), 0);
-    EXPECT_TRUE(form.findChild<QToolButton*>("ToolButtonConnect")->isEnabled());
-    EXPECT_FALSE(form.findChild<QToolButton*>("ToolButtonDisconnect")->isEnabled());
-    EXPECT_FALSE(form.findChild<QToolButton*>("ToolButtonConnect")->icon().pixmap(27, 27).isNull());
+        EXPECT_EQ(Child<QLabel>(&form, name)->text(), "-----") << name;
+    EXPECT_EQ(Child<QProgressBar>(&form, "ProgressBarLN2Level")->value(), 0);
+    EXPECT_TRUE(Child<QToolButton>(&form, "ToolButtonConnect")->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>(&form, "ToolButtonDisconnect")->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>(&form, "ToolButtonConnect")->icon().pixmap(27, 27).isNull());
     EXPECT_EQ(form.RichEdit()->toPlainText(), "Velk monitor  V1.00  10/01/01");
     EXPECT_EQ(form.RichEdit()->geometry(), QRect(0, 228, form.width(), 55));
     form.AddLogLine(QStringLiteral("first"));
@@ -84,48 +85,32 @@ TEST(MainWindow, EveryCaptionIsWholeAndNoControlCoversAnother) {
     ASSERT_EQ(boxes.size(), 4);
     for (QGroupBox* box : boxes) {
         EXPECT_TRUE(form.rect().contains(box->geometry())) << box->objectName().toStdString();
-        const auto controls = box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-        for (QWidget* w : controls) {
-            const std::string id = w->objectName().toStdString();
-            EXPECT_TRUE(box->rect().contains(w->geometry())) << id;
-            int needed = 0;
-            if (auto* label = qobject_cast<QLabel*>(w))
-                needed = label->fontMetrics().horizontalAdvance(label->text());
-            if (auto* button = qobject_cast<QAbstractButton*>(w))
-                needed = button->fontMetrics().horizontalAdvance(button->text()) + 6;
-            EXPECT_GE(w->width(), needed) << id;
-            for (QWidget* other : controls) {
-                EXPECT_FALSE(other != w && w->geometry().intersects(other->geometry()))
-                    << id << " covers " << other->objectName().toStdString();
-            }
-        }
+        velk::test::ExpectReadable(box);
     }
     // The widest values the labels show must fit their column too.
-    const auto* value = form.findChild<QLabel*>("LabelVacuumValue");
+    const auto* value = Child<QLabel>(&form, "LabelVacuumValue");
     EXPECT_GE(value->width(), value->fontMetrics().horizontalAdvance(QStringLiteral("1.01E-10")));
-    QDir().mkpath(QStringLiteral(VELK_APP_SHOTS_DIR));
-    EXPECT_TRUE(form.grab().save(QStringLiteral(VELK_APP_SHOTS_DIR "/main-disconnected.png")));
+    velk::test::Shoot(&form, "main-disconnected");
 }
 
 TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues) {
     velk::GlobalParameters() = velk::TGlobalParameters{};
     velk::TMainForm form;
-    auto* button = form.findChild<QToolButton*>("ToolButtonAlarmHandling");
+    auto* button = Child<QToolButton>(&form, "ToolButtonAlarmHandling");
     EXPECT_EQ(button->toolTip(), "Alarm handling");
     EXPECT_FALSE(button->icon().pixmap(27, 27).isNull());
-    velk::test::WhenModal([] {
-        auto* d = qobject_cast<velk::TDlgBoxStdr*>(QApplication::activeModalWidget());
-        EXPECT_EQ(d->windowTitle(), "Alarm handling");
-        const int spins[][2] = {{1, 3600}, {3, 20}, {5, 120}, {7, 1440}, {8, 100}, {9, 15}};
+    velk::test::AnswerModal<velk::TDlgBoxStdr>("ButtonOk", [](velk::TDlgBoxStdr& d) {
+        EXPECT_EQ(d.windowTitle(), "Alarm handling");
+        const int spins[][2] = {{1, 3600}, {3, 20}, {5, 120},  {7, 1440},
+                                {8, 100},  {9, 15}, {15, 9900}};
         for (const auto& [field, value] : spins)
-            qobject_cast<QSpinBox*>(d->FieldControl(field))->setValue(value);
-        qobject_cast<QLineEdit*>(d->FieldControl(2))->setText(QStringLiteral("1.5"));
-        qobject_cast<QLineEdit*>(d->FieldControl(6))->setText(QStringLiteral("10"));
-        qobject_cast<QAbstractButton*>(d->FieldControl(10))->setChecked(true);
-        qobject_cast<QSpinBox*>(d->FieldControl(11))->setValue(2); // mute the mail for 2 h
-        qobject_cast<QAbstractButton*>(d->FieldControl(12))->setChecked(false);
-        velk::test::ExpectReadableAndShoot(d, QStringLiteral("alarm-handling"));
-        d->findChild<QPushButton*>("ButtonOk")->click();
+            qobject_cast<QSpinBox*>(d.FieldControl(field))->setValue(value);
+        qobject_cast<QLineEdit*>(d.FieldControl(2))->setText(QStringLiteral("1.5"));
+        qobject_cast<QLineEdit*>(d.FieldControl(6))->setText(QStringLiteral("10"));
+        qobject_cast<QAbstractButton*>(d.FieldControl(10))->setChecked(true);
+        qobject_cast<QSpinBox*>(d.FieldControl(11))->setValue(2); // mute the mail for 2 h
+        qobject_cast<QAbstractButton*>(d.FieldControl(12))->setChecked(false);
+        velk::test::ExpectReadableAndShoot(&d, QStringLiteral("alarm-handling"));
     });
     const QDateTime before = QDateTime::currentDateTime();
     button->click();
@@ -142,6 +127,7 @@ TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues
               std::tuple(3600, 20, 120, 1440, 100, 15, true));
     EXPECT_EQ(std::tuple(h.Temp[1].Deadband, h.Temp[2].Deadband, h.Vacuum.Deadband),
               std::tuple(1.5, 0.0, 10.0));
+    EXPECT_EQ(velk::GlobalParameters().Metrics.Port, 9900); // the metrics rows follow
     velk::GlobalParameters() = velk::TGlobalParameters{};
 }
 

@@ -76,11 +76,12 @@ TEST(AlarmMail, FailuresAreLoggedFirstAndTheNextMailStartsAfreshUnlessMailIsOff)
     // stay open, or the next alarm would fail with "Already connected".
     test::ScriptedServer server({{".", "552 message too big\r\n"}});
     LoggedNotifier n;
-    n.notifier.NMSMTP().SetPort(server.Port());
-    const TAlarmMailSettings settings{true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b")};
+    const TAlarmMailSettings settings{
+        true, QStringLiteral("127.0.0.1"), QStringLiteral("a@b"), {server.Port()}};
     n.notifier.Notify(true, QStringLiteral("first"), settings);
     n.notifier.Notify(false, QStringLiteral("second"), settings);
-    n.notifier.Notify(true, QStringLiteral("third"), {false, settings.Server, settings.Address});
+    n.notifier.Notify(true, QStringLiteral("third"),
+                      {false, settings.Server, settings.Address, settings.Submission});
     const QString failed = QStringLiteral("Unable to send an Email:552 message too big");
     ASSERT_EQ(n.lines.size(), 8) << n.lines.join('|').toStdString();
     EXPECT_EQ(n.lines[0], failed);
@@ -95,7 +96,7 @@ TEST(AlarmMail, FailuresAreLoggedFirstAndTheNextMailStartsAfreshUnlessMailIsOff)
 }
 
 TEST(Acquisition, SilentControllerLeavesItsReadingsOldAndLogsOneLinePerTick) {
-    if (!test::CanBindPort192()) GTEST_SKIP() << "needs the private network namespace";
+    VELK_NEEDS_PORT_192();
     std::vector<std::string> args = boxsim::HeldValueArguments();
     args.insert(args.end(), {"--silent", "controller2"});
     boxsim::TBoxSimLauncher sim((test::BinDir() + "/velk-boxsim").toStdString(), args);

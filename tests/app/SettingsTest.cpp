@@ -59,6 +59,9 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     // A mute is kept as its end, to the second.
     const QDateTime mute = QDateTime::currentDateTime().addSecs(3600);
     p.AlarmHandling.MuteMailUntil = mute;
+    p.MailSubmission = {587, velk::TMailSecurity::StartTls, QStringLiteral("night"),
+                        QStringLiteral("/etc/lab-ca.pem")};
+    p.Metrics.Address = QStringLiteral("0.0.0.0");
     velk::SaveSettings(Path());
     EXPECT_EQ(ReadFile(),
               QByteArray("[VelkM_main]\n"
@@ -72,12 +75,17 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
                          "SendAnEmailOnAlarm=0\n"
                          "EMailAddress=Lab <lab@example.org>\n"
                          "SMTPServer=localhost\n"
+                         "SMTPPort=587\nSMTPSecurity=STARTTLS\nSMTPUser=night\n"
+                         "SMTPCAFile=/etc/lab-ca.pem\n"
                          "\n[VelkM_alarmhandling]\n"
                          "delaytemp1=0\ndeadbandtemp1=0\ndelaytemp2=0\ndeadbandtemp2=0\n"
                          "delayvacuum=0\ndeadbandvacuum=1.5\n"
                          "reminderevery=1440\nreminderlimit=3\nsilentafter=0\n"
                          "heartbeat=0\nmutemailuntil=" +
-                         velk::IsoDateTimeText(mute).toLatin1() + "\nnotifications=1\n"));
+                         velk::IsoDateTimeText(mute).toLatin1() +
+                         "\nnotifications=1\n"
+                         "\n[VelkM_metrics]\n"
+                         "enabled=0\naddress=0.0.0.0\nport=9847\n"));
     // Every key loads back: saved again, the file is the same.
     const QByteArray saved = ReadFile();
     GlobalParameters() = velk::TGlobalParameters{};
@@ -92,10 +100,12 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     WriteFile("[velkm_MAIN]\nrefreshrate=abc\nIP4=-x\n"
               "[VELKM_ALARM]\nalarmtemp1=2\nALARMTEMPMIN1=-1.8E2\nalarmtempmax1=\n"
               "alarmvacuummax=abc\nalarmvacuum=yes\nsmtpserver=mail.lab\n"
+              "smtpport=70000\nsmtpsecurity=SSL\n"
               // Outside what the dialog allows: the default stays, except the last two.
               "[VelkM_AlarmHandling]\ndelaytemp1=-5\ndelaytemp2=3601\ndeadbandtemp1=-1\n"
               "deadbandvacuum=0.5\nreminderlimit=0\nreminderevery=x\nsilentafter=30\n"
-              "deadbandtemp2=2,5\nmutemailuntil=2999-01-01T00:00:00Z\nnotifications=0\n");
+              "deadbandtemp2=2,5\nmutemailuntil=2999-01-01T00:00:00Z\nnotifications=0\n"
+              "[VelkM_metrics]\nport=65536\n");
     velk::LoadSettings(Path());
     const auto& p = GlobalParameters();
     EXPECT_EQ(p.RefreshRate, 10000);
@@ -106,6 +116,8 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     EXPECT_EQ(p.AlarmVacuum.Max, 100000.0);
     EXPECT_FALSE(p.AlarmVacuum.Enabled);
     EXPECT_EQ(p.SMTPServer, "mail.lab");
+    EXPECT_EQ(p.MailSubmission.Port, 25);
+    EXPECT_EQ(p.MailSubmission.Security, velk::TMailSecurity::None);
     const velk::TAlarmHandlingParameters& h = p.AlarmHandling;
     EXPECT_EQ(std::tuple(h.Temp[1].Delay, h.Temp[2].Delay, h.Temp[1].Deadband, h.Vacuum.Deadband),
               std::tuple(0, 0, 0.0, 1.0));
@@ -113,6 +125,7 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
     EXPECT_EQ(h.Temp[2].Deadband, 2.5);
     EXPECT_FALSE(h.MuteMailUntil.isValid()); // further ahead than a mute can be
     EXPECT_FALSE(h.Notifications);
+    EXPECT_EQ(p.Metrics.Port, 9847);
 }
 
 TEST_F(Settings, RealsUseTheLocalesSeparatorWhateverTheProgramSwitchedToAndReadEither) {
@@ -162,6 +175,16 @@ TEST_F(Settings, SavingKeepsForeignKeysNeverLeavesAPartialFileAndRaisesWhenItCan
     const QString blocked = dir_.filePath(QStringLiteral("blocked/ZURazirod.ini"));
     ASSERT_TRUE(QDir().mkpath(blocked));
     EXPECT_THROW(velk::SaveSettings(blocked), velk::EIniStoreError);
+
+    // A disk that fills half-way through the save raises and keeps the old store whole.
+    const QByteArray before = ReadFile();
+    GlobalParameters().SMTPServer = QString(4096, QChar('x'));
+    {
+        const velk::test::TFullDisk full(before.size() + 100);
+        EXPECT_THROW(velk::SaveSettings(Path()), velk::EIniStoreError);
+    }
+    EXPECT_EQ(ReadFile(), before);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"ZURazirod.ini"});
 }
 
 } // namespace

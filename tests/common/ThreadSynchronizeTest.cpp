@@ -10,6 +10,7 @@
 
 #include "common/SyncEvents.h"
 #include "common/ThreadSynchronize.h"
+#include "tests/TestSupport.h"
 
 using namespace std::chrono_literals;
 
@@ -17,11 +18,8 @@ namespace {
 
 // Runs the main thread's event loop until `done` is set (bounded, so a fault fails the test
 // instead of hanging it).
-bool SpinUntil(velk::ManualResetEvent& done, std::chrono::milliseconds limit = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done.IsSet() && std::chrono::steady_clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done.IsSet();
+bool SpinUntil(velk::ManualResetEvent& done) {
+    return velk::test::Eventually([&] { return done.IsSet(); });
 }
 
 TEST(MainThreadCalls, RunOnTheMainThreadAtOnceWhenMadeThere) {
@@ -69,10 +67,8 @@ TEST(MainThreadCalls, CallsOfTwoWorkersQueuedWhileTheMainThreadIsBusyRunInArriva
                 workers.emplace_back([&order, name] {
                     velk::CallInMainThread(0, [&order, name](std::int32_t) { order += name; });
                 });
-                const auto limit = std::chrono::steady_clock::now() + 20s;
-                while (posted.count < int(workers.size()) &&
-                       std::chrono::steady_clock::now() < limit)
-                    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+                EXPECT_TRUE(
+                    velk::test::Eventually([&] { return posted.count >= int(workers.size()); }));
             }
             QCoreApplication::instance()->removeEventFilter(&posted);
             EXPECT_EQ(order, "") << "a queued call ran inside another";

@@ -147,11 +147,9 @@ TEST_F(DriverTest, CallsSendTheirCommandsVoteAndReportWhatCallersSee) {
         }
         const auto start = std::chrono::steady_clock::now();
         QString outcome;
-        try {
-            outcome = c.call();
-        } catch (const Exception& e) {
-            outcome = e.Message();
-        }
+        if (const QString failure = test::MessageOf([&] { outcome = c.call(); });
+            !failure.isEmpty())
+            outcome = failure;
         EXPECT_EQ(outcome, c.expected);
         std::lock_guard guard(lock_);
         EXPECT_EQ(sent_.size(), c.sends) << outcome.toStdString();

@@ -31,16 +31,6 @@ namespace velk::test {
 
 using TBytes = std::vector<std::uint8_t>;
 
-// The message of the E that `f` raises, or a text saying nothing was raised.
-template <class E, class F> QString MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
-}
-
 class TScriptedPeer {
 public:
     explicit TScriptedPeer(const char* Address = "127.0.0.2", std::uint16_t Port = 192) {
@@ -122,10 +112,6 @@ inline TBytes BoxData(std::uint8_t Sequence, const std::string& Payload) {
     datagram.insert(datagram.end(), Payload.begin(), Payload.end());
     return datagram;
 }
-
-#define VELK_NEEDS_PORT_192()                                                                      \
-    if (!::velk::test::CanBindPort192())                                                           \
-    GTEST_SKIP() << "UDP port 192 cannot be bound here: run inside scripts/netns.sh"
 
 // A link to the scripted box, with the test playing the box.
 class LinkTest : public ::testing::Test {

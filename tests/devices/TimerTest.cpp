@@ -7,13 +7,12 @@
 #include <thread>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <gtest/gtest.h>
 
 #include "common/SyncEvents.h"
 #include "common/ThreadSynchronize.h"
 #include "devices/HiresTim.h"
+#include "tests/TestSupport.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -48,10 +47,7 @@ struct TickCounter {
 
 // Runs the main thread's calls until `done` is set (bounded, so a fault fails instead of hangs).
 bool ServeCallsUntil(velk::ManualResetEvent& done) {
-    const auto deadline = Clock::now() + kGenerous;
-    while (!done.IsSet() && Clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done.IsSet();
+    return velk::test::Eventually([&] { return done.IsSet(); });
 }
 
 TEST(HiResTimer, RunsWhileEnabledWithAHandlerAndAPositiveIntervalUntilItStopsItself) {

@@ -10,12 +10,12 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 
-#include "DialogTestSupport.h"
 #include "common/NumberFormat.h"
 #include "dialogs/DlgConnectIP.h"
 #include "dialogs/Dlgstandard.h"
 #include "dialogs/NumberEdit.h"
 #include "tests/TestSupport.h"
+#include "tests/TestSupportWidgets.h"
 
 // Table records are written with designated initializers naming only the members they use.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -65,7 +65,7 @@ template <class T = QWidget> T* Control(const TDlgBoxStdr& dlg, int record) {
 }
 
 template <class T = QPushButton> T* Named(const QWidget& dlg, const QString& name) {
-    return dlg.findChild<T*>(name);
+    return test::Child<T>(&dlg, name);
 }
 
 TEST(DlgBoxStdrLayout, OneFloatFieldGivesTheDesignedGeometry) {
@@ -411,14 +411,14 @@ TEST(DlgBoxStdrPictures, SettingsDialogsShowEveryCaptionWhole) {
 }
 
 TNumberEdit* Field(const TDlgConnectionIP& dlg, int i) {
-    return dlg.findChild<TNumberEdit*>(QStringLiteral("NumberEditIP%1").arg(i));
+    return Named<TNumberEdit>(dlg, QStringLiteral("NumberEditIP%1").arg(i));
 }
 
 TEST(DlgConnectionIP, HasTheDesignedLayoutWithOkFocusedFirst) {
     TDlgConnectionIP dlg;
     EXPECT_EQ(dlg.windowTitle(), "IP Connection");
     EXPECT_EQ(dlg.size(), QSize(213, 81));
-    auto* label = dlg.findChild<QLabel*>("LabelIPAddr");
+    auto* label = Named<QLabel>(dlg, "LabelIPAddr");
     EXPECT_EQ(label->text(), "IP addr :");
     EXPECT_EQ(label->y(), 16);
     EXPECT_GE(label->x(), 2); // moved left of its designed 8 only as far as it must
@@ -513,12 +513,9 @@ TEST(DlgConnectionIP, FieldsTakeWholeNumbersUpTo255AndOnlyCancelSkipsTheCheck) {
     // An emptied field makes reading the address raise, after the fields before it.
     Field(dlg, 2)->clear();
     int a[4] = {-1, -1, -1, -1};
-    try {
-        dlg.GetAddress(a[0], a[1], a[2], a[3]);
-        ADD_FAILURE() << "no error raised";
-    } catch (const TDlgConnectionIPError& e) {
-        EXPECT_EQ(e.Message(), "'' is not a valid integer value");
-    }
+    EXPECT_EQ(
+        test::MessageOf<TDlgConnectionIPError>([&] { dlg.GetAddress(a[0], a[1], a[2], a[3]); }),
+        "'' is not a valid integer value");
     EXPECT_EQ(std::vector<int>(a, a + 4), (std::vector<int>{10, -1, -1, -1}));
 }
 

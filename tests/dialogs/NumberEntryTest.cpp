@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "DialogTestSupport.h"
 #include "common/NumberFormat.h"
 #include "dialogs/Dlgstandard.h"
 #include "dialogs/Editnbre.h"
@@ -13,6 +12,7 @@
 #include "dialogs/MaskText.h"
 #include "dialogs/NumberEdit.h"
 #include "tests/TestSupport.h"
+#include "tests/TestSupportWidgets.h"
 
 namespace velk {
 namespace {
@@ -43,11 +43,9 @@ TEST(EvaluateExpression, LeftToRightWithBracketsFirstOrInvalidInput) {
     SetDecimalSeparator(QLatin1Char(','));
     for (const auto& [text, value] : cases) {
         std::optional<double> result;
-        try {
-            result = EvaluateExpression(text);
-        } catch (const EFormuleError& e) {
-            EXPECT_STREQ(e.what(), "Invalid input !");
-        }
+        const QString failure =
+            test::MessageOf<EFormuleError>([&] { result = EvaluateExpression(text); });
+        EXPECT_EQ(failure, result ? "" : "Invalid input !");
         EXPECT_EQ(result, value) << text.left(40).toStdString();
     }
     EXPECT_EQ(DecimalSeparator(), QLatin1Char('.'));

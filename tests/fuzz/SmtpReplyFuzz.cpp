@@ -50,6 +50,12 @@ void CheckReply(const TSmtpReply& reply) {
     }
     // A line with a reply code reads as a code of three digits.
     if (HasReplyCode(line)) FUZZ_CHECK(reply.number >= 200 && reply.number <= 599);
+    // An EHLO reply's lines: the last is the reply, the count bounded, and a capability
+    // found is on a line after the server's name.
+    FUZZ_CHECK(!reply.lines.isEmpty() && reply.lines.back() == line);
+    FUZZ_CHECK(reply.lines.size() <= kReplyLinesKept + 1);
+    for (const char* keyword : {"STARTTLS", "AUTH"})
+        if (EhloKeyword(reply.lines, keyword)) FUZZ_CHECK(reply.lines.size() > 1);
     const QString message = ReplyMessage(line);
     FUZZ_CHECK(!message.contains(QLatin1Char('\n')) && !message.endsWith(QLatin1Char('\r')));
 }

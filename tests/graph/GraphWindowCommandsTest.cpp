@@ -48,12 +48,13 @@ protected:
     };
     std::vector<TSeen> seen_;
     void WatchPaints() {
-        G().OnPainted = [this, previous = G().OnPainted](QPaintDevice* canvas) {
+        G().OnPainted = [this, previous = G().OnPainted](QPaintDevice* canvas,
+                                                         const TScaleMap& map) {
             const Tgraphex& g = G();
             if (canvas != g.Surface())
                 seen_.push_back({g.Scale, g.MarginX, g.MarginY, g.AxisFontSize, g.CurveFontSize,
                                  g.BackgroundColor, g.AxesColor, g.GridColor});
-            previous(canvas);
+            previous(canvas, map);
         };
     }
     QTemporaryDir dir_;
@@ -126,7 +127,7 @@ TEST_F(Commands, ReadOutAndPicks) {
     Release(Qt::RightButton, pixelOf(30).x(), pixelOf(30).y());
     Release(Qt::MiddleButton, pixelOf(90).x(), pixelOf(90).y());
     const QImage twice = Picture().copy();
-    const auto* button = form_->findChild<QPushButton*>("ReadOutButton");
+    const auto* button = Find<QPushButton>("ReadOutButton");
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(button->isVisible());
     EXPECT_EQ(button->geometry(), QRect(pixelOf(90), QSize(150, 25)));

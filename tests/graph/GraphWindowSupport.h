@@ -2,10 +2,7 @@
 // Helpers for the graph window tests: a window set up and fed as the main window does it,
 // choosers that answer from the test, and the recorded messages.
 
-#include <csignal>
 #include <optional>
-
-#include <sys/resource.h>
 
 #include <QCheckBox>
 #include <QPrinter>
@@ -15,7 +12,7 @@
 #include "graph/GraphexChoosers.h"
 #include "graph/GraphexForm.h"
 #include "tests/TestSupport.h"
-#include "tests/dialogs/DialogTestSupport.h"
+#include "tests/TestSupportWidgets.h"
 
 namespace velk::test {
 
@@ -44,27 +41,6 @@ struct TScriptedChoosers : TGraphexChoosers {
         questions << text;
         return true;
     }
-};
-
-// While it lives, every regular file this process writes stops at `bytes`, as on a disk that
-// fills up: the write that reaches the limit takes part, the next one fails.
-class TFullDisk {
-public:
-    explicit TFullDisk(qint64 bytes) : signal_(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &before_);
-        const rlimit full{static_cast<rlim_t>(bytes), before_.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &full);
-    }
-    ~TFullDisk() {
-        setrlimit(RLIMIT_FSIZE, &before_);
-        std::signal(SIGXFSZ, signal_);
-    }
-    TFullDisk(const TFullDisk&) = delete;
-    TFullDisk& operator=(const TFullDisk&) = delete;
-
-private:
-    rlimit before_{};
-    void (*signal_)(int);
 };
 
 // A graph window as the main window opens it, fed one point per call.
@@ -100,11 +76,7 @@ protected:
         g.YCaption = "Temp1 (C)";
         form_->UpdateGraph();
     }
-    template <class W> W* Find(const char* name) {
-        W* w = form_->findChild<W*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
+    template <class W> W* Find(const char* name) { return Child<W>(form_, name); }
     void Click(const char* name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
     void Tick(const char* box) {
         QTest::mouseClick(Find<QCheckBox>(box), Qt::LeftButton, {}, {5, 8});

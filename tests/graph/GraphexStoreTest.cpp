@@ -7,18 +7,9 @@
 
 using velk::EgraphexError;
 using velk::Tgraphex;
+using velk::test::MessageOf;
 
 namespace {
-
-// The message of the EgraphexError `call` raises ("" when none).
-QString ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EgraphexError& e) {
-        return e.Message();
-    }
-    return {};
-}
 
 // Feeds points the way the main window does: grow by one, write the new last slot.
 void Feed(Tgraphex& g, int count) {
@@ -46,8 +37,10 @@ TEST(GraphStore, RollingKeepsTheLatest1400InEveryArrayAndResizingKeepsTheLeading
         EXPECT_EQ(g.GetErrPlus(1, k), 0.5 * (k + 1)) << k;
         EXPECT_EQ(g.GetErrMinus(1, k), 0.25 * (k + 1)) << k;
     }
-    EXPECT_EQ(ErrorOf([&] { g.GetX(1402); }), "Index (1402) out of range, max= 1400");
-    EXPECT_EQ(ErrorOf([&] { g.GetY(1, 1402); }), "Index (1402) out of range, max= 1401");
+    EXPECT_EQ(MessageOf<EgraphexError>([&] { g.GetX(1402); }),
+              "Index (1402) out of range, max= 1400");
+    EXPECT_EQ(MessageOf<EgraphexError>([&] { g.GetY(1, 1402); }),
+              "Index (1402) out of range, max= 1401");
     g.SetPointCount(3); // shrinking keeps the leading points, growing adds zeros
     g.SetPointCount(5);
     EXPECT_EQ(g.GetY(1, 3), 40);
@@ -95,7 +88,7 @@ TEST(GraphStore, SeriesIndexAndEmptiedStoreErrorsCarryTheirTexts) {
         {[&] { g.SetPointCount(0), g.GetX(1); }, "Index (1) out of range, max= 0"},
     };
     for (const auto& [call, text] : cases)
-        EXPECT_EQ(ErrorOf(call), text);
+        EXPECT_EQ(MessageOf<EgraphexError>(call), text);
     EXPECT_EQ(g.XData(), nullptr) << "the emptied store kept its array";
 }
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include "tests/TestSupport.h"
 
 namespace velk::test {
 
@@ -54,10 +54,7 @@ public:
     int Port() const { return server_.serverPort(); }
     // Serves until the client has closed the connection (at most 10 s); true if it did.
     bool WaitClosed() {
-        const QDeadlineTimer deadline(10000);
-        while (!closed_ && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        return closed_;
+        return Eventually([this] { return closed_; }, 10000);
     }
 
     Lines commands;

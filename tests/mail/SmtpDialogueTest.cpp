@@ -7,7 +7,6 @@
 #include <thread>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -22,6 +21,7 @@
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Lines = velk::test::ScriptedServer::Lines;
+using velk::test::MessageOf;
 using velk::test::ScriptedServer;
 
 namespace {
@@ -34,16 +34,6 @@ void Configure(velk::TNMSMTP& smtp, int port, int timeOut = 10000) {
     smtp.SetUserID(QStringLiteral("labpc"));
     smtp.PostMessage().FromAddress = QStringLiteral("lab@example.org");
     smtp.PostMessage().ToAddress = {QStringLiteral("ops@example.org")};
-}
-
-// The message of the velk::Exception that `action` raises ("" if none).
-template <class Action> QString FailureOf(Action action) {
-    try {
-        action();
-    } catch (const velk::Exception& e) {
-        return e.Message();
-    }
-    return {};
 }
 
 double SecondsSince(Clock::time_point start, Clock::time_point end = Clock::now()) {
@@ -107,12 +97,12 @@ TEST(SmtpDialogue, EachRefusedOrLostStepRaisesItsReplyAndTheConnectionEnds) {
         QString refused;
         smtp.OnRecipientNotFound = [&](const QString&) { refused += "refused;"; };
         const auto start = Clock::now();
-        QString failure = FailureOf([&] { smtp.Connect(); });
+        QString failure = MessageOf([&] { smtp.Connect(); });
         if (failure.isEmpty()) {
             EXPECT_EQ(smtp.ReplyLine(), QByteArray("250 OK\r\n")); // HELO's, not a greeting line
-            failure = FailureOf([&] { smtp.SendMail(); });
+            failure = MessageOf([&] { smtp.SendMail(); });
             EXPECT_EQ(smtp.PostMessage().ToAddress.size(), failure.isEmpty() ? 0 : 1);
-            failure += FailureOf([&] { smtp.Disconnect(); });
+            failure += MessageOf([&] { smtp.Disconnect(); });
         }
         EXPECT_EQ(refused + failure, c.failure);
         // Each wait and at most one more for QUIT's reply.
@@ -132,12 +122,12 @@ TEST(SmtpDialogue, RefusedOnlyRecipientIsSkippedCcOnlyMailIsSentAndFaultyMailsSe
     QStringList refused;
     smtp.OnRecipientNotFound = [&](const QString& entry) { refused.append(entry); };
     smtp.PostMessage().ToAddress.clear();
-    EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Not Connected");
+    EXPECT_EQ(MessageOf([&] { smtp.SendMail(); }), "Not Connected");
     smtp.Connect();
-    EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Incomplete Header"); // no recipient
+    EXPECT_EQ(MessageOf([&] { smtp.SendMail(); }), "Incomplete Header"); // no recipient
     smtp.PostMessage().ToCarbonCopy = {QStringLiteral("Duty Officer <duty@example.org>")};
     smtp.PostMessage().Subject = QStringLiteral("Alarm\r\nBcc: spam@example.org");
-    EXPECT_TRUE(FailureOf([&] { smtp.SendMail(); }).startsWith("Line break in"));
+    EXPECT_TRUE(MessageOf([&] { smtp.SendMail(); }).startsWith("Line break in"));
     smtp.PostMessage().Subject = QStringLiteral("Alarm");
     smtp.SendMail();
     smtp.Disconnect();
@@ -158,12 +148,12 @@ TEST(SmtpDialogue, SendIntoAServerThatStopsReadingAbortsAfterTheTimeOut) {
     smtp.PostMessage().Body = QStringList(40000, QString(999, QLatin1Char('x')));
     smtp.Connect();
     const auto start = Clock::now();
-    EXPECT_EQ(FailureOf([&] { smtp.SendMail(); }), "Socket send aborted");
+    EXPECT_EQ(MessageOf([&] { smtp.SendMail(); }), "Socket send aborted");
     EXPECT_LT(SecondsSince(start), 30.0);
     EXPECT_FALSE(smtp.Busy());
     // Inside the data QUIT would be text: the socket is closed at once, without a word.
     const auto quit = Clock::now();
-    EXPECT_EQ(FailureOf([&] { smtp.Disconnect(); }), "");
+    EXPECT_EQ(MessageOf([&] { smtp.Disconnect(); }), "");
     EXPECT_LT(SecondsSince(quit), 0.5);
     EXPECT_FALSE(smtp.Connected());
 }
@@ -174,7 +164,7 @@ TEST(SmtpDialogue, ClosedPortUnknownHostAndNullAddressFailToConnect) {
     ASSERT_TRUE(holder.bind(QHostAddress::LocalHost));
     velk::TNMSMTP smtp;
     Configure(smtp, holder.localPort(), 20000);
-    EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), "Connection Failed");
+    EXPECT_EQ(MessageOf([&] { smtp.Connect(); }), "Connection Failed");
     EXPECT_EQ(smtp.LastErrorNumber(), 10061);
     holder.close();
     const struct {
@@ -185,7 +175,7 @@ TEST(SmtpDialogue, ClosedPortUnknownHostAndNullAddressFailToConnect) {
                  {"0.0.0.0", "Null Remote Address"}};
     for (const auto& c : cases) {
         smtp.SetHost(QString::fromLatin1(c.host));
-        EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), c.message) << c.host;
+        EXPECT_EQ(MessageOf([&] { smtp.Connect(); }), c.message) << c.host;
         EXPECT_FALSE(smtp.Busy());
     }
 }
@@ -207,12 +197,12 @@ TEST(SmtpDialogue, SilentServerTimesOutTwiceWhileWaitsServeTheMainThreadAndRefus
     });
     QString nestedSend = QStringLiteral("not run"), nestedConnect = QStringLiteral("not run");
     QTimer::singleShot(100, [&] {
-        nestedSend = FailureOf([&] { smtp.SendMail(); });
-        nestedConnect = FailureOf([&] { smtp.Connect(); });
+        nestedSend = MessageOf([&] { smtp.SendMail(); });
+        nestedConnect = MessageOf([&] { smtp.Connect(); });
     });
 
     const auto start = Clock::now();
-    EXPECT_EQ(FailureOf([&] { smtp.Connect(); }), "Socket readln aborted");
+    EXPECT_EQ(MessageOf([&] { smtp.Connect(); }), "Socket readln aborted");
     const double total = SecondsSince(start);
     const bool ranDuringConnect = callRan;
     EXPECT_TRUE(workerDone.Wait(10s));

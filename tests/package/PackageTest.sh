@@ -31,6 +31,9 @@ if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop entry not valid"
 fi
 [ -s "$root/usr/share/doc/velk-monitor/README.md" ] || fail "no README"
+examples="$root/usr/share/doc/velk-monitor/examples/prometheus"
+[ -s "$examples/velk-monitor.rules.yml" ] && [ -s "$examples/prometheus.yml" ] ||
+  fail "no Prometheus rules and scrape configuration"
 for tool in velk-probe velk-boxsim; do
   "$root/usr/bin/$tool" --help >/dev/null || fail "$tool does not start from the package"
 done

@@ -5,7 +5,8 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
-#include "tests/devices/LinkFixture.h"
+#include "devices/EthernetDispatcher.h"
+#include "tests/TestSupport.h"
 #include "tools/boxsim/BoxSimLauncher.h"
 #include "tools/boxsim/HeldValues.h"
 

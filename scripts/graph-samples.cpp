@@ -1,27 +1,31 @@
-// Writes sample pictures into the build tree for a person to look at (a clean scientific
-// plot with readable labels), and checks that each decodes to its size.
+// Writes sample pictures of the graph painter for a person to look at (a clean scientific
+// plot with readable labels): the main window's history graph, several series with every
+// marker kind, and a constant negative series. scripts/graph-samples.sh builds and runs it.
+//   velk-graph-samples FOLDER
 
 #include <cmath>
-
-#include <gtest/gtest.h>
+#include <cstdio>
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 
 #include "graph/Graphex.h"
-#include "tests/TestSupport.h"
 
 using velk::Tgraphex;
 
 namespace {
 
+QString folder;
+int failures = 0;
+
 void WriteBoth(Tgraphex& g, const QString& stem, int width = 700, int height = 500) {
-    const QString dir = QStringLiteral(VELK_GRAPH_SAMPLES_DIR);
-    QDir().mkpath(dir);
     for (int kind : {1, 2}) {
-        const QString path = dir + '/' + stem + (kind == 1 ? ".bmp" : ".jpg");
+        const QString path = folder + '/' + stem + (kind == 1 ? ".bmp" : ".jpg");
         g.RenderToFile(path, kind, width, height);
-        EXPECT_EQ(QImage(path).size(), QSize(width, height)) << path.toStdString();
+        if (QImage(path).size() == QSize(width, height)) continue;
+        std::fprintf(stderr, "%s does not decode to %d x %d\n", qPrintable(path), width, height);
+        ++failures;
     }
 }
 
@@ -38,7 +42,16 @@ void Describe(Tgraphex& g, const char* title, const char* x, const QString& y, i
     }
 }
 
-TEST(GraphSamples, HistoryCalibrationRunsAndANegativeConstant) {
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: velk-graph-samples FOLDER\n");
+        return 2;
+    }
+    folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
     // The main window's history graph: a cold plate cooling down from 09h30, a point a minute.
     Tgraphex history;
     Describe(history, "Cold plate", "Time", QString::fromUtf8("Cold plate (°C)"), 3, 2);
@@ -81,6 +94,5 @@ TEST(GraphSamples, HistoryCalibrationRunsAndANegativeConstant) {
         nitrogen.SetY(1, k, -190);
     }
     WriteBoth(nitrogen, "negative_constant");
+    return failures == 0 ? 0 : 1;
 }
-
-} // namespace

@@ -1,0 +1,9 @@
+#include "mail/Submission.h"
+
+namespace velk {
+
+QStringList MailSecurityNames() {
+    return {QStringLiteral("none"), QStringLiteral("STARTTLS"), QStringLiteral("TLS")};
+}
+
+} // namespace velk
