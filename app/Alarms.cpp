@@ -14,17 +14,17 @@ constexpr int kMessageDigits = 4;
 constexpr std::int64_t kSecond = 1000, kMinute = 60 * kSecond;
 
 struct TAlarmTexts {
-    const char* Start;
-    const char* Stop;
+    const char* Name;
+    const char* StopGap; // before the value of the end text
     TQuantity Quantity;
 };
 
-// The start and end texts; the value and the quantity's unit follow, then ")".
+// The start text is "Alarm on " and the name, the end text "Alarm stopped on " and the name;
+// then the value, the quantity's unit and ")".
 constexpr TAlarmTexts kAlarmTexts[3] = {
-    {"Alarm on cold plate temperature  (", "Alarm stopped on cold plate temperature  (", qTemp1},
-    {"Alarm on Nitrogen output temperature  (", "Alarm stopped on Nitrogen output temperature  (",
-     qTemp2},
-    {"Alarm on vacuum  (", "Alarm stopped on vacuum (", qVacuum},
+    {"cold plate temperature", "  (", qTemp1},
+    {"Nitrogen output temperature", "  (", qTemp2},
+    {"vacuum", " (", qVacuum},
 };
 constexpr int kVacuumTexts = 2;
 
@@ -40,8 +40,10 @@ constexpr TGroupTexts kGroupTexts[kGroupCount] = {
 
 QString AlarmMessage(bool start, double x, int texts) {
     const TAlarmTexts& t = kAlarmTexts[texts];
-    return QString::fromUtf8(start ? t.Start : t.Stop) + FormatGeneral(x, kMessageDigits) +
-           QString::fromUtf8(QuantityInfo(t.Quantity).Unit) + QLatin1Char(')');
+    return QString::fromLatin1(start ? "Alarm on " : "Alarm stopped on ") +
+           QString::fromLatin1(t.Name) + QString::fromLatin1(start ? "  (" : t.StopGap) +
+           FormatGeneral(x, kMessageDigits) + QString::fromUtf8(QuantityInfo(t.Quantity).Unit) +
+           QLatin1Char(')');
 }
 
 // Inside the limits by more than the deadband: a raised alarm may end. The vacuum's deadband
@@ -99,6 +101,11 @@ void TAlarmEvaluator::EvaluateAlarm(double x, bool isReading, bool vacuum, TAlar
     }
 }
 
+QString TAlarmEvaluator::SilentMessage(TInstrumentGroup group) const {
+    return QString::fromLatin1(kGroupTexts[group].Silent) +
+           DateTimeText(groups_[group].FailingSinceWall);
+}
+
 void TAlarmEvaluator::EvaluateGroup(TInstrumentGroup group, TGroupAnswer answer, bool newTick,
                                     const TAlarmHandlingParameters& handling,
                                     const TAlarmInstant& now, std::vector<TAlarmChange>& changes) {
@@ -122,10 +129,7 @@ void TAlarmEvaluator::EvaluateGroup(TInstrumentGroup group, TGroupAnswer answer,
     if (!state.Reported && handling.SilentAfter > 0 &&
         now.Ms - *state.FailingSince >= handling.SilentAfter * kMinute) {
         state.Reported = true; // once per outage, however many ticks fail
-        changes.push_back(
-            {TAlarmChange::Start,
-             QString::fromLatin1(kGroupTexts[group].Silent) + DateTimeText(state.FailingSinceWall),
-             {}});
+        changes.push_back({TAlarmChange::Start, SilentMessage(group), {}});
     }
 }
 
@@ -147,6 +151,38 @@ std::vector<TAlarmChange> TAlarmEvaluator::Evaluate(const TReadings& readings,
                   vacuum_, handling.Vacuum, handling, now, kVacuumTexts, changes);
     for (const TInstrumentGroup group : {gControllers, gModule})
         EvaluateGroup(group, readings.GroupAnswer[group], newTick, handling, now, changes);
+    return changes;
+}
+
+std::vector<TActiveAlarm> TAlarmEvaluator::ActiveAlarms(const TAlarmTempArray& alarmTemp,
+                                                        const TAlarmLimits& alarmVacuum) const {
+    std::vector<TActiveAlarm> active;
+    for (int i = 0; i <= kVacuumTexts; ++i) {
+        const bool raised = (i < kVacuumTexts ? alarmTemp[i + 1] : alarmVacuum).Active;
+        const TAlarmState& state = i < kVacuumTexts ? temp_[i + 1] : vacuum_;
+        if (raised)
+            active.push_back({kAlarmTexts[i].Quantity, QString::fromLatin1(kAlarmTexts[i].Name),
+                              state.StartedAt});
+    }
+    return active;
+}
+
+std::vector<TAlarmChange> TAlarmEvaluator::Restart(const TAlarmTempArray& alarmTemp,
+                                                   const TAlarmLimits& alarmVacuum,
+                                                   const TAlarmInstant& now) {
+    std::vector<TAlarmChange> changes;
+    for (int i = 0; i <= kVacuumTexts; ++i) {
+        const bool raised = (i < kVacuumTexts ? alarmTemp[i + 1] : alarmVacuum).Active;
+        TAlarmState& state = i < kVacuumTexts ? temp_[i + 1] : vacuum_;
+        if (!raised) continue;
+        state.LastMail = now.Ms;
+        state.Reminders = 0;
+        changes.push_back({TAlarmChange::Start, state.StartMessage, {}});
+    }
+    for (const TInstrumentGroup group : {gControllers, gModule}) {
+        if (groups_[group].Reported)
+            changes.push_back({TAlarmChange::Start, SilentMessage(group), {}});
+    }
     return changes;
 }
 

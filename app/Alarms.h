@@ -24,6 +24,13 @@ struct TAlarmChange {
     QDateTime Since; // a reminder: when its alarm started
 };
 
+// A raised alarm as the window shows it.
+struct TActiveAlarm {
+    TQuantity Quantity; // the reading it watches
+    QString Name;       // as its texts name it: "vacuum"
+    QDateTime Since;
+};
+
 // The moment of an evaluation: a steady clock for delays and intervals (a change of the
 // wall clock neither hastens nor holds back an alarm), the date-time for the texts.
 struct TAlarmInstant {
@@ -44,6 +51,15 @@ public:
                                        TAlarmLimits& alarmVacuum,
                                        const TAlarmHandlingParameters& handling,
                                        const TAlarmInstant& now);
+
+    // The raised alarms, in the order channel 1, channel 2, vacuum.
+    std::vector<TActiveAlarm> ActiveAlarms(const TAlarmTempArray& alarmTemp,
+                                           const TAlarmLimits& alarmVacuum) const;
+    // When alarm mail resumes after a mute, nothing raised meanwhile may go unmailed: every
+    // alarm still raised and every instrument still reported silent starts again, as if it
+    // had just started (its reminders count from now).
+    std::vector<TAlarmChange> Restart(const TAlarmTempArray& alarmTemp,
+                                      const TAlarmLimits& alarmVacuum, const TAlarmInstant& now);
 
 private:
     struct TAlarmState {
@@ -66,6 +82,8 @@ private:
     void EvaluateGroup(TInstrumentGroup group, TGroupAnswer answer, bool newTick,
                        const TAlarmHandlingParameters& handling, const TAlarmInstant& now,
                        std::vector<TAlarmChange>& changes);
+    // "No answer from … since <the first failed tick>".
+    QString SilentMessage(TInstrumentGroup group) const;
 
     TChannels<TAlarmState> temp_;
     TAlarmState vacuum_;

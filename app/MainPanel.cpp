@@ -1,5 +1,6 @@
 #include "app/MainPanel.h"
 
+#include <algorithm>
 #include <type_traits>
 
 #include <QCloseEvent>
@@ -16,10 +17,12 @@
 
 #include "app/Acquisition.h"
 #include "app/Display.h"
+#include "app/MailMute.h"
 #include "app/MetricsExport.h"
 #include "app/StatePaths.h"
 #include "app/VelkApplication.h"
 #include "app/globalParameters.h"
+#include "common/DateTimeText.h"
 #include "dialogs/DialogFont.h"
 #include "dialogs/DlgConnectIP.h"
 #include "dialogs/MessageReport.h"
@@ -124,7 +127,23 @@ void AddToolSeparator(QToolBar* bar) {
 
 TAlarmMailSettings MailSettings() {
     const TGlobalParameters& p = GlobalParameters();
-    return {p.SendAnEmailOnAlarm, p.SMTPServer, p.EMailAddress, p.MailSubmission};
+    // Muted until its end is seen to have come, so that what is raised meanwhile is mailed
+    // once, when mail resumes.
+    const bool muted = p.AlarmHandling.MuteMailUntil.isValid();
+    return {p.SendAnEmailOnAlarm && !muted, p.SMTPServer, p.EMailAddress, p.MailSubmission};
+}
+
+// A raised alarm's reading in bold red; an old value in alarm keeps the grey of an old value,
+// framed in red, so that it is told from both.
+const char* const kAlarmValueLook =
+    "QLabel { color: #c00000; font-weight: bold; }"
+    "QLabel:disabled { color: #909090; border: 1px solid #c00000; }";
+// Its "Alarm" button in red: a bold caption would no longer fit the button.
+const char* const kAlarmButtonLook = "QPushButton { color: #c00000; }";
+
+void SetLook(QWidget* widget, const char* look) {
+    const QString sheet = QString::fromLatin1(look);
+    if (widget->styleSheet() != sheet) widget->setStyleSheet(sheet);
 }
 
 } // namespace
@@ -168,7 +187,7 @@ TMainForm::TMainForm(QWidget* parent)
           [this](const QString& line) { ShowLogLine(line); }),
       Notifier_([this](const QString& line) { AddLogLine(line); }) {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("Velk Monitor"));
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
     setFixedSize(kClientWidth, kClientHeight);
     // Before any control measures its caption. A style sheet's widgets take their font
     // from it, not from their parent, so it names the font as well.
@@ -202,6 +221,13 @@ TMainForm::TMainForm(QWidget* parent)
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
     }
+    Tray_ = TAlarmTray::Create(*this);
+    MuteTimer_.setSingleShot(true);
+    MuteTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&MuteTimer_, &QTimer::timeout, this, [this] {
+        THandlerScope scope(*this);
+        if (Session_) ResumeMailIfDue();
+    });
     FormCreate();
 }
 
@@ -348,6 +374,10 @@ void TMainForm::FormCreate() {
     UpdateDisplay(0);
     AddLogLine(QString::fromLatin1(kTitleLine));
     ApplyHeartbeat();
+    const QDateTime& mute = GlobalParameters().AlarmHandling.MuteMailUntil;
+    if (mute.isValid() && mute > QDateTime::currentDateTime())
+        AddLogLine(MailMutedLine(mute, false));
+    ResumeMailIfDue();
     ApplyMetrics();
 }
 
@@ -400,16 +430,18 @@ void TMainForm::ConnectUnattended() {
     const TGlobalParameters& p = GlobalParameters();
     try {
         Session_->ConnectUnattended(p.IP1, p.IP2, p.IP3, p.IP4);
-        ShowConnected(true);
+        ShowConnected(true, true); // until the box answers the handshake
     } catch (const Exception& e) {
         // Nobody may be there to press Ok; a port held by another program stays held.
         AddLogLine(DeviceErrorLine(e.Message(), QDateTime::currentDateTime()));
     }
 }
 
-void TMainForm::ShowConnected(bool connected) {
+void TMainForm::ShowConnected(bool connected, bool lost) {
     ToolButtonDisconnect->setEnabled(connected);
     ToolButtonConnect->setEnabled(!connected);
+    shownLost_ = lost;
+    ShowAlarmState();
 }
 
 void TMainForm::ToolButtonDisconnectClick() {
@@ -441,7 +473,12 @@ void TMainForm::LogDeviceError(std::int32_t) {
 
 void TMainForm::UpdateDisplay(std::int32_t) {
     THandlerScope scope(*this);
-    if (Session_) NotifyAlarmChanges(ShowReadings());
+    if (!Session_) return;
+    // A tick may come before the mute's timer: mail resumes before its alarms are judged. The
+    // updates of the window's creation and of Disconnect leave it to the timer, so that the
+    // log's first line stays the title line.
+    if (Session_->Link) ResumeMailIfDue();
+    NotifyAlarmChanges(ShowReadings());
     PublishMetrics();
 }
 
@@ -449,8 +486,7 @@ void TMainForm::RecordReadings() {
     if (Session_) History_.AppendReadings(DisplayReadings(Session_->Readings, QLatin1Char('.')));
 }
 
-std::vector<TAlarmChange> TMainForm::ShowReadings() {
-    const TDisplay shown = DisplayReadings(Session_->Readings);
+QLabel* TMainForm::ValueLabel(TQuantity quantity) const {
     const std::pair<TQuantity, QLabel*> labels[] = {
         {qTemp1, LabelColdFingerTemp},
         {qPower, LabelPercentOutputValue},
@@ -463,8 +499,19 @@ std::vector<TAlarmChange> TMainForm::ShowReadings() {
         {qValveStatus, LabelVacuumValveStatusValue},
         {qLN2Level, LabelLN2LevelValue},
     };
-    for (const auto& [quantity, label] : labels) {
-        const TShownReading& reading = shown.Readings[quantity];
+    for (const auto& [q, label] : labels)
+        if (q == quantity) return label;
+    return nullptr;
+}
+
+std::vector<TAlarmChange> TMainForm::ShowReadings() {
+    const TDisplay shown = DisplayReadings(Session_->Readings);
+    // Kept for the title and the tray, which other handlers update while a tick may run.
+    shown_ = shown;
+    shownLost_ = Session_->Readings.Lost;
+    for (const TQuantityInfo& q : Quantities()) {
+        const TShownReading& reading = shown.Readings[q.Quantity];
+        QLabel* label = ValueLabel(q.Quantity);
         label->setText(reading.Text);
         label->setEnabled(!reading.Stale); // an old value is drawn greyed
         label->setToolTip(reading.Hint);
@@ -472,8 +519,66 @@ std::vector<TAlarmChange> TMainForm::ShowReadings() {
     ProgressBarLN2Level->setValue(shown.LN2Bar);
     FeedGraphs(shown);
     TGlobalParameters& p = GlobalParameters();
-    return Evaluator_.Evaluate(Session_->Readings, p.AlarmTemp, p.AlarmVacuum, p.AlarmHandling,
-                               TAlarmInstant::Now());
+    std::vector<TAlarmChange> changes = Evaluator_.Evaluate(
+        Session_->Readings, p.AlarmTemp, p.AlarmVacuum, p.AlarmHandling, TAlarmInstant::Now());
+    ShowAlarmState();
+    return changes;
+}
+
+void TMainForm::ShowAlarmState() {
+    const TGlobalParameters& p = GlobalParameters();
+    const std::vector<TActiveAlarm> active = Evaluator_.ActiveAlarms(p.AlarmTemp, p.AlarmVacuum);
+    const std::pair<TQuantity, QPushButton*> buttons[] = {{qTemp1, SpeedButtonAlarmTemp1},
+                                                          {qTemp2, SpeedButtonAlarmTemp2},
+                                                          {qVacuum, SpeedButtonAlarmVacuum}};
+    QStringList names;
+    for (const auto& [quantity, button] : buttons) {
+        const auto alarm =
+            std::find_if(active.begin(), active.end(),
+                         [q = quantity](const TActiveAlarm& a) { return a.Quantity == q; });
+        const bool raised = alarm != active.end();
+        SetLook(ValueLabel(quantity), raised ? kAlarmValueLook : "");
+        SetLook(button, raised ? kAlarmButtonLook : "");
+        button->setToolTip(raised ? QStringLiteral("Alarm since ") + DateTimeText(alarm->Since)
+                                  : QString::fromLatin1(kAlarmHint));
+        if (raised) names << alarm->Name;
+    }
+    const bool connected = Session_ && Session_->Link;
+    const QString title = WindowTitle(connected, shownLost_, names, p.AlarmHandling.MuteMailUntil);
+    setWindowTitle(title);
+    if (Tray_ && Session_) {
+        const auto state = !names.isEmpty()           ? TAlarmTray::TState::Alarm
+                           : connected && !shownLost_ ? TAlarmTray::TState::Normal
+                                                      : TAlarmTray::TState::NotConnected;
+        Tray_->Show(state, TrayToolTip(title, shown_));
+    }
+}
+
+void TMainForm::ResumeMailIfDue() {
+    if (MailMuteEnded(GlobalParameters().AlarmHandling.MuteMailUntil, QDateTime::currentDateTime()))
+        ResumeMail();
+    else if (!MuteTimer_.isActive())
+        ArmMuteTimer();
+}
+
+void TMainForm::ResumeMail() {
+    AddLogLine(QString::fromLatin1(kMailResumedLine));
+    ArmMuteTimer();
+    ShowAlarmState();
+    TGlobalParameters& p = GlobalParameters();
+    NotifyAlarmChanges(Evaluator_.Restart(p.AlarmTemp, p.AlarmVacuum, TAlarmInstant::Now()));
+}
+
+void TMainForm::ArmMuteTimer() {
+    const QDateTime& until = GlobalParameters().AlarmHandling.MuteMailUntil;
+    if (!until.isValid()) {
+        MuteTimer_.stop();
+        return;
+    }
+    // At most the 72 h a mute lasts, well within a timer's range; a timer that fires early
+    // finds the end not yet come and is set again.
+    MuteTimer_.start(
+        static_cast<int>(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(until) + 1)));
 }
 
 void TMainForm::NotifyAlarmChanges(const std::vector<TAlarmChange>& changes) {
@@ -493,11 +598,18 @@ void TMainForm::NotifyAlarmChanges(const std::vector<TAlarmChange>& changes) {
 }
 
 void TMainForm::NotifyAlarmStart(const QString& Msg) {
+    NotifyDesktop(true, Msg);
     Notifier_.Notify(true, Msg, MailSettings());
 }
 
 void TMainForm::NotifyAlarmStop(const QString& Msg) {
+    NotifyDesktop(false, Msg);
     Notifier_.Notify(false, Msg, MailSettings());
+}
+
+void TMainForm::NotifyDesktop(bool start, const QString& Msg) {
+    if (Tray_ && GlobalParameters().AlarmHandling.Notifications)
+        Tray_->Notify(start, AlarmHeaderLine(start, QDateTime::currentDateTime()), Msg);
 }
 
 void TMainForm::NotifyAlarmReminder(const TAlarmChange& reminder) {

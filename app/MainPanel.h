@@ -9,10 +9,13 @@
 #include <vector>
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/AlarmMail.h"
+#include "app/AlarmView.h"
 #include "app/Alarms.h"
+#include "app/Display.h"
 #include "app/History.h"
 
 class QAbstractButton;
@@ -56,6 +59,8 @@ public:
     // The session, for tests that look at its state; none once the window has closed.
     TAcquisition* Session() const { return Session_.get(); }
     TNMSMTP& NMSMTP() { return Notifier_.NMSMTP(); }
+    // The tray icon; none where the desktop has no tray.
+    TAlarmTray* Tray() const { return Tray_.get(); }
 
 signals:
     // The window has closed for good (FormClose has run).
@@ -83,7 +88,8 @@ private:
     void FormCreate();
     void FormClose();
     void Connect();
-    void ShowConnected(bool connected);
+    // The connect buttons, and the title and tray; `lost` while the box has not answered yet.
+    void ShowConnected(bool connected, bool lost = false);
     void ToolButtonDisconnectClick();
 
     // Acquisition and display
@@ -99,6 +105,19 @@ private:
     void NotifyAlarmStart(const QString& Msg);
     void NotifyAlarmStop(const QString& Msg);
     void NotifyAlarmReminder(const TAlarmChange& reminder);
+    // The desktop notification of a start or end, where there is a tray and it is wanted.
+    void NotifyDesktop(bool start, const QString& Msg);
+    // The label that shows `quantity`.
+    QLabel* ValueLabel(TQuantity quantity) const;
+    // The raised alarms in red, the title and the tray icon; after every display update, and
+    // after Connect and a change of the mute.
+    void ShowAlarmState();
+    // Mail resumes once the mute's end has come (checked at its time and at every update).
+    void ResumeMailIfDue();
+    // Logs the resumption and mails every alarm still raised, as if it had just started.
+    void ResumeMail();
+    // Sets the mute's timer to its end, or stops it.
+    void ArmMuteTimer();
 
     // Operator commands
     void SpeedButtonSetPointClick(QObject* Sender);
@@ -190,6 +209,11 @@ private:
     QPointer<TGraphexForm> GraphPumpStatus;
     QPointer<TGraphexForm> GraphLN2Level;
 
+    std::unique_ptr<TAlarmTray> Tray_; // none where the desktop has no tray
+    // The last display update's readings and whether the box was lost then.
+    TDisplay shown_;
+    bool shownLost_ = false;
+    QTimer MuteTimer_;
     THistory History_;
     TAlarmNotifier Notifier_;
     TAlarmEvaluator Evaluator_;

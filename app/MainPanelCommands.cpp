@@ -16,6 +16,7 @@
 
 #include "app/Acquisition.h"
 #include "app/AliveFile.h"
+#include "app/MailMute.h"
 #include "app/MainPanel.h"
 #include "app/MetricsExport.h"
 #include "app/globalParameters.h"
@@ -102,6 +103,10 @@ void FillFields(const std::vector<const TSetting*>& records, const std::vector<T
                                    f.Kind = KindText;
                                    f.StrValue = *v;
                                },
+                               [&](THoursAhead at) {
+                                   f.Kind = KindSpinInt;
+                                   f.IntValue = HoursLeft(*at.Value, QDateTime::currentDateTime());
+                               },
                                [&](const TChoice& c) {
                                    f.Kind = KindChoice;
                                    f.Items = c.Names;
@@ -111,9 +116,9 @@ void FillFields(const std::vector<const TSetting*>& records, const std::vector<T
     }
 }
 
-// Into the parameters and the extras' fields.
+// Into the parameters and the extras' fields; `shown` holds the fields as FillFields filled them.
 void TakeFields(const std::vector<const TSetting*>& records, const TabInfoItemMenu& fields,
-                std::vector<TExtraField>& extras) {
+                const TabInfoItemMenu& shown, std::vector<TExtraField>& extras) {
     auto extra = extras.begin();
     for (std::size_t n = 0; n < records.size(); ++n) {
         const TInfoItemMenu& f = fields.at(n);
@@ -122,16 +127,22 @@ void TakeFields(const std::vector<const TSetting*>& records, const TabInfoItemMe
             continue;
         }
         // Halves to even, as every rounding of the program.
-        std::visit(TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
-                               [&](TMilliseconds ms) {
-                                   *ms.Value = static_cast<std::int32_t>(
-                                       std::nearbyint(f.FloatValue * kMillisecondsPerSecond));
-                               },
-                               [&](bool* v) { *v = f.BoolValue; },
-                               [&](double* v) { *v = f.FloatValue; },
-                               [&](QString* v) { *v = f.StrValue; },
-                               [&](const TChoice& c) { c.Set(f.IntValue); }},
-                   records[n]->Value);
+        std::visit(
+            TOverloaded{[&](std::int32_t* v) { *v = f.IntValue; },
+                        [&](TMilliseconds ms) {
+                            *ms.Value = static_cast<std::int32_t>(
+                                std::nearbyint(f.FloatValue * kMillisecondsPerSecond));
+                        },
+                        [&](bool* v) { *v = f.BoolValue; }, [&](double* v) { *v = f.FloatValue; },
+                        [&](QString* v) { *v = f.StrValue; },
+                        // Hours left as shown keep the moment where it is: taken
+                        // again from now, they would move it on.
+                        [&](THoursAhead at) {
+                            if (f.IntValue != shown.at(n).IntValue)
+                                *at.Value = HoursAfter(QDateTime::currentDateTime(), f.IntValue);
+                        },
+                        [&](const TChoice& c) { c.Set(f.IntValue); }},
+            records[n]->Value);
     }
 }
 
@@ -151,11 +162,12 @@ bool EditSettings(const std::vector<TSettingsGroup>& groups, std::vector<TExtraF
     const std::vector<const TSetting*> records = Records(groups, extras);
     TabInfoItemMenu fields{};
     FillFields(records, extras, fields);
+    const TabInfoItemMenu shown = fields;
     TDlgBoxStdr dialog(nullptr, fields);
     dialog.setWindowTitle(QString::fromUtf8(groups.front().Title));
     if (prepare) prepare(dialog);
     if (dialog.ShowModal() != TDlgBoxStdr::ModalOk) return false;
-    TakeFields(records, fields, extras);
+    TakeFields(records, fields, shown, extras);
     return true;
 }
 
@@ -305,9 +317,19 @@ void TMainForm::ButtonTestMailClick(QObject* Sender) {
 
 void TMainForm::ToolButtonAlarmHandlingClick(QObject*) {
     TGlobalParameters& p = GlobalParameters();
+    const QDateTime& mute = p.AlarmHandling.MuteMailUntil;
+    const QDateTime before = mute;
     if (!EditSettings({AlarmHandlingGroup(p), MetricsGroup(p)})) return;
     ApplyHeartbeat();
     ApplyMetrics();
+    if (mute == before) return;
+    if (!mute.isValid()) {
+        ResumeMail();
+        return;
+    }
+    AddLogLine(MailMutedLine(mute, true));
+    ArmMuteTimer();
+    ShowAlarmState();
 }
 
 void TMainForm::ApplyHeartbeat() {

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "app/IniStore.h"
+#include "app/MailMute.h"
+#include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 
 namespace velk {
@@ -21,6 +23,10 @@ TSetting PortSetting(const char* key, std::int32_t* port, const char* caption) {
 // one: a number field switches that to '.', and the next start would refuse what was saved.
 QString RealText(double value) {
     return FormatGeneral(value, 2, LocaleDecimalSeparator());
+}
+
+QString IsoText(const QDateTime& when) {
+    return when.isValid() ? IsoDateTimeText(when) : QString();
 }
 
 // A hand-edited value outside the range the dialog allows keeps the current one, as a malformed
@@ -59,6 +65,17 @@ void Read(const TIniStore& store, const QString& section, const TSetting& s, QSt
     *value = store.ReadString(section, s.Key, *value);
 }
 
+// An empty text is none; a moment further ahead than the range allows is not one the
+// operator chose, and keeps the value as a malformed text does.
+void Read(const TIniStore& store, const QString& section, const TSetting& s, THoursAhead at) {
+    const QString text = store.ReadString(section, s.Key, IsoText(*at.Value));
+    const QDateTime read = QDateTime::fromString(text, Qt::ISODate);
+    if (text.isEmpty())
+        *at.Value = QDateTime();
+    else if (read.isValid() && Accepts(s, HoursLeft(read, QDateTime::currentDateTime())))
+        *at.Value = read.toLocalTime();
+}
+
 // An unknown name keeps the current choice; names are read without regard to case.
 void Read(const TIniStore& store, const QString& section, const TSetting& s,
           const TChoice& choice) {
@@ -85,6 +102,10 @@ void Write(TIniStore& store, const QString& section, const TSetting& s, double* 
 
 void Write(TIniStore& store, const QString& section, const TSetting& s, QString* value) {
     store.WriteString(section, s.Key, *value);
+}
+
+void Write(TIniStore& store, const QString& section, const TSetting& s, THoursAhead at) {
+    store.WriteString(section, s.Key, IsoText(*at.Value));
 }
 
 void Write(TIniStore& store, const QString& section, const TSetting& s, const TChoice& choice) {
@@ -178,6 +199,10 @@ TSettingsGroup AlarmHandlingGroup(TGlobalParameters& p) {
             {"silentafter", &h.SilentAfter,
              "Mail when an instrument stops answering after (min):", 10, 0, 0, kMaxMinutes, 5, in},
             {"heartbeat", &h.Heartbeat, "Heartbeat file (velk-monitor.alive):"},
+            // Kept as its end, so that a restart keeps it.
+            {"mutemailuntil", THoursAhead{&h.MuteMailUntil}, "Mute alarm mail for (h):", 10, 0, 0,
+             kMaxMuteHours, 1, in},
+            {"notifications", &h.Notifications, "Desktop notifications:"},
         }};
 }
 

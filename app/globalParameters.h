@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,9 @@ struct TAlarmHandlingParameters {
     std::int32_t ReminderLimit = 3; // reminders per alarm, 1..100
     std::int32_t SilentAfter = 0;   // min, 0..1440; 0: no mail about a silent instrument
     bool Heartbeat = false;         // touch velk-monitor.alive at every tick
+    // Shown outside the readings.
+    QDateTime MuteMailUntil;   // no alarm mail until then; none: not muted (0..72 h ahead)
+    bool Notifications = true; // desktop notifications of alarms, where the desktop has a tray
 };
 
 // The Prometheus endpoint; off by default, and then no port is opened. Listening on another
@@ -84,6 +88,13 @@ struct TMilliseconds {
     std::int32_t* Value;
 };
 
+// A moment ahead, kept as its ISO date-time (empty: none), that its dialog edits as the whole
+// hours left until it, 0 for none. Its range is in those hours; at load, a moment passed
+// counts 0 hours.
+struct THoursAhead {
+    QDateTime* Value;
+};
+
 // One of a list of names, kept as an enumeration whose values are the names' indices.
 struct TChoice {
     QStringList Names;
@@ -97,10 +108,11 @@ template <class E> TChoice Choice(E* value, QStringList names) {
 }
 
 // The parameter a setting holds; its type says how the store writes it (integers and Booleans
-// as the store does, reals with two significant digits, texts as they are, a choice as its
-// name) and which field the dialog shows (a spin box, a real in seconds, a check box, a real,
-// a text, a drop-down list).
-using TSettingValue = std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*, TChoice>;
+// as the store does, reals with two significant digits, texts as they are, moments as ISO
+// text, a choice as its name) and which field the dialog shows (a spin box, a real in seconds,
+// a check box, a real, a text, a spin box of hours, a drop-down list).
+using TSettingValue =
+    std::variant<std::int32_t*, TMilliseconds, bool*, double*, QString*, THoursAhead, TChoice>;
 
 // Whether a value read from the store must lie in the setting's range as well; where it need
 // not, the range is the dialog's alone, and the store takes what the file holds.

@@ -32,7 +32,8 @@ inside_session() {
 settings() { # PERIOD_MS: the monitor's settings, connecting to velk-boxsim's 127.0.0.2
   printf '[VelkM_main]\nRefreshRate=%s\nIP1=127\nIP2=0\nIP3=0\nIP4=2\n' "$1" > "$work/ZURazirod.ini"
 }
-window() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
+# The main window's name goes on with its state: "Velk Monitor – not connected".
+window() { xdotool search --onlyvisible --name "^$1( .*)?\$" | head -1; }
 wait_window() { for _ in $(seq 100); do [ -n "$(window "$1")" ] && return 0; sleep 0.1; done; return 1; }
 click_in() { # NAME X Y: a click at X,Y inside the window named NAME
   local id

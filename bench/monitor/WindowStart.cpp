@@ -1,6 +1,7 @@
 // bench_window_start TITLE SETTLE_MS PROGRAM [ARGS...]: starts PROGRAM on the X display and
-// prints the milliseconds until a top-level window named TITLE is mapped, then, SETTLE_MS
-// later, the program's resident memory in kB; then ends the program with SIGTERM.
+// prints the milliseconds until a top-level window whose name begins with TITLE (the monitor
+// adds its state to its name) is mapped, then, SETTLE_MS later, the program's resident memory
+// in kB; then ends the program with SIGTERM.
 // Output: "<ms> <kB>". Exit status 1 when no such window appears within 30 s.
 
 #include <poll.h>
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
     while (shownMs < 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
         while (xcb_generic_event_t* event = xcb_poll_for_event(x)) {
             if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
-                WindowName(x, reinterpret_cast<xcb_map_notify_event_t*>(event)->window) == title)
+                WindowName(x, reinterpret_cast<xcb_map_notify_event_t*>(event)->window)
+                    .starts_with(title))
                 shownMs = std::chrono::duration<double, std::milli>(
                               std::chrono::steady_clock::now() - start)
                               .count();

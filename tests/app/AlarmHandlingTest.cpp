@@ -12,6 +12,7 @@
 #include "app/AlarmMail.h"
 #include "app/Alarms.h"
 #include "app/AliveFile.h"
+#include "app/MailMute.h"
 #include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 #include "tests/TestSupport.h"
@@ -109,6 +110,7 @@ struct TStep {
     TGroupAnswer controllers = TGroupAnswer::Answered;
     bool disable = false; // the cold plate alarm, before this update
     bool lost = false;    // the box is away: the values are old ones
+    bool resume = false;  // mail resumes after a mute, after this update
 };
 
 TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
@@ -198,6 +200,23 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
           {40, -180, -1}},
          {"20:+Alarm on cold plate temperature  (-170°C)",
           "40:-Alarm stopped on cold plate temperature  (-180°C)"}},
+        {"mail resuming after a mute starts what is raised again; reminders count from then",
+         [](auto& h) {
+             h.ReminderEvery = 3;
+             h.SilentAfter = 1;
+         },
+         {{0, -170, -1, ok},
+          {60, -170, -1, failed},
+          {120, -170, -1, failed},
+          {150, -170, -1, failed, false, false, true},
+          {200, -170, -1, failed},
+          {330, -170, -1, ok}},
+         {"0:+Alarm on cold plate temperature  (-170°C)",
+          "120:+No answer from the temperature controllers since 12/05/2024 14:01:00",
+          "150:+Alarm on cold plate temperature  (-170°C)",
+          "150:+No answer from the temperature controllers since 12/05/2024 14:01:00",
+          "330:RAlarm on cold plate temperature  (-170°C)",
+          "330:-The temperature controllers answer again"}},
         {"controllers failing every tick for the set time: one mail, one when they answer",
          [](auto& h) { h.SilentAfter = 2; },
          {{0, no, -1, ok},
@@ -230,8 +249,13 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
                 r.GroupAnswer[gControllers] = s.controllers;
                 ++r.TickCount;
             }
-            for (const TAlarmChange& change :
-                 evaluator.Evaluate(r, temps, vacuum, handling, At(s.t))) {
+            std::vector<TAlarmChange> changes =
+                evaluator.Evaluate(r, temps, vacuum, handling, At(s.t));
+            if (s.resume) {
+                const auto again = evaluator.Restart(temps, vacuum, At(s.t));
+                changes.insert(changes.end(), again.begin(), again.end());
+            }
+            for (const TAlarmChange& change : changes) {
                 const char* kind = change.Kind == TAlarmChange::Start  ? "+"
                                    : change.Kind == TAlarmChange::Stop ? "-"
                                                                        : "R";
@@ -241,7 +265,10 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
                         .replace(DateTimeText(At(60).Wall), "12/05/2024 14:01:00");
                 got.push_back(QString::number(s.t).toStdString() + ":" + kind +
                               message.toStdString());
-                if (change.Kind == TAlarmChange::Start) started = At(s.t).Wall;
+                // The cold plate's own start; not a silence, nor a start again after a mute.
+                if (change.Kind == TAlarmChange::Start && !s.resume &&
+                    change.Message.startsWith("Alarm on"))
+                    started = At(s.t).Wall;
                 if (change.Kind == TAlarmChange::Reminder) {
                     EXPECT_EQ(ReminderHeaderLine(At(s.t).Wall, change.Since),
                               "Reminder at " + DateTimeText(At(s.t).Wall) + ", alarm since " +
@@ -251,6 +278,23 @@ TEST(AlarmHandling, DelayDeadbandRemindersAndSilenceFollowTheClock) {
         }
         EXPECT_EQ(got, std::vector<std::string>(c.changes.begin(), c.changes.end())) << c.name;
     }
+}
+
+TEST(AlarmHandling, TheOperatorsMuteEndsAtItsTimeOrWhenSetToZero) {
+    const QDateTime now = At(0).Wall, hour = now.addSecs(3600);
+    EXPECT_FALSE(HoursAfter(now, 0).isValid()); // 0: not muted
+    QDateTime until = HoursAfter(now, 1);
+    EXPECT_EQ(until, hour);
+    EXPECT_EQ(MailMutedLine(until, true),
+              "Alarm mail muted until " + DateTimeText(hour) + " by the operator");
+    const std::pair<QDateTime, int> left[] = {
+        {now.addSecs(-1), 0}, {now.addSecs(1), 1}, {hour, 1}, {hour.addSecs(1), 2}, {{}, 0}};
+    for (const auto& [end, hours] : left)
+        EXPECT_EQ(HoursLeft(end, now), hours) << DateTimeText(end).toStdString();
+    EXPECT_FALSE(MailMuteEnded(until, hour.addMSecs(-1)));
+    EXPECT_TRUE(MailMuteEnded(until, hour));
+    EXPECT_FALSE(until.isValid());
+    EXPECT_FALSE(MailMuteEnded(until, hour)); // once
 }
 
 TEST(AlarmHandling, TheHeartbeatFileIsInTheRuntimeFolderAndAFaultIsReportedOnce) {

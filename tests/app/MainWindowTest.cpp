@@ -12,8 +12,10 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "app/AlarmView.h"
 #include "app/MainPanel.h"
 #include "app/globalParameters.h"
+#include "common/DateTimeText.h"
 #include "dialogs/Dlgstandard.h"
 #include "tests/TestSupport.h"
 #include "tests/TestSupportWidgets.h"
@@ -31,7 +33,7 @@ const char* const kValueLabels[] = {
 TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAFixedSizeAndABoundedLogPane) {
     velk::TMainForm form;
     form.show();
-    EXPECT_EQ(form.windowTitle(), "Velk Monitor");
+    EXPECT_EQ(form.windowTitle(), "Velk Monitor – not connected");
     EXPECT_EQ(form.minimumSize(), form.maximumSize()); // cannot be resized
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     for (const char* name : kValueLabels)
@@ -50,6 +52,30 @@ TEST(MainWindow, OpensDisconnectedWithNoValuesTheTitleLineAFixedSizeAndABoundedL
         form.AddLogLine(QString::number(i));
     EXPECT_EQ(form.RichEdit()->document()->blockCount(), velk::kLogPaneLines);
     EXPECT_TRUE(form.RichEdit()->toPlainText().startsWith("second\n1\n"));
+}
+
+TEST(MainWindow, TheTitleCarriesTheAlarmsTheConnectionAndTheMute) {
+    const QDateTime until(QDate(2024, 5, 1), QTime(17, 30));
+    const struct {
+        bool connected, lost;
+        QStringList alarms;
+        QDateTime mute;
+        QString title;
+    } rows[] = {
+        {true, false, {}, {}, "Velk Monitor"},
+        {false, false, {}, {}, "Velk Monitor – not connected"},
+        {true, true, {}, {}, "Velk Monitor – connection lost"},
+        {true, false, {"vacuum"}, {}, "Velk Monitor – ALARM: vacuum"},
+        {false,
+         false,
+         {"cold plate temperature", "vacuum"},
+         until,
+         "Velk Monitor – ALARM: cold plate temperature, vacuum – not connected – mail muted "
+         "until "}, // and the date-time
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(velk::WindowTitle(r.connected, r.lost, r.alarms, r.mute),
+                  r.title + (r.mute.isValid() ? velk::DateTimeText(r.mute) : QString()));
 }
 
 TEST(MainWindow, EveryCaptionIsWholeAndNoControlCoversAnother) {
@@ -76,16 +102,26 @@ TEST(MainWindow, TheAlarmHandlingDialogShowsEveryCaptionWholeAndOkKeepsItsValues
     velk::test::AnswerModal<velk::TDlgBoxStdr>("ButtonOk", [](velk::TDlgBoxStdr& d) {
         EXPECT_EQ(d.windowTitle(), "Alarm handling");
         const int spins[][2] = {{1, 3600}, {3, 20}, {5, 120},  {7, 1440},
-                                {8, 100},  {9, 15}, {13, 9900}};
+                                {8, 100},  {9, 15}, {15, 9900}};
         for (const auto& [field, value] : spins)
             qobject_cast<QSpinBox*>(d.FieldControl(field))->setValue(value);
         qobject_cast<QLineEdit*>(d.FieldControl(2))->setText(QStringLiteral("1.5"));
         qobject_cast<QLineEdit*>(d.FieldControl(6))->setText(QStringLiteral("10"));
         qobject_cast<QAbstractButton*>(d.FieldControl(10))->setChecked(true);
+        qobject_cast<QSpinBox*>(d.FieldControl(11))->setValue(2); // mute the mail for 2 h
+        qobject_cast<QAbstractButton*>(d.FieldControl(12))->setChecked(false);
         velk::test::ExpectReadableAndShoot(&d, QStringLiteral("alarm-handling"));
     });
+    const QDateTime before = QDateTime::currentDateTime();
     button->click();
     const velk::TAlarmHandlingParameters& h = velk::GlobalParameters().AlarmHandling;
+    EXPECT_FALSE(h.Notifications);
+    const QDateTime until = h.MuteMailUntil;
+    EXPECT_TRUE(until >= before.addSecs(7200) &&
+                until <= QDateTime::currentDateTime().addSecs(7200));
+    EXPECT_EQ(form.RichEdit()->toPlainText().split('\n').last(),
+              "Alarm mail muted until " + velk::DateTimeText(until) + " by the operator");
+    EXPECT_TRUE(form.windowTitle().endsWith(" – mail muted until " + velk::DateTimeText(until)));
     EXPECT_EQ(std::tuple(h.Temp[1].Delay, h.Temp[2].Delay, h.Vacuum.Delay, h.ReminderEvery,
                          h.ReminderLimit, h.SilentAfter, h.Heartbeat),
               std::tuple(3600, 20, 120, 1440, 100, 15, true));

@@ -30,9 +30,11 @@
 
 #include "app/Acquisition.h"
 #include "app/AlarmMail.h"
+#include "app/MailMute.h"
 #include "app/MainPanel.h"
 #include "app/SignalCloser.h"
 #include "app/globalParameters.h"
+#include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 #include "devices/LinkProtocol.h"
 #include "devices/Quantities.h"
@@ -123,6 +125,30 @@ protected:
     QLabel* Label(const char* name) { return test::Child<QLabel>(form.get(), name); }
     QString Text(const char* label) { return Label(label)->text(); }
     QStringList Log() { return form->RichEdit()->toPlainText().split('\n'); }
+    // How a value label looks: "alarm" with red in it; greyed, "old alarm" with red in it (its
+    // frame) and "old" without; "" as a live reading.
+    QString Look(const char* name) {
+        QLabel* label = Label(name);
+        const QImage image = label->grab().toImage();
+        bool red = false, grey = false;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red = red || (c.red() > 150 && c.green() < 60 && c.blue() < 60);
+                grey = grey || (c.red() > 100 && c.red() < 200 && c.red() == c.green() &&
+                                c.green() == c.blue());
+            }
+        if (label->isEnabled()) return red ? "alarm" : "";
+        if (!grey) return "greyed but not grey";
+        return red ? "old alarm" : "old";
+    }
+    // Opens the alarm handling dialog and mutes the mail for `hours`.
+    void MuteFor(int hours) {
+        test::AnswerModal<TDlgBoxStdr>("ButtonOk", [hours](TDlgBoxStdr& d) {
+            qobject_cast<QSpinBox*>(d.FieldControl(11))->setValue(hours);
+        });
+        Click("ToolButtonAlarmHandling");
+    }
     int LogLinesStarting(const QString& start) {
         const QStringList log = Log();
         return static_cast<int>(std::count_if(
@@ -278,17 +304,19 @@ TEST_F(Monitor, SilentInstrumentsGreyTheirOldValuesAndLogOneLinePerFailingGroupA
         std::vector<std::string> silent;
         QStringList old; // parts of the names of the labels greyed
         int linesPerTick;
+        QString alarmKeys;
     } cases[] = {
-        {{"controller2"}, {"NitrogenOutput", "Allo", "PercentOutput"}, 1},
-        {{"module"}, {"Vacuum", "LN2"}, 1},
-        {{"controller1", "module"}, {"Label"}, 2}, // every value
+        {{"controller2"}, {"NitrogenOutput", "Allo", "PercentOutput"}, 1, {}},
+        // The old vacuum value stays in alarm: grey, framed in red.
+        {{"module"}, {"Vacuum", "LN2"}, 1, "alarmvacuum=1\nalarmvacuummax=1E-6\n"},
+        {{"controller1", "module"}, {"Label"}, 2, {}}, // every value
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.old.join(' ').toStdString());
         std::vector<std::string> args{"--silent-on-signal"};
         for (const std::string& instrument : c.silent)
             args.insert(args.end(), {"--silent", instrument});
-        Start({}, args);
+        Start(c.alarmKeys, args);
         ASSERT_TRUE(Eventually([&] {
             return Text("LabelPercentOutputValue") == "37" && Text("LabelLN2LevelValue") == "42.5";
         }));
@@ -302,10 +330,12 @@ TEST_F(Monitor, SilentInstrumentsGreyTheirOldValuesAndLogOneLinePerFailingGroupA
             const bool old = std::any_of(c.old.begin(), c.old.end(), [&](const QString& part) {
                 return QString(label).contains(part);
             });
-            EXPECT_EQ(Label(label)->isEnabled(), !old) << label;
+            const bool alarm = !c.alarmKeys.isEmpty() && label == std::string("LabelVacuumValue");
+            EXPECT_EQ(Look(label), alarm ? "old alarm" : old ? "old" : "") << label;
             EXPECT_EQ(Label(label)->toolTip().startsWith("Old value, last read at "), old) << label;
         }
         if (c.silent[0] == "controller2") test::Shoot(form.get(), "main-stale-group");
+        if (c.silent[0] == "module") test::Shoot(form.get(), "main-old-value-in-alarm");
         form.reset();
         box.reset();
     }
@@ -358,6 +388,15 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     EXPECT_TRUE(Log()[1].startsWith("Alarm at "));
     EXPECT_EQ(Log()[2], starts[0][0]);
     EXPECT_EQ(Log()[4], starts[1][0]);
+    EXPECT_EQ(form->windowTitle(), "Velk Monitor – ALARM: cold plate temperature, vacuum");
+    EXPECT_EQ(std::pair(Look("LabelVacuumValue"), Look("LabelNitrogenOutputTemp")),
+              std::pair(QString("alarm"), QString()));
+    EXPECT_TRUE(test::Child<QPushButton>(form.get(), "SpeedButtonAlarmVacuum")
+                    ->toolTip()
+                    .startsWith("Alarm since "));
+    // No tray offscreen: nothing shown, nothing reported, the log as it was.
+    EXPECT_EQ(form->Tray(), nullptr);
+    EXPECT_EQ(messages.messages, QStringList());
 
     test::AnswerModal<TDlgBoxStdr>("ButtonOk", [](TDlgBoxStdr& d) {
         qobject_cast<QAbstractButton*>(d.FieldControl(1))->setChecked(false);
@@ -367,6 +406,62 @@ TEST_F(Monitor, AlarmsAreMailedInChannelOrderAndEndWhenDisabled) {
     EXPECT_TRUE(sink.Next().Data.endsWith("Alarm stopped on vacuum (0.002003mb)\r\n"));
     EXPECT_TRUE(Eventually([&] { return Log().contains("Alarm stopped on vacuum (0.002003mb)"); }));
     EXPECT_EQ(LogLinesStarting("Unable"), 0);
+    EXPECT_EQ(form->windowTitle(), "Velk Monitor – ALARM: cold plate temperature");
+    EXPECT_EQ(Look("LabelVacuumValue"), "");
+    EXPECT_EQ(test::Child<QPushButton>(form.get(), "SpeedButtonAlarmVacuum")->toolTip(), "Alarm");
+    test::Shoot(form.get(), "main-one-alarm");
+}
+
+// Mail muted for an hour: alarms still start and are logged, nothing is mailed, also after a
+// restart; set to 0 with the alarm still raised, mail resumes with one start mail. A mute
+// whose end has come resumes by itself.
+TEST_F(Monitor, MutedAlarmMailIsLoggedNotSentSurvivesARestartAndResumesWithOneStartMail) {
+    test::SmtpSink sink(QStringLiteral(SMTP_SINK_SCRIPT), QStringLiteral("127.0.0.25"), 25);
+    ASSERT_EQ(sink.Port(), 25);
+    const QString alarm = "alarmvacuum=1\nalarmvacuummax=1E-3\n";
+    // A mute that ended while no monitor ran, then one that ends with no tick to see it.
+    for (const int seconds : {-60, 3}) {
+        Settings(alarm + "[VelkM_alarmhandling]\nmutemailuntil=" +
+                 IsoDateTimeText(QDateTime::currentDateTime().addSecs(seconds)) + "\n");
+        Open();
+        ASSERT_TRUE(Eventually([&] { return Log().last() == kMailResumedLine; }));
+        EXPECT_EQ(Log().first(), kTitleLine);
+        EXPECT_EQ(form->windowTitle(), "Velk Monitor – not connected");
+    }
+
+    MuteFor(1);
+    const QDateTime until = GlobalParameters().AlarmHandling.MuteMailUntil;
+    EXPECT_EQ(Log().last(), MailMutedLine(until, true));
+    std::vector<std::string> args = boxsim::HeldValueArguments();
+    args.insert(args.end(), {"--force", "vacuum=2e-3"});
+    box.emplace((test::BinDir() + "/velk-boxsim").toStdString(), args);
+    ConnectTo(127, 0, 0, 2);
+    const QString started = "Alarm on vacuum  (0.002003mb)";
+    ASSERT_TRUE(Eventually([&] { return Log().contains(started); }));
+    EXPECT_EQ(form->windowTitle(),
+              "Velk Monitor – ALARM: vacuum – mail muted until " + DateTimeText(until));
+
+    // A restart keeps the mute, and says so.
+    SaveSettings(config.filePath(QStringLiteral("ZURazirod.ini")));
+    form.reset();
+    GlobalParameters() = TGlobalParameters{};
+    LoadSettings(config.filePath(QStringLiteral("ZURazirod.ini")));
+    Open();
+    EXPECT_EQ(Log().last(), MailMutedLine(until, false));
+    ConnectTo(127, 0, 0, 2);
+    ASSERT_TRUE(Eventually([&] { return Log().contains(started); }));
+    EXPECT_TRUE(sink.Next(2000).Data.isEmpty());
+
+    MuteFor(0);
+    const QStringList log = Log();
+    ASSERT_GE(log.size(), 3);
+    EXPECT_EQ(log[log.size() - 3], kMailResumedLine);
+    EXPECT_TRUE(log[log.size() - 2].startsWith("Alarm at "));
+    EXPECT_EQ(log.last(), started);
+    EXPECT_TRUE(sink.Next().Data.endsWith(started.toUtf8() + "\r\n"));
+    ASSERT_TRUE(WaitTicks(2));
+    EXPECT_TRUE(sink.Next(2000).Data.isEmpty()); // one mail, not one per tick
+    EXPECT_EQ(form->windowTitle(), "Velk Monitor – ALARM: vacuum");
 }
 
 TEST_F(Monitor, WithoutAMailServerEachAlarmLogsItsFailureFirstAndTheNextOneTriesAgain) {
@@ -653,6 +748,10 @@ TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) 
         } else {
             box->Signal(SIGSTOP);
             ASSERT_TRUE(Eventually([&] { return lost() == 1; }, 90000));
+            // The lost line and the display update reach the window as two calls.
+            EXPECT_TRUE(Eventually([&] {
+                return form->windowTitle() == "Velk Monitor – connection lost";
+            })) << form->windowTitle().toStdString();
             EXPECT_TRUE(exported("0"));
             const QDateTime touched = QFileInfo(alive).lastModified();
             EXPECT_FALSE(
@@ -668,6 +767,7 @@ TEST_F(Monitor, ABoxThatRestartsOrWasAwayIsFoundAgainWithOneLostAndOneBackLine) 
         EXPECT_TRUE(exported("1"));
         std::fprintf(stderr, "readings live %.1f s after the box came back\n", SecondsSince(back));
         EXPECT_TRUE(Label("LabelColdFingerTemp")->isEnabled());
+        EXPECT_EQ(form->windowTitle(), "Velk Monitor");
         EXPECT_EQ(lost(), 1);
         EXPECT_TRUE(messages.messages.isEmpty());
         form.reset();
@@ -702,6 +802,7 @@ TEST_F(Monitor, AnUnattendedStartKeepsTryingWithoutAMessageBoxAndEndsAtOnce) {
         } else {
             ASSERT_TRUE(Eventually(
                 [&] { return LogLinesStarting("The device does not respond !  (") == 1; }));
+            EXPECT_EQ(form->windowTitle(), "Velk Monitor – connection lost");
             const auto start = Clock::now();
             if (then == Then::BoxStarts) {
                 box.emplace((test::BinDir() + "/velk-boxsim").toStdString(),
@@ -715,6 +816,7 @@ TEST_F(Monitor, AnUnattendedStartKeepsTryingWithoutAMessageBoxAndEndsAtOnce) {
                 EXPECT_LT(SecondsSince(start), 1.0);
                 EXPECT_FALSE(form->Session()->Timer->Enabled());
                 EXPECT_EQ(form->Session()->Link, nullptr);
+                EXPECT_EQ(form->windowTitle(), "Velk Monitor – not connected");
             }
             if (then == Then::Close) {
                 form->close();

@@ -6,6 +6,7 @@
 
 #include "app/IniStore.h"
 #include "app/globalParameters.h"
+#include "common/DateTimeText.h"
 #include "common/NumberFormat.h"
 #include "tests/TestSupport.h"
 
@@ -55,6 +56,9 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     p.EMailAddress = QStringLiteral("Lab <lab@example.org>");
     p.AlarmHandling.Vacuum.Deadband = 1.5;
     p.AlarmHandling.ReminderEvery = 1440;
+    // A mute is kept as its end, to the second.
+    const QDateTime mute = QDateTime::currentDateTime().addSecs(3600);
+    p.AlarmHandling.MuteMailUntil = mute;
     p.MailSubmission = {587, velk::TMailSecurity::StartTls, QStringLiteral("night"),
                         QStringLiteral("/etc/lab-ca.pem")};
     p.Metrics.Address = QStringLiteral("0.0.0.0");
@@ -77,7 +81,9 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
                          "delaytemp1=0\ndeadbandtemp1=0\ndelaytemp2=0\ndeadbandtemp2=0\n"
                          "delayvacuum=0\ndeadbandvacuum=1.5\n"
                          "reminderevery=1440\nreminderlimit=3\nsilentafter=0\n"
-                         "heartbeat=0\n"
+                         "heartbeat=0\nmutemailuntil=" +
+                         velk::IsoDateTimeText(mute).toLatin1() +
+                         "\nnotifications=1\n"
                          "\n[VelkM_metrics]\n"
                          "enabled=0\naddress=0.0.0.0\nport=9847\n"));
     // Every key loads back: saved again, the file is the same.
@@ -85,6 +91,7 @@ TEST_F(Settings, AMissingStoreGivesTheDefaultsAndSavesEveryKeyInOrderWithRealsTo
     GlobalParameters() = velk::TGlobalParameters{};
     velk::LoadSettings(Path());
     EXPECT_EQ(p.AlarmTemp[1].Min, -180.0); // the store keeps two significant digits
+    EXPECT_EQ(p.AlarmHandling.MuteMailUntil, mute.addMSecs(-mute.time().msec()));
     velk::SaveSettings(Path());
     EXPECT_EQ(ReadFile(), saved);
 }
@@ -97,7 +104,7 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
               // Outside what the dialog allows: the default stays, except the last two.
               "[VelkM_AlarmHandling]\ndelaytemp1=-5\ndelaytemp2=3601\ndeadbandtemp1=-1\n"
               "deadbandvacuum=0.5\nreminderlimit=0\nreminderevery=x\nsilentafter=30\n"
-              "deadbandtemp2=2,5\n"
+              "deadbandtemp2=2,5\nmutemailuntil=2999-01-01T00:00:00Z\nnotifications=0\n"
               "[VelkM_metrics]\nport=65536\n");
     velk::LoadSettings(Path());
     const auto& p = GlobalParameters();
@@ -116,6 +123,8 @@ TEST_F(Settings, MalformedTextsKeepTheDefaultsAndNamesMatchWithoutCase) {
               std::tuple(0, 0, 0.0, 1.0));
     EXPECT_EQ(std::tuple(h.ReminderLimit, h.ReminderEvery, h.SilentAfter), std::tuple(3, 0, 30));
     EXPECT_EQ(h.Temp[2].Deadband, 2.5);
+    EXPECT_FALSE(h.MuteMailUntil.isValid()); // further ahead than a mute can be
+    EXPECT_FALSE(h.Notifications);
     EXPECT_EQ(p.Metrics.Port, 9847);
 }
 
