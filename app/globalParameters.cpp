@@ -16,7 +16,7 @@ constexpr double kLimitRange = 2147483647.0;
 
 // A TCP port, edited in a spin box; the store's value must be one too.
 TSetting PortSetting(const char* key, std::int32_t* port, const char* caption) {
-    return {key, port, caption, 6, 0, 1, 65535, 1, TLoad::InRange};
+    return {key, port, caption, 10, 0, 1, 65535, 1, TLoad::InRange};
 }
 
 // Reals are kept with two significant digits in the locale's notation, not the program-wide
